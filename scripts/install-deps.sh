@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the palette needs to build, run and be tested.
+# Packages already present are left alone; apt-get runs only when something is missing.
+set -euo pipefail
+
+build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+       libx11-dev libxtst-dev fonts-ipafont-gothic fonts-noto-cjk)
+test_only=(clang xvfb openbox x11-utils x11-xserver-utils xdotool xclip dbus-x11 zenity imagemagick)
+
+want=("${build[@]}")
+if [ "${1:-}" = "--with-tests" ]; then
+    want+=("${test_only[@]}")
+fi
+
+missing=()
+for p in "${want[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the palette with its tests and runs every test:
+# unit, ui (offscreen) and e2e (the real program under Xvfb and openbox).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh --with-tests
+cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build/test
+cd build/test
+ctest --output-on-failure "$@"

@@ -1,0 +1,26 @@
+// ぴこめ: a palette of kaomoji that types the one you click into the window you were using.
+#include "app/program.h"
+#include "platform/x11/x11_desktop.h"
+#include <QApplication>
+#include <QGuiApplication>
+#include <cstdio>
+#include <filesystem>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    // Closing a dialog never ends the program: only the palette's exit does.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->display()) {
+        std::fprintf(stderr, "pikome needs an X11 desktop (DISPLAY is not an X server).\n");
+        return 1;
+    }
+    platform::X11Desktop desktop(x11->display());
+
+    // Every file of the program lives in the folder that holds the executable.
+    const std::filesystem::path folder = QCoreApplication::applicationDirPath().toStdString();
+    Program program(folder, desktop);
+    program.start();
+    return app.exec();
+}

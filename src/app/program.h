@@ -1,0 +1,40 @@
+#pragma once
+// The program object: owns the shared values and the windows, runs start-up and shows the palette.
+#include "platform/desktop.h"
+#include "storage/program_state.h"
+#include <QStringList>
+#include <filesystem>
+#include <memory>
+
+class Form1;
+class Form2;
+class Form4;
+class Form5;
+
+class Program {
+public:
+    Program(std::filesystem::path folder, platform::Desktop& desktop);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Start-up, then the palette is shown.
+    void start();
+
+    storage::ProgramState& state() { return state_; }
+    Form1& form1() { return *form1_; }
+    Form2& form2() { return *form2_; }
+    Form4& form4() { return *form4_; }
+    Form5& form5() { return *form5_; }
+
+    // The message shown when files could not be saved.
+    static QString saveFailureText(const QStringList& files);
+
+private:
+    storage::ProgramState state_;
+    // Dialogs first: the palette refers to them while it lives, so it goes first.
+    std::unique_ptr<Form2> form2_;
+    std::unique_ptr<Form4> form4_;
+    std::unique_ptr<Form5> form5_;
+    std::unique_ptr<Form1> form1_;
+};

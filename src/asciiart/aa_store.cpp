@@ -1,0 +1,137 @@
+#include "asciiart/aa_store.h"
+#include "asciiart/form5.h"
+#include "platform/profile.h"
+#include "platform/textfile.h"
+#include "storage/profile_access.h"
+#include "storage/settings_keys.h"
+#include "storage/text_codec.h"
+#include <sys/stat.h>
+#include <system_error>
+
+namespace asciiart {
+
+namespace {
+constexpr int kDefaultOption = 1;
+
+std::filesystem::path optionsFile(const storage::ProgramState& state) {
+    return state.asciiArtFolder() / kOptionsFileName.toStdString();
+}
+std::filesystem::path textFile(const storage::ProgramState& state, int page, int entry) {
+    return state.asciiArtFolder() / textFileName(page, entry).toStdString();
+}
+QString pageSection(int page) {
+    return QStringLiteral("Page%1").arg(page);
+}
+QString nameKey(int entry) {
+    return QStringLiteral("Name_%1").arg(entry);
+}
+
+struct OptionKey {
+    const char* section;
+    const char* key;
+};
+constexpr OptionKey kOptionKeys[3] = {
+    {"Options", "FrontLine"}, {"Options", "BackLine"}, {"ToolTipOptions", "Display"}};
+// A folder without its owner-write bit counts as write-protected even for root, as it would
+// for any user: the program must not slip past a protection the user set.
+bool ownerMayWrite(const std::filesystem::path& folder) {
+    struct stat info {};
+    return ::stat(folder.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) != 0;
+}
+
+void createFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    if (ownerMayWrite(folder.parent_path()))
+        std::filesystem::create_directory(folder, ec);
+}
+
+bool removeFile(const std::filesystem::path& file) {
+    std::error_code ec;
+    return ownerMayWrite(file.parent_path()) && std::filesystem::remove(file, ec) && !ec;
+}
+} // namespace
+
+QString textFileName(int page, int entry) {
+    return QStringLiteral("AAText_%1_%2.txt").arg(page).arg(entry, 2, 10, QLatin1Char('0'));
+}
+
+QString readTextFile(const std::filesystem::path& file) {
+    platform::textfile::LineReader reader(file);
+    QString text;
+    std::string line;
+    std::size_t total = 0;
+    bool first = true;
+    while (total < kMaxTextBytes && reader.next(line)) {
+        total += line.size() + 2;
+        if (!first)
+            text += QStringLiteral("\r\n");
+        text += storage::fromCp932(line);
+        first = false;
+    }
+    return text;
+}
+
+void load(storage::ProgramState& state) {
+    const auto ini = optionsFile(state);
+    for (int page = storage::AATable::kFirstPage; page <= storage::AATable::kLastPage; ++page)
+        for (int entry = 0; entry < storage::AATable::kEntries; ++entry)
+            state.AAName.at(page, entry) =
+                storage::ReadProfileString(pageSection(page), nameKey(entry), ini, QString());
+
+    for (int i = 0; i < 3; ++i) {
+        const auto& option = kOptionKeys[i];
+        const int value = storage::ReadProfileInt(QString::fromLatin1(option.section),
+                                                  QString::fromLatin1(option.key), kDefaultOption, ini);
+        state.form5->Check1[std::size_t(i)]->setValue(storage::settings::checkState(value, kDefaultOption));
+    }
+
+    for (int page = storage::AATable::kFirstPage; page <= storage::AATable::kLastPage; ++page)
+        for (int entry = 0; entry < storage::AATable::kEntries; ++entry) {
+            const auto file = textFile(state, page, entry);
+            if (platform::textfile::isFile(file))
+                state.AAText.at(page, entry) = readTextFile(file);
+        }
+}
+
+QStringList save(storage::ProgramState& state) {
+    QStringList failed;
+    const auto folder = state.asciiArtFolder();
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec))
+        createFolder(folder);
+
+    const auto ini = optionsFile(state);
+    bool iniFailed = false;
+    // 183 keys, one atomic replacement of the file.
+    platform::profile::Batch batch;
+    for (int page = storage::AATable::kFirstPage; page <= storage::AATable::kLastPage; ++page)
+        for (int entry = 0; entry < storage::AATable::kEntries; ++entry)
+            iniFailed |= !storage::WriteProfileString(pageSection(page), nameKey(entry),
+                                                      state.AAName.at(page, entry), ini);
+    for (int i = 0; i < 3; ++i) {
+        const auto& option = kOptionKeys[i];
+        iniFailed |=
+            !storage::WriteProfileString(QString::fromLatin1(option.section), QString::fromLatin1(option.key),
+                                         QString::number(state.form5->Check1[std::size_t(i)]->value()), ini);
+    }
+    iniFailed |= !batch.commit();
+    if (iniFailed)
+        failed << QStringLiteral("AA/") + kOptionsFileName;
+
+    for (int page = storage::AATable::kFirstPage; page <= storage::AATable::kLastPage; ++page)
+        for (int entry = 0; entry < storage::AATable::kEntries; ++entry) {
+            const auto file = textFile(state, page, entry);
+            const QString& text = state.AAText.at(page, entry);
+            if (!text.isEmpty()) {
+                if (!platform::textfile::writeAtomically(file,
+                                                         storage::toCp932(text + QStringLiteral("\r\n"))))
+                    failed << QStringLiteral("AA/") + textFileName(page, entry);
+            } else if (platform::textfile::isFile(file)) {
+                if (!removeFile(file))
+                    failed << QStringLiteral("AA/") + textFileName(page, entry);
+            }
+        }
+    return failed;
+}
+
+} // namespace asciiart

@@ -1,0 +1,30 @@
+#pragma once
+// The ASCII-art store in the folder "AA" beside the program: "AAOptions.ini" holds the names
+// and the three options, and one "AAText_<page>_<entry>.txt" file holds each non-empty text.
+#include "storage/program_state.h"
+#include <QString>
+#include <QStringList>
+#include <filesystem>
+
+namespace asciiart {
+
+inline const QString kOptionsFileName = QStringLiteral("AAOptions.ini");
+
+// "AAText_" + page + "_" + two-digit entry + ".txt", e.g. AAText_2_05.txt.
+QString textFileName(int page, int entry);
+
+// A text longer than this is no ASCII art; reading stops there so start-up stays bounded.
+constexpr std::size_t kMaxTextBytes = 16u << 20;
+
+// Reads a text file as the store and the drop on the editor do: lines (ended by CR or CR LF)
+// joined by CR LF, so the CR LF after the last line does not reach memory.
+QString readTextFile(const std::filesystem::path& file);
+
+// Start-up: names, then the three options into the ASCII-art dialog's check boxes, then texts.
+void load(storage::ProgramState& state);
+
+// Writes names, options and texts (deleting the files of empty texts). Returns the files that
+// could not be written or deleted; the rest of the save still runs.
+QStringList save(storage::ProgramState& state);
+
+} // namespace asciiart

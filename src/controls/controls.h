@@ -1,0 +1,238 @@
+#pragma once
+// The control behaviour the windows rely on, given to Qt widgets once so that every window
+// can follow its handler steps literally:
+//  - setting a value from code runs that control's click or change handler at once, exactly
+//    as a user action would (a check box or scroll bar only when the value changes, a text box
+//    only when the text changes, an option button and a list position every time they are set);
+//  - a check box holds 0, 1 or 2 (2 = greyed);
+//  - a drop-down list may have no selection (position -1); adding, removing and clearing items
+//    never selects anything and runs no handler;
+//  - text boxes hold only what cp932 can store and run their change handler on every change;
+//  - buttons paint their own background colour on every style, can be pressed from code (even
+//    when disabled, as the program's own steps do) and report mouse moves.
+// Positions and sizes are given in twips relative to the parent's client area.
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTabBar>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace controls {
+
+// Places a widget at a position and size in twips within its parent.
+void placeTwips(QWidget* widget, int left, int top, int width, int height);
+
+// The fonts the windows use: "ＭＳ Ｐゴシック" with the Japanese fonts that stand in for it on
+// this desktop named explicitly (no slow fallback search).
+QFont pGothicFont(double pointSize, bool italic = false);
+
+class CommandButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit CommandButton(QWidget* parent = nullptr);
+
+    QString caption() const { return caption_; }
+    void setCaption(const QString& caption);
+    std::uint32_t backColor() const { return backColor_; }
+    void setBackColor(std::uint32_t bgr);
+    // Runs the click handler as a click would, whether or not the button is enabled.
+    void press();
+
+    std::function<void()> onClick;
+    std::function<void()> onMouseMove;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    QSize sizeHint() const override;
+
+private:
+    QString caption_;
+    std::uint32_t backColor_ = 0xC0C0C0;
+};
+
+class CheckBox : public QCheckBox {
+    Q_OBJECT
+public:
+    explicit CheckBox(const QString& caption, QWidget* parent = nullptr);
+    int value() const { return value_; }
+    // 0, 1 or 2; runs the click handler when the value changes.
+    void setValue(int value);
+    std::function<void()> onClick;
+
+protected:
+    void nextCheckState() override;
+    bool hitButton(const QPoint& pos) const override;
+
+private:
+    int value_ = 0;
+};
+
+class OptionButton;
+
+// Option buttons that exclude each other. A group may have no chosen button until one is set.
+// The group may end before its buttons (a window's member group goes before the window's child
+// widgets); the buttons then belong to no group.
+class OptionGroup {
+public:
+    OptionGroup() = default;
+    OptionGroup(const OptionGroup&) = delete;
+    OptionGroup& operator=(const OptionGroup&) = delete;
+    ~OptionGroup();
+    OptionButton* chosen() const { return chosen_; }
+
+private:
+    friend class OptionButton;
+    OptionButton* chosen_ = nullptr;
+    std::vector<OptionButton*> members_;
+};
+
+class OptionButton : public QRadioButton {
+    Q_OBJECT
+public:
+    OptionButton(const QString& caption, OptionGroup& group, QWidget* parent = nullptr);
+    ~OptionButton() override;
+    bool value() const { return group_ && group_->chosen_ == this; }
+    // Setting true chooses this button, clears the others and runs the click handler (every
+    // time). Setting false only clears it.
+    void setValue(bool value);
+    std::function<void()> onClick;
+
+protected:
+    void nextCheckState() override;
+    bool hitButton(const QPoint& pos) const override;
+
+private:
+    friend class OptionGroup;
+    OptionGroup* group_;
+};
+
+class ComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit ComboBox(QWidget* parent = nullptr);
+    int listIndex() const { return index_; }
+    // Selects the item (-1: none) and runs the click handler, even when the index is unchanged.
+    // An index outside the list is ignored (nothing changes, no handler).
+    void setListIndex(int index);
+    int listCount() const { return count(); }
+    QString itemText(int index) const { return QComboBox::itemText(index); }
+    // These never select anything and run no handler. Removing the selected item leaves no
+    // selection; removing an item before it keeps the same item selected.
+    void addListItem(const QString& text);
+    void removeListItem(int index);
+    void clearList();
+    std::function<void()> onClick;
+
+private:
+    void syncView();
+    int index_ = -1;
+};
+
+// Keeps text to what cp932 can store: a character the code page lacks shows as it will be saved.
+QString cp932Representable(const QString& text);
+
+// A single-line text box. text() keeps every character it was given, CR and LF included.
+class TextBox : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TextBox(QWidget* parent = nullptr);
+    // Runs the change handler when the text changes (nothing happens for the same text). The
+    // caret stays where it was as far as the new text reaches, as it does in MultiLineTextBox.
+    void setText(const QString& text);
+    std::function<void()> onChange;
+
+private:
+    void userEdited();
+    // The text the change handler last ran for.
+    QString lastText_;
+};
+
+// A multi-line text box whose text() uses CR LF between lines. A text set from code comes
+// back exactly as set (lone CR or LF included) until the user edits it. Pasting or dropping
+// something that carries no text never crashes it.
+class MultiLineTextBox : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit MultiLineTextBox(QWidget* parent = nullptr);
+    QString text() const { return text_; }
+    void setText(const QString& text);
+    std::function<void()> onChange;
+
+protected:
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    void userEdited();
+    QString text_;
+    bool settingText_ = false;
+};
+
+// A scroll bar with the range 0..32767 and steps of 1 (arrow click and page click alike).
+class ScrollBar : public QScrollBar {
+    Q_OBJECT
+public:
+    ScrollBar(Qt::Orientation orientation, QWidget* parent = nullptr);
+    // Runs the change handler when the value changes; values are clamped to the range.
+    void setScrollValue(int value);
+    std::function<void()> onChange;
+};
+
+// A tab strip showing only its tab headers.
+class TabStrip : public QTabBar {
+    Q_OBJECT
+public:
+    explicit TabStrip(QWidget* parent = nullptr);
+    int tab() const { return currentIndex(); }
+    // Selects the tab and runs the click handler when it changes.
+    void setTab(int tab);
+    void setBackColor(std::uint32_t bgr);
+    std::function<void()> onClick;
+
+private:
+    int shownTab_ = -1;
+};
+
+// A coloured box (the colour swatches, hidden picture stores); reports clicks.
+class PictureBox : public QFrame {
+    Q_OBJECT
+public:
+    explicit PictureBox(QWidget* parent = nullptr);
+    std::uint32_t backColor() const { return backColor_; }
+    void setBackColor(std::uint32_t bgr);
+    std::function<void()> onClick;
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    std::uint32_t backColor_ = 0xFFFFFF;
+};
+
+class Frame : public QGroupBox {
+    Q_OBJECT
+public:
+    Frame(const QString& caption, QWidget* parent = nullptr);
+};
+
+class Label : public QLabel {
+    Q_OBJECT
+public:
+    Label(const QString& caption, QWidget* parent = nullptr);
+    std::function<void()> onClick;
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+} // namespace controls

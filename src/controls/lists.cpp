@@ -1,0 +1,110 @@
+#include "controls/color.h"
+#include "controls/controls.h"
+#include <QPalette>
+#include <QSignalBlocker>
+#include <algorithm>
+
+namespace controls {
+
+ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {
+    // activated is the only signal that means the user chose an item; currentIndexChanged
+    // also fires for Qt's own selection of the first item added.
+    connect(this, &QComboBox::activated, this, [this](int index) {
+        index_ = index;
+        syncView();
+        if (onClick)
+            onClick();
+    });
+}
+
+void ComboBox::setListIndex(int index) {
+    if (index < -1 || index >= count())
+        return;
+    index_ = index;
+    syncView();
+    if (onClick)
+        onClick();
+}
+
+void ComboBox::addListItem(const QString& text) {
+    {
+        // QComboBox selects the first item put into an empty list.
+        const QSignalBlocker blocker(this);
+        addItem(text);
+    }
+    syncView();
+}
+
+void ComboBox::removeListItem(int index) {
+    if (index < 0 || index >= count())
+        return;
+    if (index == index_)
+        index_ = -1;
+    else if (index < index_)
+        --index_;
+    {
+        const QSignalBlocker blocker(this);
+        removeItem(index);
+    }
+    syncView();
+}
+
+void ComboBox::clearList() {
+    index_ = -1;
+    {
+        const QSignalBlocker blocker(this);
+        clear();
+    }
+    syncView();
+}
+
+void ComboBox::syncView() {
+    if (currentIndex() == index_)
+        return;
+    const QSignalBlocker blocker(this);
+    setCurrentIndex(index_);
+}
+
+ScrollBar::ScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {
+    setRange(0, 32767);
+    setSingleStep(1);
+    setPageStep(1);
+    connect(this, &QAbstractSlider::valueChanged, this, [this] {
+        if (onChange)
+            onChange();
+    });
+}
+
+void ScrollBar::setScrollValue(int value) {
+    setValue(std::clamp(value, minimum(), maximum()));
+}
+
+TabStrip::TabStrip(QWidget* parent) : QTabBar(parent) {
+    // Tabs as wide as their captions; Qt would stretch a lone tab bar's tabs across it.
+    setExpanding(false);
+    connect(this, &QTabBar::currentChanged, this, [this](int index) {
+        const int previous = shownTab_;
+        shownTab_ = index;
+        // Qt selects the first tab added to an empty strip by itself, and has none once the
+        // last is removed; neither is a click.
+        if (previous < 0 || index < 0)
+            return;
+        if (onClick)
+            onClick();
+    });
+}
+
+void TabStrip::setTab(int tab) {
+    if (tab < 0 || tab >= count())
+        return;
+    setCurrentIndex(tab);
+}
+
+void TabStrip::setBackColor(std::uint32_t bgr) {
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, fromColorRef(bgr));
+    setPalette(pal);
+}
+
+} // namespace controls

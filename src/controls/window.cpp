@@ -1,0 +1,178 @@
+#include "controls/window.h"
+#include "controls/twips.h"
+#include <QCloseEvent>
+#include <QTimer>
+#include <QWindow>
+#include <QWindowStateChangeEvent>
+#include <algorithm>
+
+namespace controls {
+
+Window::Window(platform::Desktop& desktop, const QString& caption, int clientWidthTwips,
+               int clientHeightTwips)
+    : QWidget(nullptr), desktop_(desktop) {
+    setWindowTitle(caption);
+    resize(std::max(1, toPixels(clientWidthTwips)), std::max(1, toPixels(clientHeightTwips)));
+    // The size the window is made with is no change of size.
+    handledSize_ = size();
+}
+
+bool Window::frameKnown() const {
+    if (!shownOnce_)
+        return false;
+    const QWindow* window = windowHandle();
+    if (window && !window->frameMargins().isNull())
+        return true;
+    return frameGeometry() != geometry();
+}
+
+QRect Window::outerRect() const {
+    if (frameKnown()) {
+        // The window's margins are fresher than QWidget::frameGeometry(), which Qt updates
+        // only on the next move or resize after the window manager reports its frame.
+        const QWindow* window = windowHandle();
+        if (window && !window->frameMargins().isNull())
+            return geometry().marginsAdded(window->frameMargins());
+        return frameGeometry();
+    }
+    const platform::FrameExtents f = desktop_.predictedFrameExtents();
+    const QRect client = geometry();
+    const QPoint topLeft =
+        placedByCode_ ? wantedFramePos_ : QPoint(client.left() - f.left, client.top() - f.top);
+    return QRect(topLeft, QSize(client.width() + f.left + f.right, client.height() + f.top + f.bottom));
+}
+
+platform::FrameExtents Window::frame() const {
+    if (!frameKnown())
+        return desktop_.predictedFrameExtents();
+    const QRect outer = outerRect();
+    const QRect client = geometry();
+    return {client.left() - outer.left(), outer.right() - client.right(), client.top() - outer.top(),
+            outer.bottom() - client.bottom()};
+}
+
+int Window::leftTwips() const {
+    return toTwips(outerRect().left());
+}
+
+int Window::topTwips() const {
+    return toTwips(outerRect().top());
+}
+
+int Window::widthTwips() const {
+    return toTwips(outerRect().width());
+}
+
+int Window::heightTwips() const {
+    return toTwips(outerRect().height());
+}
+
+void Window::setLeftTwips(int twips) {
+    moveFrameTo(toPixels(twips), outerRect().top());
+}
+
+void Window::setTopTwips(int twips) {
+    moveFrameTo(outerRect().left(), toPixels(twips));
+}
+
+void Window::setWidthTwips(int twips) {
+    const platform::FrameExtents f = frame();
+    // A zero width would make Qt hide the window.
+    resizeClient(QSize(std::max(1, toPixels(twips) - f.left - f.right), height()));
+}
+
+void Window::setHeightTwips(int twips) {
+    const platform::FrameExtents f = frame();
+    resizeClient(QSize(width(), std::max(1, toPixels(twips) - f.top - f.bottom)));
+}
+
+void Window::resizeClient(const QSize& size) {
+    if (size == this->size())
+        return;
+    resize(size);
+    // A shown window got its resizeEvent inside resize(); a hidden one only gets it when it is
+    // shown, but the handler runs now, as for a size change by the user.
+    runResizeHandler();
+}
+
+void Window::runResizeHandler() {
+    if (size() == handledSize_)
+        return;
+    handledSize_ = size();
+    if (onResize)
+        onResize();
+}
+
+void Window::moveFrameTo(int xPixels, int yPixels) {
+    wantedFramePos_ = QPoint(xPixels, yPixels);
+    placedByCode_ = true;
+    // move() places the frame once Qt knows it. Before that the window may land with its
+    // client area at the point instead, so the position is checked again once it is known.
+    correctPending_ = !frameKnown();
+    move(wantedFramePos_);
+}
+
+void Window::correctPlacement() {
+    if (!correctPending_ || !frameKnown())
+        return;
+    correctPending_ = false;
+    if (outerRect().topLeft() != wantedFramePos_)
+        move(wantedFramePos_);
+}
+
+WindowState Window::windowState() const {
+    const Qt::WindowStates state = QWidget::windowState();
+    if (state & Qt::WindowMinimized)
+        return WindowState::Minimized;
+    if (state & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return WindowState::Maximized;
+    return WindowState::Normal;
+}
+
+platform::WindowHandle Window::handle() {
+    return platform::WindowHandle(winId());
+}
+
+void Window::closeEvent(QCloseEvent* event) {
+    if (onCloseRequest && onCloseRequest())
+        event->ignore();
+    else
+        event->accept();
+}
+
+void Window::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    runResizeHandler();
+    correctPlacement();
+}
+
+void Window::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    correctPlacement();
+}
+
+void Window::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    constexpr Qt::WindowStates sizing = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    if ((change->oldState() & sizing) == (QWidget::windowState() & sizing))
+        return;
+    handledSize_ = size();
+    if (onResize)
+        onResize();
+}
+
+void Window::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    shownOnce_ = true;
+    if (correctPending_) {
+        // The window manager reports the frame some time after mapping, with or without a
+        // move event to go with it; look again a few times.
+        for (int delay : {0, 100, 500})
+            QTimer::singleShot(delay, this, &Window::correctPlacement);
+    }
+}
+
+} // namespace controls

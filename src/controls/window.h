@@ -1,0 +1,60 @@
+#pragma once
+// A top-level window of the program. Left, Top, Width and Height are in twips and describe the
+// outer frame, caption and border included, as the user sees the window; the frame's size
+// comes from the window manager once the window is mapped and from the desktop's prediction
+// before that. Setting the width or height runs the resize handler at once, as a size change
+// by the user does; a close request can be refused and turned into hiding.
+#include "platform/desktop.h"
+#include <QWidget>
+#include <functional>
+
+namespace controls {
+
+enum class WindowState { Normal, Minimized, Maximized };
+
+class Window : public QWidget {
+    Q_OBJECT
+public:
+    Window(platform::Desktop& desktop, const QString& caption, int clientWidthTwips, int clientHeightTwips);
+
+    int leftTwips() const;
+    int topTwips() const;
+    int widthTwips() const;
+    int heightTwips() const;
+    void setLeftTwips(int twips);
+    void setTopTwips(int twips);
+    void setWidthTwips(int twips);
+    void setHeightTwips(int twips);
+    WindowState windowState() const;
+    platform::WindowHandle handle();
+
+    // Runs after every change of size or window state, by the user or by code.
+    std::function<void()> onResize;
+    // Return true to refuse the close; the window then stays (typically the handler hides it).
+    std::function<bool()> onCloseRequest;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+
+private:
+    bool frameKnown() const;
+    QRect outerRect() const;
+    platform::FrameExtents frame() const;
+    void moveFrameTo(int xPixels, int yPixels);
+    void correctPlacement();
+    void resizeClient(const QSize& size);
+    void runResizeHandler();
+    platform::Desktop& desktop_;
+    bool placedByCode_ = false;
+    QPoint wantedFramePos_;
+    bool correctPending_ = false;
+    bool shownOnce_ = false;
+    // The size the resize handler last ran for, so that one change never runs it twice.
+    QSize handledSize_;
+};
+
+} // namespace controls

@@ -1,0 +1,102 @@
+#pragma once
+// The palette window "ぴこめ": the page list and tabs, sixteen group buttons, twenty entry
+// buttons and the clock bar. Its load handler is the program's whole start-up.
+#include "controls/controls.h"
+#include "controls/window.h"
+#include "storage/program_state.h"
+#include <QImage>
+#include <QPointer>
+#include <QTimer>
+#include <array>
+
+namespace palette {
+class PasteData;
+}
+
+class Form1 : public controls::Window {
+    Q_OBJECT
+public:
+    explicit Form1(storage::ProgramState& state);
+
+    // Start-up: reads the files, hands every option to the control that holds it, and leaves
+    // the palette on its start page and group, ready to be shown.
+    void Form_Load();
+
+    // The window's controls, named as the program has always named them.
+    std::array<controls::CommandButton*, 21> Command1{}; // 0..19 entries, 20 the clock bar
+    std::array<controls::CommandButton*, 16> Command2{}; // group buttons
+    controls::CommandButton* Command3 = nullptr;         // "設定"
+    controls::CommandButton* Command4 = nullptr;         // "終了"
+    controls::CommandButton* Command5 = nullptr;         // "AA"
+    controls::TabStrip* SSTab1 = nullptr;
+    controls::ComboBox* Combo1 = nullptr;
+    controls::TextBox* Text1 = nullptr;       // hidden, below the visible area
+    controls::PictureBox* Picture3 = nullptr; // hidden, below the visible area
+    QTimer* Timer1 = nullptr;                 // clock and topmost upkeep
+    QTimer* Timer2 = nullptr;                 // foreground tracking
+    QTimer* Timer3 = nullptr;                 // auto-hide
+
+    // Handlers.
+    void Combo1_Click();
+    void Command1_Click(int index);
+    void Command1_MouseMove(int index);
+    void SSTab1_Click();
+    void Command2_Click(int index);
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    // Saves everything when automatic saving is on, then ends the program. Returns false when
+    // the program goes on running: a save failed and the user chose not to end without it.
+    bool ExitProgram();
+    void Form_Resize();
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void Timer3_Timer();
+
+    // Always-on-top on (1) or off (0); any other mode does nothing.
+    void SetTopmost(int mode);
+
+    // Foreground tracking: the last window other than the palette that had the focus.
+    platform::WindowHandle TargetWindow = 0;
+    // Entry clicks since the last completed click handling; two or more make a double-click.
+    int ClickCount = 0;
+
+    // The text a click on the button pastes: its caption, or in ASCII-art mode the piece with
+    // the configured line breaks around it.
+    QString PasteText(int index) const;
+    void SaveClipboard();
+    void RestoreClipboard();
+    // Moves the caption to the front of the history; the entries before its old place move
+    // back by one, so it is never listed twice.
+    void RecordHistory(const QString& caption);
+
+    // How long the paste waits for the target to fetch the text after the paste keystroke,
+    // at most; a target that ignores the keystroke costs no more than this.
+    static constexpr int kFetchBoundMs = 500;
+    static constexpr int kFetchPollMs = 2;
+    // After the target has its text, or after Enter or Tab: time for the transfer to finish.
+    static constexpr int kKeyGraceMs = 20;
+    int ShrinkOffset = 0;
+
+    int expandedHeight() const;
+    int shrunkHeight() const;
+
+private:
+    bool CurrentGroupIsAsciiArt() const;
+    // Steps shared by single and double clicks: clipboard saved, target brought forward, text
+    // on the clipboard, paste keystroke sent and fetched. False when abandoned.
+    bool pasteOnce(int index);
+    void sendKeysAndWait(const char* keys);
+    void waitForFetch(const QPointer<palette::PasteData>& data, int fetchesBefore);
+    void waitProcessingEvents(int milliseconds);
+    // The user's clipboard while a paste borrows it. Kept here rather than in the hidden text
+    // box and picture box, which hold only what cp932 can store: the user's text comes back
+    // exactly, whatever characters it has.
+    QImage savedClipboardImage_;
+    QString savedClipboardText_;
+    bool anyDialogVisible() const;
+    void buildControls();
+    void paintGroupButtonsWith(int selectedGroup);
+    void setGroupButtonsEnabled(bool enabled);
+    storage::ProgramState& state_;
+};

@@ -1,0 +1,270 @@
+#include "platform/cp932.h"
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <iconv.h>
+#include <vector>
+
+namespace platform::cp932 {
+namespace {
+
+// Single bytes that Windows decodes although they are no character of the code page; iconv
+// rejects them, so they are added by hand (both ways).
+struct ExtraByte {
+    unsigned char byte;
+    char16_t unit;
+};
+constexpr std::array<ExtraByte, 5> kExtraBytes{
+    {{0x80, 0x0080}, {0xA0, 0xF8F0}, {0xFD, 0xF8F1}, {0xFE, 0xF8F2}, {0xFF, 0xF8F3}}};
+
+constexpr char16_t kNoChar = 0;             // no double-byte character has code point 0
+constexpr std::uint16_t kUnmapped = 0xFFFF; // not a cp932 code (0xFFFF has no trail byte 0xFF)
+constexpr char16_t kSurrogateLow = 0xDC00;
+
+// iconv is asked for UTF-16LE, which is read straight into char16_t.
+static_assert(std::endian::native == std::endian::little);
+
+constexpr bool isTrailByte(unsigned t) {
+    return t >= 0x40 && t <= 0xFC && t != 0x7F;
+}
+
+struct IconvHandle {
+    iconv_t cd;
+    IconvHandle(const char* to, const char* from) : cd(iconv_open(to, from)) {}
+    ~IconvHandle() {
+        if (ok())
+            iconv_close(cd);
+    }
+    IconvHandle(const IconvHandle&) = delete;
+    IconvHandle& operator=(const IconvHandle&) = delete;
+    bool ok() const { return cd != reinterpret_cast<iconv_t>(-1); }
+};
+
+// Both directions as flat tables, built once from iconv. iconv is asked row by row rather than
+// code by code: a call per code costs several milliseconds at start-up, a call per row (plus
+// one per undefined code, which makes iconv stop) well under one.
+struct Tables {
+    std::array<char16_t, 256> single{};  // 0 for a lead byte or a byte that is no char
+    std::array<bool, 256> singleValid{}; // distinguishes 0x00 from "no char"
+    std::vector<char16_t> dbcs = std::vector<char16_t>(65536, kNoChar); // by lead << 8 | trail
+    std::vector<std::uint16_t> encode = std::vector<std::uint16_t>(65536, kUnmapped);
+
+    Tables() {
+        buildDecode();
+        buildEncode();
+        for (const ExtraByte& e : kExtraBytes) {
+            single[e.byte] = e.unit;
+            singleValid[e.byte] = true;
+            encode[e.unit] = e.byte;
+        }
+    }
+
+    // Decodes `in` (a sequence of `width`-byte codes) with one iconv call per stretch of valid
+    // codes; calls found(index, unit) for each code that decodes to exactly one UTF-16 unit.
+    template <typename Found>
+    static void decodeRun(const IconvHandle& cd, const std::vector<char>& in, std::size_t width,
+                          Found found) {
+        std::vector<char16_t> out(in.size());
+        std::size_t pos = 0;
+        while (pos < in.size()) {
+            iconv(cd.cd, nullptr, nullptr, nullptr, nullptr);
+            char* inPtr = const_cast<char*>(in.data()) + pos;
+            std::size_t inLeft = in.size() - pos;
+            char* outPtr = reinterpret_cast<char*>(out.data());
+            std::size_t outLeft = out.size() * sizeof(char16_t);
+            std::size_t r = iconv(cd.cd, &inPtr, &inLeft, &outPtr, &outLeft);
+            std::size_t stop = in.size() - inLeft;
+            std::size_t produced = (out.size() * sizeof(char16_t) - outLeft) / sizeof(char16_t);
+            std::size_t codes = (stop - pos) / width;
+            // Only trust the stretch when every code gave one unit; otherwise fall back to
+            // asking code by code so no unit is attributed to the wrong code.
+            if (produced == codes && (stop - pos) % width == 0) {
+                for (std::size_t i = 0; i < codes; ++i)
+                    found(pos / width + i, out[i]);
+            } else {
+                for (std::size_t i = 0; i < codes; ++i)
+                    decodeOne(cd, in.data() + pos + i * width, width,
+                              [&](char16_t u) { found(pos / width + i, u); });
+            }
+            pos = stop;
+            if (r == static_cast<std::size_t>(-1))
+                pos = (pos / width + 1) * width; // skip the code iconv refused
+        }
+    }
+
+    template <typename Found>
+    static void decodeOne(const IconvHandle& cd, const char* code, std::size_t width, Found found) {
+        iconv(cd.cd, nullptr, nullptr, nullptr, nullptr);
+        char* inPtr = const_cast<char*>(code);
+        std::size_t inLeft = width;
+        char16_t out[4];
+        char* outPtr = reinterpret_cast<char*>(out);
+        std::size_t outLeft = sizeof out;
+        if (iconv(cd.cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1) && inLeft == 0 &&
+            outLeft == sizeof out - sizeof(char16_t))
+            found(out[0]);
+    }
+
+    void buildDecode() {
+        IconvHandle cd("UTF-16LE", "CP932");
+        if (!cd.ok())
+            return; // every byte above 0x7F then decodes as a lone surrogate and still round-trips
+
+        // Lead bytes are left out: iconv would read each with the byte after it.
+        std::vector<char> bytes;
+        for (unsigned b = 0; b < 256; ++b)
+            if (!isLeadByte(static_cast<unsigned char>(b)))
+                bytes.push_back(static_cast<char>(b));
+        decodeRun(cd, bytes, 1, [&](std::size_t i, char16_t u) {
+            auto b = static_cast<unsigned char>(bytes[i]);
+            single[b] = u;
+            singleValid[b] = true;
+        });
+
+        std::vector<char> row;
+        std::vector<unsigned char> trails;
+        for (unsigned t = 0x40; t <= 0xFC; ++t)
+            if (isTrailByte(t))
+                trails.push_back(static_cast<unsigned char>(t));
+        for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+            if (!isLeadByte(static_cast<unsigned char>(lead)))
+                continue;
+            row.clear();
+            for (unsigned char t : trails) {
+                row.push_back(static_cast<char>(lead));
+                row.push_back(static_cast<char>(t));
+            }
+            decodeRun(cd, row, 2, [&](std::size_t i, char16_t u) {
+                // A surrogate or U+0000 cannot stand for a double-byte code in a flat table.
+                if (u != kNoChar && (u < 0xD800 || u > 0xDFFF))
+                    dbcs[lead << 8 | trails[i]] = u;
+            });
+        }
+    }
+
+    // The code for each character is iconv's own choice, so characters with two or three codes
+    // get the one Windows writes. Only characters that decode from some code are asked for:
+    // iconv also maps a few characters one way only (U+301C WAVE DASH -> 0x8160, U+00A5 -> 0x5C),
+    // which Windows does not; those stay unmapped.
+    void buildEncode() {
+        std::vector<char16_t> chars;
+        for (int b = 0; b < 256; ++b)
+            if (singleValid[b])
+                chars.push_back(single[b]);
+        for (std::size_t code = 0; code < dbcs.size(); ++code)
+            if (dbcs[code] != kNoChar)
+                chars.push_back(dbcs[code]);
+        if (chars.empty())
+            return;
+
+        IconvHandle cd("CP932", "UTF-16LE");
+        if (!cd.ok())
+            return;
+        std::vector<char> out(chars.size() * 2);
+        std::size_t pos = 0;
+        while (pos < chars.size()) {
+            iconv(cd.cd, nullptr, nullptr, nullptr, nullptr);
+            char* inPtr = reinterpret_cast<char*>(chars.data() + pos);
+            std::size_t inLeft = (chars.size() - pos) * sizeof(char16_t);
+            char* outPtr = out.data();
+            std::size_t outLeft = out.size();
+            std::size_t r = iconv(cd.cd, &inPtr, &inLeft, &outPtr, &outLeft);
+            std::size_t stop = chars.size() - inLeft / sizeof(char16_t);
+            std::size_t produced = out.size() - outLeft;
+            std::size_t o = 0;
+            for (std::size_t i = pos; i < stop && o < produced; ++i) {
+                auto b0 = static_cast<unsigned char>(out[o]);
+                if (isLeadByte(b0) && o + 1 < produced) {
+                    encode[chars[i]] =
+                        static_cast<std::uint16_t>(b0 << 8 | static_cast<unsigned char>(out[o + 1]));
+                    o += 2;
+                } else {
+                    encode[chars[i]] = b0;
+                    o += 1;
+                }
+            }
+            pos = stop;
+            if (r == static_cast<std::size_t>(-1))
+                ++pos;
+        }
+    }
+};
+
+const Tables& tables() {
+    static const Tables instance;
+    return instance;
+}
+
+} // namespace
+
+std::u16string decode(std::string_view bytes) {
+    const Tables& t = tables();
+    std::u16string text;
+    text.reserve(bytes.size());
+    const std::size_t n = bytes.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            text.push_back(b);
+            continue;
+        }
+        if (t.singleValid[b]) {
+            text.push_back(t.single[b]);
+            continue;
+        }
+        if (isLeadByte(b) && i + 1 < n) {
+            char16_t u = t.dbcs[b << 8 | static_cast<unsigned char>(bytes[i + 1])];
+            if (u != kNoChar) {
+                text.push_back(u);
+                ++i;
+                continue;
+            }
+        }
+        text.push_back(static_cast<char16_t>(kSurrogateLow + b));
+    }
+    return text;
+}
+
+std::string encode(std::u16string_view text) {
+    const Tables& t = tables();
+    std::string bytes;
+    bytes.reserve(text.size() * 2);
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        char16_t u = text[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            bytes.push_back('?'); // no character beyond the BMP is in the code page
+            ++i;
+            continue;
+        }
+        if (u >= 0xDC80 && u <= 0xDCFF) {
+            bytes.push_back(static_cast<char>(u - kSurrogateLow)); // a byte decode could not read
+            continue;
+        }
+        std::uint16_t code = t.encode[u];
+        if (code == kUnmapped) { // lone surrogates other than the above are unmapped too
+            bytes.push_back('?');
+        } else if (code > 0xFF) {
+            bytes.push_back(static_cast<char>(code >> 8));
+            bytes.push_back(static_cast<char>(code & 0xFF));
+        } else {
+            bytes.push_back(static_cast<char>(code));
+        }
+    }
+    return bytes;
+}
+
+std::size_t prefixLength(std::string_view bytes, std::size_t maxBytes) {
+    std::size_t i = 0;
+    const std::size_t n = bytes.size();
+    while (i < n) {
+        std::size_t len = (isLeadByte(static_cast<unsigned char>(bytes[i])) && i + 1 < n) ? 2 : 1;
+        if (i + len > maxBytes)
+            break;
+        i += len;
+    }
+    return i;
+}
+
+} // namespace platform::cp932

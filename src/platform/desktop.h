@@ -1,0 +1,75 @@
+#pragma once
+// Everything the palette asks of the desktop it runs on, behind one small interface: one
+// implementation per desktop (x11/), and a scriptable, recording fake for tests (fake/).
+// Plain C++ only, so a Windows backend drops in beside the X11 one.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// A top-level window of the desktop; 0 means none.
+using WindowHandle = std::uint64_t;
+
+struct Point {
+    int x = 0;
+    int y = 0;
+};
+
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Pixels the window manager's frame adds around a window's client area.
+struct FrameExtents {
+    int left = 0;
+    int right = 0;
+    int top = 0;
+    int bottom = 0;
+};
+
+enum class OsFamily { WindowsNT, Windows9x, Linux };
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    // The height of a window caption in pixels (Windows: SM_CYCAPTION; X11: the window
+    // manager's top frame extent). Measured once; later calls return the same value.
+    virtual int captionHeightPixels() = 0;
+    // The frame the window manager gives a new top-level window, known before it is mapped.
+    virtual FrameExtents predictedFrameExtents() = 0;
+
+    virtual OsFamily osFamily() = 0;
+    // The operating system's version as major.minor (Linux: the kernel's, e.g. 6.1).
+    virtual double osVersion() = 0;
+    // The usable screen area in pixels (without panels and task bars).
+    virtual Rect workArea() = 0;
+
+    // Puts the live window into the always-on-top band (on) or takes it out (off), without
+    // hiding, moving or resizing it. Returns true when the request was made.
+    virtual bool setTopmost(WindowHandle window, bool on) = 0;
+
+    // The window that has the keyboard focus now, 0 when there is none.
+    virtual WindowHandle foregroundWindow() = 0;
+    // Brings the window to the foreground; true only when it really is the foreground window
+    // afterwards (within a short bound). A closed window gives false, never a crash.
+    virtual bool setForegroundWindow(WindowHandle window) = 0;
+    // Synthetic keystrokes to the foreground window in the notation "^v" (Ctrl+V), "%{kanji}"
+    // (Alt+Kanji), "{ENTER}", "{TAB}". With wait, returns once the keystrokes have been
+    // delivered to the window system. Returns false for a notation it does not know.
+    virtual bool sendKeys(std::string_view keys, bool wait) = 0;
+
+    // The mouse cursor's position on the screen in pixels.
+    virtual Point cursorPos() = 0;
+    // Milliseconds since an arbitrary start; wraps modulo 2^32 like GetTickCount.
+    virtual std::uint32_t tickCount() = 0;
+    virtual void beep() = 0;
+    // Opens the address with the desktop's default browser; true when the request was handed on.
+    virtual bool openUrl(std::string_view url) = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,65 @@
+#pragma once
+// A scriptable desktop for tests: every answer can be set, every request is recorded.
+#include "platform/desktop.h"
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class FakeDesktop : public Desktop {
+public:
+    struct TopmostCall {
+        WindowHandle window;
+        bool on;
+    };
+    struct KeyCall {
+        std::string keys;
+        bool wait;
+        std::uint32_t tick;
+        WindowHandle foreground;
+    };
+
+    int captionHeightPixels() override { return captionHeight; }
+    FrameExtents predictedFrameExtents() override { return frame; }
+    OsFamily osFamily() override { return family; }
+    double osVersion() override { return version; }
+    Rect workArea() override { return area; }
+    bool setTopmost(WindowHandle window, bool on) override;
+    WindowHandle foregroundWindow() override { return foreground; }
+    bool setForegroundWindow(WindowHandle window) override;
+    bool sendKeys(std::string_view keys, bool wait) override;
+    Point cursorPos() override { return cursor; }
+    std::uint32_t tickCount() override;
+    void beep() override { ++beeps; }
+    bool openUrl(std::string_view url) override;
+
+    // Scripted answers.
+    int captionHeight = 20;
+    FrameExtents frame{};
+    OsFamily family = OsFamily::Linux;
+    double version = 6.1;
+    Rect area{0, 0, 1280, 1024};
+    WindowHandle foreground = 0;
+    Point cursor{};
+    // Windows that refuse to come to the foreground (closed windows, for example).
+    std::vector<WindowHandle> refusingWindows;
+    // Called after each accepted foreground switch, e.g. to let a test react.
+    std::function<void(WindowHandle)> onForegroundSwitch;
+    // Called for each keystroke request after it is recorded, as the target would receive it
+    // (a test reads the clipboard there as a pasting target does).
+    std::function<void(const std::string& keys)> onSendKeys;
+
+    // What was asked.
+    std::vector<TopmostCall> topmostCalls;
+    std::vector<WindowHandle> foregroundRequests;
+    std::vector<KeyCall> keys;
+    std::vector<std::string> openedUrls;
+    int beeps = 0;
+
+private:
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+} // namespace platform

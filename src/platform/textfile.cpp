@@ -1,0 +1,195 @@
+#include "platform/textfile.h"
+
+#include "platform/cp932.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform::textfile {
+namespace {
+
+// Larger than stdio's default so a long file costs few read calls.
+constexpr std::size_t kReadBufferBytes = 1 << 16;
+
+// Attempts at finding an unused temporary name before giving up; a clash needs another writer
+// picking the same random suffix at the same moment, so a few attempts are plenty.
+constexpr int kTempNameAttempts = 32;
+
+void setError(std::string* error, std::string_view what, int err = 0) {
+    if (!error)
+        return;
+    *error = what;
+    if (err != 0) {
+        *error += ": ";
+        *error += std::strerror(err);
+    }
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string tempSuffix(unsigned attempt) {
+    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    auto seed = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                (static_cast<unsigned long long>(::getpid()) << 32) ^ (attempt * 0x9E3779B97F4A7C15ull);
+    std::string s;
+    for (int i = 0; i < 8; ++i) {
+        seed ^= seed >> 29;
+        seed *= 0xBF58476D1CE4E5B9ull;
+        s.push_back(kDigits[seed % 36]);
+    }
+    return s;
+}
+
+} // namespace
+
+LineReader::LineReader(const std::filesystem::path& file, std::size_t maxLineBytes)
+    : maxLineBytes_(maxLineBytes) {
+    if (!isFile(file))
+        return; // fopen would also "open" a folder
+    file_ = std::fopen(file.c_str(), "rb");
+    if (file_)
+        std::setvbuf(file_, nullptr, _IOFBF, kReadBufferBytes);
+}
+
+LineReader::~LineReader() {
+    if (file_)
+        std::fclose(file_);
+}
+
+bool LineReader::next(std::string& line) {
+    line.clear();
+    if (!file_)
+        return false;
+    // The LF of a CR LF pair is taken only when the next line is asked for, so a reader never
+    // waits for a byte beyond the line it returns.
+    int c = getc_unlocked(file_);
+    if (pendingCr_) {
+        pendingCr_ = false;
+        if (c == '\n')
+            c = getc_unlocked(file_);
+    }
+    if (c == EOF)
+        return false;
+    // One byte beyond the bound is kept so prefixLength can tell whether the last kept byte
+    // starts a double-byte character that would be cut.
+    const std::size_t keep = maxLineBytes_ == SIZE_MAX ? SIZE_MAX : maxLineBytes_ + 1;
+    for (; c != EOF; c = getc_unlocked(file_)) {
+        if (c == '\r') {
+            pendingCr_ = true;
+            break;
+        }
+        if (line.size() < keep)
+            line.push_back(static_cast<char>(c));
+    }
+    if (line.size() > maxLineBytes_)
+        line.resize(cp932::prefixLength(line, maxLineBytes_));
+    return true;
+}
+
+bool isFile(const std::filesystem::path& file) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(file, ec);
+}
+
+bool writeAtomically(const std::filesystem::path& target, std::string_view bytes, std::string* error) {
+    // Writing through a symbolic link must replace the file it points to, not the link.
+    std::filesystem::path real = target;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(target, ec)) {
+        real = std::filesystem::weakly_canonical(target, ec);
+        if (ec) {
+            setError(error, "cannot resolve link", ec.value());
+            return false;
+        }
+    }
+    std::filesystem::path folder = real.parent_path();
+    if (folder.empty())
+        folder = ".";
+
+    // Permission bits are checked by hand: root may write anywhere, yet a file or folder the
+    // user made read-only must stay untouched.
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        setError(error, "folder does not exist");
+        return false;
+    }
+    if (!(st.st_mode & S_IWUSR)) {
+        setError(error, "folder is read-only");
+        return false;
+    }
+    bool exists = false;
+    mode_t mode = 0;
+    if (::stat(real.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            setError(error, "not a regular file");
+            return false;
+        }
+        if (!(st.st_mode & S_IWUSR)) {
+            setError(error, "file is read-only");
+            return false;
+        }
+        exists = true;
+        mode = st.st_mode & 07777;
+    }
+
+    // open() with 0666 rather than mkstemp(): a new file then gets the umask's bits, as any
+    // other file the user creates would.
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < kTempNameAttempts && fd < 0; ++attempt) {
+        temp = (folder / (real.filename().string() + "." + tempSuffix(attempt) + ".tmp")).string();
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            setError(error, "cannot create temporary file", errno);
+            return false;
+        }
+    }
+    if (fd < 0) {
+        setError(error, "cannot create temporary file", EEXIST);
+        return false;
+    }
+
+    auto fail = [&](std::string_view what, int err) {
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(temp.c_str());
+        setError(error, what, err);
+        return false;
+    };
+    if (exists && ::fchmod(fd, mode) != 0)
+        return fail("cannot set permissions", errno);
+    if (!writeAll(fd, bytes))
+        return fail("cannot write", errno);
+    if (::fsync(fd) != 0)
+        return fail("cannot flush to disk", errno);
+    int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0)
+        return fail("cannot close", errno);
+    // The folder itself is not synced: after a crash the rename may be lost, which leaves the
+    // old file whole; that is allowed, and a save of many keys should not pay a sync each.
+    if (::rename(temp.c_str(), real.c_str()) != 0)
+        return fail("cannot replace file", errno);
+    return true;
+}
+
+} // namespace platform::textfile

@@ -1,0 +1,476 @@
+#include "platform/x11/x11_desktop.h"
+#include "platform/x11/x11_error_trap.h"
+#include "platform/x11/x11_keys.h"
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <span>
+#include <string>
+#include <sys/utsname.h>
+#include <sys/wait.h>
+#include <thread>
+#include <time.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+using namespace std::chrono_literals;
+using x11::ErrorTrap;
+using x11::KeyChord;
+
+// openbox answers _NET_REQUEST_FRAME_EXTENTS within a few milliseconds; a window manager that has
+// not answered after this long is not going to, and start-up must not wait on it.
+constexpr auto kFrameExtentsTimeout = 300ms;
+// Activation took 2–6 ms with openbox, 5–7 ms with fluxbox, 1–2 ms with icewm until the root's
+// _NET_ACTIVE_WINDOW changed, and Qt windows had the keyboard focus a few milliseconds later;
+// a window that is not active after this long is refused.
+constexpr auto kActivationTimeout = 200ms;
+// Each poll is one round trip to the server; a millisecond apart keeps the caller's wait close to
+// the window manager's own time without flooding the connection.
+constexpr auto kPollInterval = 1ms;
+
+// _NET_WM_STATE client message actions and the "source indication" of EWMH client messages:
+// 2 is a pager or taskbar, which window managers obey without focus-stealing prevention.
+constexpr long kNetWmStateRemove = 0;
+constexpr long kNetWmStateAdd = 1;
+constexpr long kSourcePager = 2;
+
+// ICCCM WM_STATE values.
+constexpr unsigned long kWithdrawnState = 0;
+
+// Frames of reparenting window managers nest the client a level or two deep.
+constexpr int kFrameSearchDepth = 3;
+// How far below a client the keyboard focus is looked for; toolkits nest a level or two.
+constexpr int kFocusSearchDepth = 8;
+
+struct XFreeDeleter {
+    void operator()(void* p) const {
+        if (p)
+            XFree(p);
+    }
+};
+
+// One property's value. Format-32 items come from Xlib as longs whatever their declared size.
+struct Property {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    std::unique_ptr<unsigned char, XFreeDeleter> data;
+
+    bool present() const { return type != None; }
+    std::span<const unsigned long> longs() const {
+        if (format != 32 || !data)
+            return {};
+        return {reinterpret_cast<const unsigned long*>(data.get()), count};
+    }
+    unsigned long first() const {
+        auto items = longs();
+        return items.empty() ? 0 : items[0];
+    }
+};
+
+// nullopt when the window does not exist (any more); an absent property reads as type None.
+std::optional<Property> readProperty(Display* display, Window window, Atom name, Atom type,
+                                     long maxLongs = 1024) {
+    ErrorTrap trap(display);
+    Property p;
+    unsigned long bytesAfter = 0;
+    unsigned char* data = nullptr;
+    const int status = XGetWindowProperty(display, window, name, 0, maxLongs, False, type, &p.type, &p.format,
+                                          &p.count, &bytesAfter, &data);
+    p.data.reset(data);
+    trap.noteReply();
+    if (status != Success || trap.failed())
+        return std::nullopt;
+    // A property of another type comes back without data: treat it as absent.
+    if (type != AnyPropertyType && p.type != type) {
+        p.type = None;
+        p.count = 0;
+        p.data.reset();
+    }
+    return p;
+}
+
+void sendToRoot(Display* display, Window root, Window window, Atom messageType, std::array<long, 5> data) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = messageType;
+    event.xclient.format = 32;
+    std::copy(data.begin(), data.end(), event.xclient.data.l);
+    XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(display);
+}
+
+std::vector<Window> childrenOf(Display* display, Window window, Window* parent = nullptr) {
+    ErrorTrap trap(display);
+    Window rootReturn = 0, parentReturn = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    std::vector<Window> result;
+    if (XQueryTree(display, window, &rootReturn, &parentReturn, &children, &count)) {
+        result.assign(children, children + count);
+        if (parent)
+            *parent = parentReturn;
+    }
+    if (children)
+        XFree(children);
+    trap.noteReply();
+    return result;
+}
+
+} // namespace
+
+X11Desktop::X11Desktop(_XDisplay* display) : X11Desktop(display, false) {}
+
+X11Desktop::X11Desktop(_XDisplay* display, bool ownsDisplay)
+    : display_(display), ownsDisplay_(ownsDisplay), root_(DefaultRootWindow(display)) {
+    const std::pair<const char*, Xid*> wanted[] = {
+        {"_NET_ACTIVE_WINDOW", &atoms_.netActiveWindow},
+        {"_NET_FRAME_EXTENTS", &atoms_.netFrameExtents},
+        {"_NET_REQUEST_FRAME_EXTENTS", &atoms_.netRequestFrameExtents},
+        {"_NET_SUPPORTED", &atoms_.netSupported},
+        {"_NET_SUPPORTING_WM_CHECK", &atoms_.netSupportingWmCheck},
+        {"_NET_WM_STATE", &atoms_.netWmState},
+        {"_NET_WM_STATE_ABOVE", &atoms_.netWmStateAbove},
+        {"_NET_WM_WINDOW_TYPE", &atoms_.netWmWindowType},
+        {"_NET_WM_WINDOW_TYPE_NORMAL", &atoms_.netWmWindowTypeNormal},
+        {"_NET_WORKAREA", &atoms_.netWorkarea},
+        {"WM_STATE", &atoms_.wmState},
+    };
+    constexpr std::size_t n = std::size(wanted);
+    char* names[n];
+    Atom atoms[n] = {};
+    for (std::size_t i = 0; i < n; ++i)
+        names[i] = const_cast<char*>(wanted[i].first);
+    // One round trip for all of them.
+    XInternAtoms(display_, names, int(n), False, atoms);
+    for (std::size_t i = 0; i < n; ++i)
+        *wanted[i].second = atoms[i];
+    keys_ = std::make_unique<x11::KeyInjector>(display_);
+}
+
+std::unique_ptr<X11Desktop> X11Desktop::open(const char* displayName) {
+    Display* display = XOpenDisplay(displayName);
+    if (!display)
+        return nullptr;
+    return std::unique_ptr<X11Desktop>(new X11Desktop(display, true));
+}
+
+X11Desktop::~X11Desktop() {
+    keys_.reset();
+    if (ownsDisplay_)
+        XCloseDisplay(display_);
+}
+
+int X11Desktop::captionHeightPixels() {
+    return predictedFrameExtents().top;
+}
+
+FrameExtents X11Desktop::predictedFrameExtents() {
+    if (!frameExtents_)
+        frameExtents_ = measureFrameExtents();
+    return *frameExtents_;
+}
+
+FrameExtents X11Desktop::measureFrameExtents() {
+    if (!windowManagerSupports(atoms_.netRequestFrameExtents))
+        return {};
+    // The window manager computes the extents from the window's type and hints without mapping
+    // it, so an ordinary unmapped top-level stands for the program's windows and nothing flashes.
+    XSetWindowAttributes attributes{};
+    const Window probe = XCreateWindow(display_, root_, 0, 0, 100, 100, 0, CopyFromParent, InputOutput,
+                                       CopyFromParent, 0, &attributes);
+    const Atom normal = atoms_.netWmWindowTypeNormal;
+    XChangeProperty(display_, probe, atoms_.netWmWindowType, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&normal), 1);
+    sendToRoot(display_, root_, probe, atoms_.netRequestFrameExtents, {0, 0, 0, 0, 0});
+
+    FrameExtents extents;
+    const auto deadline = std::chrono::steady_clock::now() + kFrameExtentsTimeout;
+    for (;;) {
+        auto p = readProperty(display_, probe, atoms_.netFrameExtents, XA_CARDINAL, 4);
+        if (p && p->longs().size() >= 4) {
+            auto l = p->longs();
+            extents = {int(l[0]), int(l[1]), int(l[2]), int(l[3])};
+            break;
+        }
+        if (!p || std::chrono::steady_clock::now() >= deadline)
+            break;
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    XDestroyWindow(display_, probe);
+    XFlush(display_);
+    return extents;
+}
+
+bool X11Desktop::windowManagerSupports(Xid atom) {
+    // A window manager that died leaves its properties on the root; its check window goes with
+    // it, and the check window names itself only while it lives.
+    auto check = readProperty(display_, root_, atoms_.netSupportingWmCheck, XA_WINDOW, 1);
+    if (!check || !check->first())
+        return false;
+    auto self = readProperty(display_, check->first(), atoms_.netSupportingWmCheck, XA_WINDOW, 1);
+    if (!self || self->first() != check->first())
+        return false;
+    auto supported = readProperty(display_, root_, atoms_.netSupported, XA_ATOM, 4096);
+    if (!supported)
+        return false;
+    auto list = supported->longs();
+    return std::find(list.begin(), list.end(), atom) != list.end();
+}
+
+double X11Desktop::osVersion() {
+    utsname name{};
+    if (uname(&name) != 0)
+        return 0.0;
+    const char* p = name.release;
+    const char* end = p + std::strlen(p);
+    int major = 0, minor = 0;
+    auto r = std::from_chars(p, end, major);
+    if (r.ec != std::errc() || r.ptr == end || *r.ptr != '.')
+        return double(major);
+    const char* minorStart = r.ptr + 1;
+    r = std::from_chars(minorStart, end, minor);
+    if (r.ec != std::errc())
+        return double(major);
+    double scale = 1.0;
+    for (const char* d = minorStart; d < r.ptr; ++d)
+        scale *= 10.0;
+    return major + minor / scale;
+}
+
+Rect X11Desktop::workArea() {
+    if (auto p = readProperty(display_, root_, atoms_.netWorkarea, XA_CARDINAL, 4)) {
+        auto l = p->longs();
+        if (l.size() >= 4 && l[2] > 0 && l[3] > 0)
+            return {int(long(l[0])), int(long(l[1])), int(l[2]), int(l[3])};
+    }
+    Window rootReturn = 0;
+    int x = 0, y = 0;
+    unsigned int width = 0, height = 0, border = 0, depth = 0;
+    XGetGeometry(display_, root_, &rootReturn, &x, &y, &width, &height, &border, &depth);
+    return {0, 0, int(width), int(height)};
+}
+
+std::optional<X11Desktop::ClientWindow> X11Desktop::clientWindowOf(Xid window) {
+    auto managedBy = [&](const Property& state) {
+        return state.count >= 1 && state.first() != kWithdrawnState;
+    };
+    auto own = readProperty(display_, window, atoms_.wmState, atoms_.wmState, 2);
+    if (!own)
+        return std::nullopt;
+    if (own->present())
+        return ClientWindow{window, managedBy(*own)};
+
+    // A frame: the client is among its descendants.
+    std::vector<Window> level{window};
+    for (int depth = 0; depth < kFrameSearchDepth && !level.empty(); ++depth) {
+        std::vector<Window> next;
+        for (Window w : level) {
+            for (Window child : childrenOf(display_, w)) {
+                auto state = readProperty(display_, child, atoms_.wmState, atoms_.wmState, 2);
+                if (state && state->present())
+                    return ClientWindow{child, managedBy(*state)};
+                next.push_back(child);
+            }
+        }
+        level = std::move(next);
+    }
+    // A child of the client (a native child widget): the client is among its ancestors.
+    for (Window w = window;;) {
+        Window parent = 0;
+        childrenOf(display_, w, &parent);
+        if (!parent || parent == root_)
+            break;
+        auto state = readProperty(display_, parent, atoms_.wmState, atoms_.wmState, 2);
+        if (state && state->present())
+            return ClientWindow{parent, managedBy(*state)};
+        w = parent;
+    }
+    return ClientWindow{window, false};
+}
+
+bool X11Desktop::setTopmost(WindowHandle window, bool on) {
+    if (!window)
+        return false;
+    auto client = clientWindowOf(window);
+    if (!client)
+        return false;
+    if (!client->managed) {
+        // EWMH: the window manager reads _NET_WM_STATE when it takes a window on and ignores
+        // messages about windows it does not manage, so an unmapped window gets the property
+        // itself, merged with the states already there (Qt merges its own the same way).
+        auto state = readProperty(display_, client->window, atoms_.netWmState, XA_ATOM);
+        if (!state)
+            return false;
+        auto current = state->longs();
+        std::vector<Atom> atoms(current.begin(), current.end());
+        std::erase(atoms, Atom(atoms_.netWmStateAbove));
+        if (on)
+            atoms.push_back(atoms_.netWmStateAbove);
+        ErrorTrap trap(display_);
+        if (atoms.empty())
+            XDeleteProperty(display_, client->window, atoms_.netWmState);
+        else
+            XChangeProperty(display_, client->window, atoms_.netWmState, XA_ATOM, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(atoms.data()), int(atoms.size()));
+        if (trap.failed())
+            return false;
+    }
+    // Sent in either case: a window being mapped right now may have been taken on after we read
+    // WM_STATE and before the property changed, and then only the message counts.
+    sendToRoot(display_, root_, client->window, atoms_.netWmState,
+               {on ? kNetWmStateAdd : kNetWmStateRemove, long(atoms_.netWmStateAbove), 0, kSourcePager, 0});
+    return true;
+}
+
+WindowHandle X11Desktop::foregroundWindow() {
+    auto p = readProperty(display_, root_, atoms_.netActiveWindow, XA_WINDOW, 1);
+    return p ? p->first() : 0;
+}
+
+bool X11Desktop::setForegroundWindow(WindowHandle window) {
+    if (!window)
+        return false;
+    auto client = clientWindowOf(window);
+    // Only a window the window manager manages can become its active window.
+    if (!client || !client->managed)
+        return false;
+    // The window manager names the new active window before the keyboard focus gets there: Qt
+    // and GTK windows take the focus themselves when WM_TAKE_FOCUS reaches them, a few
+    // milliseconds later. Keys sent in between go to the old window, and an old window that
+    // answers a WM_TAKE_FOCUS late takes the focus back. Only both together count.
+    auto arrived = [&] { return foregroundWindow() == client->window && hasKeyboardFocus(client->window); };
+    if (arrived())
+        return true;
+    sendToRoot(display_, root_, client->window, atoms_.netActiveWindow,
+               {kSourcePager, CurrentTime, long(foregroundWindow()), 0, 0});
+    const auto deadline = std::chrono::steady_clock::now() + kActivationTimeout;
+    for (;;) {
+        if (arrived())
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(kPollInterval);
+    }
+}
+
+bool X11Desktop::hasKeyboardFocus(Xid client) {
+    Window focus = None;
+    int revertTo = 0;
+    XGetInputFocus(display_, &focus, &revertTo);
+    // The focus may sit on a child of the client (a native child widget, a toolkit's focus proxy).
+    for (int depth = 0; focus != None && focus != PointerRoot && focus != root_; ++depth) {
+        if (focus == client)
+            return true;
+        if (depth == kFocusSearchDepth)
+            break;
+        Window parent = None;
+        childrenOf(display_, focus, &parent);
+        focus = parent;
+    }
+    return false;
+}
+
+bool X11Desktop::sendKeys(std::string_view keys, bool wait) {
+    struct Notation {
+        std::string_view text;
+        KeyChord chord;
+    };
+    static constexpr Notation kNotations[] = {
+        {"^v", {true, false, XK_v}},
+        {"%{kanji}", {false, true, XK_Kanji}},
+        {"{ENTER}", {false, false, XK_Return}},
+        {"{TAB}", {false, false, XK_Tab}},
+    };
+    for (const Notation& n : kNotations)
+        if (n.text == keys)
+            return keys_->send(std::span(&n.chord, 1), wait);
+    return false;
+}
+
+Point X11Desktop::cursorPos() {
+    Window rootReturn = 0, child = 0;
+    int rootX = 0, rootY = 0, winX = 0, winY = 0;
+    unsigned int mask = 0;
+    XQueryPointer(display_, root_, &rootReturn, &child, &rootX, &rootY, &winX, &winY, &mask);
+    return {rootX, rootY};
+}
+
+std::uint32_t X11Desktop::tickCount() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::uint32_t(std::uint64_t(now.tv_sec) * 1000u + std::uint64_t(now.tv_nsec) / 1000000u);
+}
+
+void X11Desktop::beep() {
+    XBell(display_, 0);
+    XFlush(display_);
+}
+
+bool X11Desktop::openUrl(std::string_view url) {
+    if (url.empty())
+        return false;
+    // Everything the children need is prepared here: between fork and exec only
+    // async-signal-safe calls are allowed, and other threads (Qt's) may hold the malloc lock.
+    std::string program = "xdg-open";
+    std::string argument(url);
+    char* argv[] = {program.data(), argument.data(), nullptr};
+
+    // The grandchild reports a failed exec through a close-on-exec pipe: end of file means the
+    // exec succeeded.
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0)
+        return false;
+    const pid_t child = fork();
+    if (child < 0) {
+        close(report[0]);
+        close(report[1]);
+        return false;
+    }
+    if (child == 0) {
+        // Double fork: the intermediate exits at once and we reap it below; the browser
+        // launcher is adopted by init and never becomes our zombie.
+        setsid();
+        const pid_t grandchild = fork();
+        if (grandchild == 0) {
+            const int null = ::open("/dev/null", O_RDWR);
+            if (null >= 0)
+                dup2(null, STDIN_FILENO);
+            execvp(argv[0], argv);
+            const int error = errno;
+            (void)!write(report[1], &error, sizeof error);
+            _exit(127);
+        }
+        if (grandchild < 0) {
+            const int error = errno;
+            (void)!write(report[1], &error, sizeof error);
+        }
+        _exit(0);
+    }
+    close(report[1]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    int error = 0;
+    ssize_t got;
+    while ((got = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    close(report[0]);
+    return got == 0;
+}
+
+} // namespace platform

@@ -1,0 +1,99 @@
+#pragma once
+// The desktop on X11 under an EWMH window manager (openbox, xfwm4, KWin, Mutter …). Callers need
+// no X headers: the connection is passed as an opaque pointer.
+#include "platform/desktop.h"
+#include <memory>
+#include <optional>
+
+struct _XDisplay;
+
+namespace platform {
+
+namespace x11 {
+class KeyInjector;
+}
+
+class X11Desktop : public Desktop {
+public:
+    // Works on a connection it does not own; the program passes Qt's. Destroy the desktop before
+    // the connection closes: it gives back the keycodes it borrowed for keysyms the layout lacks.
+    explicit X11Desktop(_XDisplay* display);
+    // Opens a connection of its own (nullptr: $DISPLAY) and closes it when destroyed; nullptr when
+    // the server cannot be reached.
+    static std::unique_ptr<X11Desktop> open(const char* displayName = nullptr);
+    ~X11Desktop() override;
+    X11Desktop(const X11Desktop&) = delete;
+    X11Desktop& operator=(const X11Desktop&) = delete;
+
+    // Without a window manager (or one that does not answer _NET_REQUEST_FRAME_EXTENTS in time)
+    // both report no frame: with no window manager that is the truth, and otherwise windows are
+    // placed by their client area, off by the frame at most.
+    int captionHeightPixels() override;
+    FrameExtents predictedFrameExtents() override;
+
+    OsFamily osFamily() override { return OsFamily::Linux; }
+    // The kernel's release, major.minor with the minor's digits as decimals: "6.1.0-28" → 6.1,
+    // "6.18.44" → 6.18.
+    double osVersion() override;
+    // The first desktop's _NET_WORKAREA, or the whole root window without a window manager.
+    Rect workArea() override;
+
+    bool setTopmost(WindowHandle window, bool on) override;
+    // The window manager's _NET_ACTIVE_WINDOW: a client window, as Qt's winId() of a top-level.
+    WindowHandle foregroundWindow() override;
+    // True once the window manager reports the client active and the keyboard focus is in it.
+    // Also accepts a frame window or a child of the client; compares with the client it belongs to.
+    bool setForegroundWindow(WindowHandle window) override;
+    bool sendKeys(std::string_view keys, bool wait) override;
+
+    Point cursorPos() override;
+    std::uint32_t tickCount() override;
+    void beep() override;
+    // Starts xdg-open detached (its own session, never our child for long, so no zombie); true
+    // when it could be started.
+    bool openUrl(std::string_view url) override;
+
+    _XDisplay* display() const { return display_; }
+
+private:
+    X11Desktop(_XDisplay* display, bool ownsDisplay);
+
+    // Atom and Window are XIDs, unsigned long in Xlib.
+    using Xid = unsigned long;
+    struct Atoms {
+        Xid netActiveWindow = 0;
+        Xid netFrameExtents = 0;
+        Xid netRequestFrameExtents = 0;
+        Xid netSupported = 0;
+        Xid netSupportingWmCheck = 0;
+        Xid netWmState = 0;
+        Xid netWmStateAbove = 0;
+        Xid netWmWindowType = 0;
+        Xid netWmWindowTypeNormal = 0;
+        Xid netWorkarea = 0;
+        Xid wmState = 0;
+    };
+
+    struct ClientWindow {
+        Xid window = 0;
+        // The window manager has taken it on (WM_STATE Normal or Iconic).
+        bool managed = false;
+    };
+
+    FrameExtents measureFrameExtents();
+    bool windowManagerSupports(Xid atom);
+    // The client window (the one with WM_STATE) that the window is, frames or belongs to; nullopt
+    // when the window does not exist, the window itself (unmanaged) when no client is found.
+    std::optional<ClientWindow> clientWindowOf(Xid window);
+    // The X keyboard focus is the client or inside it.
+    bool hasKeyboardFocus(Xid client);
+
+    _XDisplay* display_;
+    bool ownsDisplay_;
+    Xid root_;
+    Atoms atoms_;
+    std::optional<FrameExtents> frameExtents_;
+    std::unique_ptr<x11::KeyInjector> keys_;
+};
+
+} // namespace platform

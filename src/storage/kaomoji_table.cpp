@@ -1,0 +1,62 @@
+#include "storage/kaomoji_table.h"
+#include "platform/textfile.h"
+#include "storage/text_codec.h"
+#include <cassert>
+
+namespace storage {
+
+namespace {
+constexpr int kFileRows = 17;
+constexpr int kFileSlots = 20;
+
+std::size_t indexOf(int page, int row, int slot) {
+    assert(KaomojiTable::inRange(page, row, slot));
+    return std::size_t((page * KaomojiTable::kRows + row) * KaomojiTable::kSlots + slot);
+}
+} // namespace
+
+QString& KaomojiTable::at(int page, int row, int slot) {
+    return cells_[indexOf(page, row, slot)];
+}
+const QString& KaomojiTable::at(int page, int row, int slot) const {
+    return cells_[indexOf(page, row, slot)];
+}
+const QString& KaomojiTable::get(int page, int row, int slot) const {
+    static const QString empty;
+    return inRange(page, row, slot) ? at(page, row, slot) : empty;
+}
+
+namespace kaomoji_file {
+
+void load(KaomojiTable& table, const std::filesystem::path& file) {
+    if (!platform::textfile::isFile(file))
+        return;
+    platform::textfile::LineReader reader(file, kMaxLineBytes);
+    std::string line;
+    for (int page = 0; page < KaomojiTable::kPages; ++page)
+        for (int row = 0; row < kFileRows; ++row)
+            for (int slot = 0; slot < kFileSlots; ++slot) {
+                if (!reader.next(line))
+                    return; // a short file: the remaining cells keep their (empty) text
+                table.at(page, row, slot) = fromCp932(line);
+            }
+}
+
+std::string render(const KaomojiTable& table) {
+    std::string bytes;
+    bytes.reserve(kLineCount * 8);
+    for (int page = 0; page < KaomojiTable::kPages; ++page)
+        for (int row = 0; row < kFileRows; ++row)
+            for (int slot = 0; slot < kFileSlots; ++slot) {
+                bytes += toCp932(table.at(page, row, slot));
+                bytes += "\r\n";
+            }
+    return bytes;
+}
+
+bool save(const KaomojiTable& table, const std::filesystem::path& file, std::string* error) {
+    return platform::textfile::writeAtomically(file, render(table), error);
+}
+
+} // namespace kaomoji_file
+} // namespace storage

@@ -1,0 +1,28 @@
+#include "storage/program_state.h"
+#include "storage/settings_keys.h"
+
+namespace storage {
+
+namespace {
+std::filesystem::path utf8Path(const QString& name) {
+    return std::filesystem::path(name.toStdString());
+}
+} // namespace
+
+std::filesystem::path ProgramState::settingsFile() const {
+    return folder / utf8Path(settings::kFileName);
+}
+std::filesystem::path ProgramState::kaomojiFile() const {
+    return folder / utf8Path(QStringLiteral("顔文字.ini"));
+}
+std::filesystem::path ProgramState::asciiArtFolder() const {
+    return folder / "AA";
+}
+
+std::uint32_t colorFromText(const QString& text) {
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok);
+    return ok ? std::uint32_t(value) : 0;
+}
+
+} // namespace storage

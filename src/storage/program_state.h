@@ -1,0 +1,85 @@
+#pragma once
+// The values the program's windows share. One instance is owned by the program object and
+// every window reaches it by reference, so a test can build a whole program against a
+// temporary folder and the fake desktop.
+#include "platform/desktop.h"
+#include "storage/aa_table.h"
+#include "storage/kaomoji_table.h"
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+
+class Form1;
+class Form2;
+class Form3;
+class Form4;
+class Form5;
+class Form6;
+namespace palette {
+class TipWindow;
+}
+
+namespace storage {
+
+// CurrentGroup while the palette shows ASCII-art names instead of a group's kaomoji.
+constexpr int kAsciiArtMode = 100;
+// EditGuard while the program itself refills lists and text boxes.
+constexpr int kGuardOn = 100;
+
+struct ProgramState {
+    ProgramState(std::filesystem::path programFolder, platform::Desktop& desktopRef)
+        : folder(std::move(programFolder)), desktop(desktopRef) {}
+
+    // The folder that holds the executable, where every file of the program lives.
+    std::filesystem::path folder;
+    platform::Desktop& desktop;
+
+    std::filesystem::path settingsFile() const;
+    std::filesystem::path kaomojiFile() const;
+    std::filesystem::path asciiArtFolder() const;
+
+    storage::KaomojiTable KaomojiTable;
+    std::array<QString, 10> PageNames;
+    int PageNumber = 0;
+    int CurrentGroup = 0;
+    int EditGuard = 0;
+
+    // Colours as 0x00BBGGRR values; the first three are kept as decimal text.
+    QString Color1;
+    QString Color2;
+    QString Color3;
+    std::uint32_t ToolTipBackColor = 0;
+    std::uint32_t ToolTipFontColor = 0;
+
+    QString ClockMode;
+    int CaptionHeight = 0;
+    int TopmostSuspended = 0;
+
+    AATable AAName;
+    AATable AAText;
+
+    // Questions and messages for the user; the program object shows them as message boxes,
+    // tests answer them. Saving tells which files could not be written (nothing in memory is
+    // lost); ending with automatic saving asks whether to end anyway when a save failed.
+    std::function<void(const QStringList& files)> reportSaveFailure;
+    std::function<bool(const QStringList& files)> confirmEndWithoutSaving;
+    // Ends the event loop; the program object quits the application.
+    std::function<void()> endProgram;
+
+    // The windows, set by the program object when it creates them.
+    Form1* form1 = nullptr;
+    Form2* form2 = nullptr;
+    Form3* form3 = nullptr;
+    Form4* form4 = nullptr;
+    Form5* form5 = nullptr;
+    Form6* form6 = nullptr;
+    palette::TipWindow* ToolTipWindow = nullptr;
+};
+
+// A colour held as decimal text, as a number (text that is no number gives black).
+std::uint32_t colorFromText(const QString& text);
+
+} // namespace storage

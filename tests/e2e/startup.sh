@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The real program, copied into a folder of its own with prepared files, starts under Xvfb and
+# openbox: its window "ぴこめ" stands at the stored position and width (the outer frame) and is
+# always on top exactly when "常に手前に表示" is on.
+# Usage: startup.sh PROGRAM
+set -euo pipefail
+program=$1
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+
+fail() { e2e_log "FAIL: $*"; exit 1; }
+
+# cp932 with CR LF, as the files come from Windows.
+write_cp932() { sed 's/$/\r/' | iconv -f UTF-8 -t CP932 >"$1"; }
+
+prepare_folder() { # folder check0
+    local folder=$1 check0=$2
+    mkdir -p "$folder"
+    cp "$program" "$folder/pikome"
+    write_cp932 "$folder/設定.ini" <<INI
+[Options]
+Check0=$check0
+Check6=1
+PageNumber=0
+[Form]
+Form1Left=1500
+Form1Top=1200
+Form1Width=5100
+[PageName]
+Page1=よく使う顔
+INI
+    {
+        printf '%s\n' 'にこにこ' 'びっくり' 'かなしい'
+        for _ in $(seq 4 20); do echo; done
+        printf '%s\n' '(^_^)' '(*^▽^*)' '(´・ω・｀)' '＼(^o^)／' '(；´Д｀)'
+        for _ in $(seq 26 3400); do echo; done
+    } | write_cp932 "$folder/顔文字.ini"
+}
+
+# Starts the program of a folder (not in a subshell: the pid must stay on the cleanup list)
+# and sets id to its window once the window manager has framed it.
+start_program() {
+    local folder=$1
+    e2e_spawn "$folder/pikome" >"$E2E_ARTIFACTS/pikome-$(basename "$folder").log" 2>&1
+    program_pid=$E2E_LAST_PID
+    id=$(wait_for_window_by_name '^ぴこめ$' 15) || return 1
+    framed() { xprop -id "$id" -notype _NET_FRAME_EXTENTS 2>/dev/null | grep -q '='; }
+    wait_until 5 framed
+}
+
+# Expanded height: the caption (the frame's top extent) + 7000 twips, as whole pixels.
+expanded_height() {
+    local top
+    top=$(xprop -id "$1" -notype _NET_FRAME_EXTENTS | sed -n 's/.* = //p' | tr -d ',' | awk '{print $3}')
+    echo $((top + (7000 + 7) / 15))
+}
+
+e2e_start_desktop
+# The pointer rests where the palette will stand, so auto-hide keeps it expanded.
+xdotool mousemove 200 200
+
+# Always on top, at the stored place.
+prepare_folder "$E2E_TMP/ontop" 1
+start_program "$E2E_TMP/ontop" || fail "the palette did not appear"
+expected="100 80 340"
+geometry_matches() { read -r x y w _ <<<"$(outer_frame_geometry "$id")"; [ "$x $y $w" = "$expected" ]; }
+if ! wait_until 5 geometry_matches; then
+    fail "outer frame at $(outer_frame_geometry "$id"), expected x y width $expected"
+fi
+read -r _ _ _ height <<<"$(outer_frame_geometry "$id")"
+[ "$height" = "$(expanded_height "$id")" ] || fail "outer height $height, expected $(expanded_height "$id")"
+wait_until 5 has_state_above "$id" || fail "_NET_WM_STATE_ABOVE is not set with 常に手前に表示 on"
+title=$(xprop -id "$id" -notype _NET_WM_NAME | sed -n 's/.* = "\(.*\)"/\1/p')
+[ "$title" = "ぴこめ" ] || fail "title is '$title'"
+screenshot startup-ontop.png
+e2e_log "palette at $(outer_frame_geometry "$id"), always on top"
+kill -TERM "$program_pid"
+wait "$program_pid" 2>/dev/null || true
+gone() { ! xwininfo -id "$id" >/dev/null 2>&1; }
+wait_until 5 gone || fail "the first palette did not go away"
+
+# An ordinary window with the option off.
+prepare_folder "$E2E_TMP/normal" 0
+start_program "$E2E_TMP/normal" || fail "the palette did not appear"
+wait_until 5 geometry_matches || fail "outer frame at $(outer_frame_geometry "$id")"
+sleep 0.5
+if has_state_above "$id"; then fail "_NET_WM_STATE_ABOVE is set with 常に手前に表示 off"; fi
+e2e_log "palette without always-on-top as configured"
+echo "e2e startup: passed"

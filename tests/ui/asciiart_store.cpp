@@ -1,0 +1,160 @@
+// The ASCII-art store: "AA/AAOptions.ini" and one text file per non-empty piece.
+#include "asciiart/aa_store.h"
+#include "asciiart/form5.h"
+#include "settings/form2.h"
+#include "storage/text_codec.h"
+#include "test_program.h"
+#include <QtTest>
+#include <sys/stat.h>
+
+namespace {
+const QString kOptions = QStringLiteral("AA/AAOptions.ini");
+struct Quiet {
+    explicit Quiet(TestProgram& t) {
+        t.state().reportSaveFailure = [this](const QStringList& files) { reported << files; };
+    }
+    QList<QStringList> reported;
+};
+} // namespace
+
+class AsciiArtStoreTest : public QObject {
+    Q_OBJECT
+private slots:
+    void noFolderLoadsEmptyAndFirstSaveCreatesIt();
+    void textsKeepTheirLineBreaks();
+    void fileOfOnlyALineBreakLoadsEmptyAndIsDeleted();
+    void clearingTextDeletesTheFileClearingNameKeepsIt();
+    void longNameIsCutOnACharacterBoundary();
+    void fileNamesHaveTwoDigitEntries();
+    void optionsLoadAndSave();
+    void unwritableTextFileIsReportedAndTheRestIsSaved();
+};
+
+void AsciiArtStoreTest::noFolderLoadsEmptyAndFirstSaveCreatesIt() {
+    TestProgram t;
+    t.start();
+    Quiet quiet(t);
+    auto& s = t.state();
+    for (int page = 1; page <= 9; ++page)
+        for (int entry = 0; entry < 20; ++entry) {
+            QCOMPARE(s.AAName.at(page, entry), QString());
+            QCOMPARE(s.AAText.at(page, entry), QString());
+        }
+    for (auto* box : s.form5->Check1)
+        QCOMPARE(box->value(), 1);
+    s.form5->Command1->press();
+    QVERIFY(quiet.reported.isEmpty());
+    QVERIFY(std::filesystem::is_directory(t.path(QStringLiteral("AA"))));
+    QString expected;
+    for (int page = 1; page <= 9; ++page) {
+        expected += QStringLiteral("[Page%1]\r\n").arg(page);
+        for (int entry = 0; entry < 20; ++entry)
+            expected += QStringLiteral("Name_%1=\r\n").arg(entry);
+    }
+    expected += QStringLiteral("[Options]\r\nFrontLine=1\r\nBackLine=1\r\n[ToolTipOptions]\r\nDisplay=1\r\n");
+    QCOMPARE(t.readBytes(kOptions), storage::toCp932(expected));
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(t.path(QStringLiteral("AA"))))
+        files += entry.path().filename() != "AAOptions.ini";
+    QCOMPARE(files, 0);
+    // Saving the ASCII art saves everything else too.
+    QVERIFY(std::filesystem::exists(t.path(QStringLiteral("設定.ini"))));
+    QVERIFY(std::filesystem::exists(t.path(QStringLiteral("顔文字.ini"))));
+}
+
+void AsciiArtStoreTest::textsKeepTheirLineBreaks() {
+    TestProgram t;
+    t.writeBytes(QStringLiteral("AA/AAText_1_00.txt"), "A\r\nB\r\n");
+    t.writeBytes(QStringLiteral("AA/AAText_1_01.txt"), "ends\r\n\r\n");
+    t.writeBytes(QStringLiteral("AA/AAText_1_02.txt"), "cr\ronly\nlf");
+    t.start();
+    Quiet quiet(t);
+    auto& s = t.state();
+    QCOMPARE(s.AAText.at(1, 0), QStringLiteral("A\r\nB"));
+    QCOMPARE(s.AAText.at(1, 1), QStringLiteral("ends\r\n"));
+    QCOMPARE(s.AAText.at(1, 2), QStringLiteral("cr\r\nonly\nlf"));
+    s.AAText.at(4, 7) = QStringLiteral("A\r\nB");
+    s.form5->Command1->press();
+    QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_4_07.txt")), std::string("A\r\nB\r\n"));
+    QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_01.txt")), std::string("ends\r\n\r\n"));
+}
+
+void AsciiArtStoreTest::fileOfOnlyALineBreakLoadsEmptyAndIsDeleted() {
+    TestProgram t;
+    t.writeBytes(QStringLiteral("AA/AAText_3_03.txt"), "\r\n");
+    t.start();
+    Quiet quiet(t);
+    QCOMPARE(t.state().AAText.at(3, 3), QString());
+    t.state().form5->Command1->press();
+    QVERIFY(!std::filesystem::exists(t.path(QStringLiteral("AA/AAText_3_03.txt"))));
+}
+
+void AsciiArtStoreTest::clearingTextDeletesTheFileClearingNameKeepsIt() {
+    TestProgram t;
+    t.writeText(kOptions, QStringLiteral("[Page2]\r\nName_0=ねこ\r\nName_1=いぬ\r\n"));
+    t.writeBytes(QStringLiteral("AA/AAText_2_00.txt"), "cat\r\n");
+    t.writeBytes(QStringLiteral("AA/AAText_2_01.txt"), "dog\r\n");
+    t.start();
+    Quiet quiet(t);
+    auto& s = t.state();
+    QCOMPARE(s.AAName.at(2, 0), QStringLiteral("ねこ"));
+    s.AAText.at(2, 0).clear();
+    s.AAName.at(2, 1).clear();
+    s.form5->Command1->press();
+    QVERIFY(!std::filesystem::exists(t.path(QStringLiteral("AA/AAText_2_00.txt"))));
+    QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_2_01.txt")), std::string("dog\r\n"));
+    const std::string ini = t.readBytes(kOptions);
+    QVERIFY(ini.find(storage::toCp932(QStringLiteral("Name_0=ねこ\r\n"))) != std::string::npos);
+    QVERIFY(ini.find("Name_1=\r\n") != std::string::npos);
+}
+
+void AsciiArtStoreTest::longNameIsCutOnACharacterBoundary() {
+    TestProgram t;
+    t.writeText(kOptions,
+                QStringLiteral("[Page1]\r\nName_0=") + QString(150, QChar(u'猫')) + QStringLiteral("\r\n"));
+    t.start();
+    QCOMPARE(t.state().AAName.at(1, 0), QString(127, QChar(u'猫')));
+}
+
+void AsciiArtStoreTest::fileNamesHaveTwoDigitEntries() {
+    QCOMPARE(asciiart::textFileName(2, 5), QStringLiteral("AAText_2_05.txt"));
+    QCOMPARE(asciiart::textFileName(2, 15), QStringLiteral("AAText_2_15.txt"));
+    QCOMPARE(asciiart::textFileName(9, 19), QStringLiteral("AAText_9_19.txt"));
+}
+
+void AsciiArtStoreTest::optionsLoadAndSave() {
+    TestProgram t;
+    t.writeText(kOptions, QStringLiteral(
+                              "[Options]\r\nFrontLine=0\r\nBackLine=7\r\n[ToolTipOptions]\r\nDisplay=0\r\n"));
+    t.start();
+    Quiet quiet(t);
+    auto& f5 = *t.state().form5;
+    QCOMPARE(f5.Check1[0]->value(), 0);
+    QCOMPARE(f5.Check1[1]->value(), 1); // no state a check box can hold: the default
+    QCOMPARE(f5.Check1[2]->value(), 0);
+    f5.Check1[0]->setValue(1);
+    f5.Command1->press();
+    const std::string ini = t.readBytes(kOptions);
+    QVERIFY(ini.find("FrontLine=1\r\nBackLine=1\r\n") != std::string::npos);
+    QVERIFY(ini.find("Display=0\r\n") != std::string::npos);
+}
+
+void AsciiArtStoreTest::unwritableTextFileIsReportedAndTheRestIsSaved() {
+    TestProgram t;
+    t.writeBytes(QStringLiteral("AA/AAText_1_00.txt"), "old\r\n");
+    ::chmod(t.path(QStringLiteral("AA/AAText_1_00.txt")).c_str(), 0444);
+    t.start();
+    Quiet quiet(t);
+    auto& s = t.state();
+    s.AAText.at(1, 0) = QStringLiteral("new");
+    s.AAText.at(1, 1) = QStringLiteral("second");
+    s.form5->Command1->press();
+    QCOMPARE(quiet.reported.size(), 1);
+    QCOMPARE(quiet.reported[0], QStringList{"AA/AAText_1_00.txt"});
+    QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_00.txt")), std::string("old\r\n"));
+    QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_01.txt")), std::string("second\r\n"));
+    QCOMPARE(s.AAText.at(1, 0), QStringLiteral("new"));
+}
+
+QTEST_MAIN(AsciiArtStoreTest)
+#include "asciiart_store.moc"

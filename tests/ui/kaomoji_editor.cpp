@@ -1,0 +1,213 @@
+// The settings dialog's kaomoji editor and the palette kept in step with it.
+#include "palette/form1.h"
+#include "settings/form2.h"
+#include "test_program.h"
+#include <QtTest>
+
+namespace {
+QString cellName(int page, int row, int slot) {
+    return QStringLiteral("p%1r%2s%3").arg(page).arg(row).arg(slot);
+}
+
+void writeSelfNamingFile(TestProgram& t) {
+    QString text;
+    for (int page = 0; page < 10; ++page)
+        for (int row = 0; row < 17; ++row)
+            for (int slot = 0; slot < 20; ++slot)
+                text += cellName(page, row, slot) + QStringLiteral("\r\n");
+    t.writeText(QStringLiteral("顔文字.ini"), text);
+}
+
+// Every cell of the table as one list, to see what an action changed.
+QStringList snapshot(const storage::KaomojiTable& table) {
+    QStringList cells;
+    for (int page = 0; page < 10; ++page)
+        for (int row = 0; row < 22; ++row)
+            for (int slot = 0; slot < 22; ++slot)
+                cells << table.at(page, row, slot);
+    return cells;
+}
+
+int differences(const QStringList& a, const QStringList& b) {
+    int count = 0;
+    for (int i = 0; i < a.size(); ++i)
+        count += a[i] != b[i];
+    return count;
+}
+} // namespace
+
+class KaomojiEditorTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        t = std::make_unique<TestProgram>();
+        writeSelfNamingFile(*t);
+        t->start();
+    }
+    void cleanup() { t.reset(); }
+
+    void lineBreaksAreStrippedFromEntries();
+    void typingChangesOneCellAndOneButton();
+    void historyPageDisablesTheGroups();
+    void refreshStoresNothing();
+    void openingInAsciiArtModeSelectsGroupZero();
+    void closeBoxHidesAndKeepsState();
+    void groupCaptionEditRelabelsTheGroupButton();
+    void entryEditInAsciiArtModeStoresNothing();
+    void charactersOutsideTheCodePageShowAsSaved();
+
+private:
+    Form1& f1() { return t->program().form1(); }
+    Form2& f2() { return t->program().form2(); }
+    storage::ProgramState& s() { return t->state(); }
+    std::unique_ptr<TestProgram> t;
+};
+
+void KaomojiEditorTest::lineBreaksAreStrippedFromEntries() {
+    f1().Command3->press();
+    f2().Text2[0]->setText(QStringLiteral("A\r\nB"));
+    QCOMPARE(f2().Text2[0]->text(), QStringLiteral("AB"));
+    QCOMPARE(s().KaomojiTable.at(0, 1, 0), QStringLiteral("AB"));
+    QCOMPARE(f1().Command1[0]->caption(), QStringLiteral("AB"));
+
+    f2().Text2[1]->setText(QStringLiteral("A\nB"));
+    QCOMPARE(s().KaomojiTable.at(0, 1, 1), QStringLiteral("A\nB"));
+    f2().Text2[2]->setText(QStringLiteral("A\rB\r\r\nC"));
+    QCOMPARE(s().KaomojiTable.at(0, 1, 2), QStringLiteral("ABC"));
+}
+
+void KaomojiEditorTest::typingChangesOneCellAndOneButton() {
+    f1().Command3->press();
+    f2().Combo1->setListIndex(2);
+    f2().Option1[5]->setValue(true);
+    QCOMPARE(s().CurrentGroup, 5);
+    QCOMPARE(f1().Command1[3]->caption(), cellName(2, 6, 3));
+    const QStringList before = snapshot(s().KaomojiTable);
+    QStringList captions;
+    for (auto* button : f1().Command1)
+        captions << button->caption();
+
+    f2().Text2[3]->setFocus();
+    f2().Text2[3]->selectAll();
+    QTest::keyClicks(f2().Text2[3], QStringLiteral("(^o^)"));
+    QCOMPARE(s().KaomojiTable.at(2, 6, 3), QStringLiteral("(^o^)"));
+    QCOMPARE(f1().Command1[3]->caption(), QStringLiteral("(^o^)"));
+    QCOMPARE(differences(before, snapshot(s().KaomojiTable)), 1);
+    for (int i = 0; i < 21; ++i)
+        if (i != 3)
+            QCOMPARE(f1().Command1[std::size_t(i)]->caption(), captions[i]);
+
+    // Every keystroke shows at once.
+    QTest::keyClick(f2().Text2[3], Qt::Key_Backspace);
+    QCOMPARE(f1().Command1[3]->caption(), QStringLiteral("(^o^"));
+    QCOMPARE(s().KaomojiTable.at(2, 6, 3), QStringLiteral("(^o^"));
+}
+
+void KaomojiEditorTest::historyPageDisablesTheGroups() {
+    f1().Command3->press();
+    f2().Option1[4]->setValue(true);
+    f2().Combo1->setListIndex(9);
+    QCOMPARE(f1().Combo1->listIndex(), 9);
+    QCOMPARE(f1().SSTab1->tab(), 0);
+    QCOMPARE(s().CurrentGroup, 0);
+    QVERIFY(f2().Option1[0]->value());
+    for (int g = 0; g < 16; ++g) {
+        QVERIFY(!f2().Option1[std::size_t(g)]->isEnabled());
+        QVERIFY(!f1().Command2[std::size_t(g)]->isEnabled());
+    }
+    QVERIFY(!f1().Command5->isEnabled());
+    QCOMPARE(f1().Command1[0]->caption(), cellName(9, 1, 0));
+    QCOMPARE(f2().Text2[0]->text(), cellName(9, 1, 0));
+
+    f2().Combo1->setListIndex(4);
+    QCOMPARE(f1().SSTab1->tab(), 5);
+    QCOMPARE(f1().Combo1->listIndex(), 4);
+    for (int g = 0; g < 16; ++g) {
+        QVERIFY(f2().Option1[std::size_t(g)]->isEnabled());
+        QVERIFY(f1().Command2[std::size_t(g)]->isEnabled());
+    }
+    QVERIFY(f1().Command5->isEnabled());
+    QCOMPARE(f1().Command1[0]->caption(), cellName(4, 1, 0));
+    QCOMPARE(f1().Command2[7]->caption(), cellName(4, 0, 7));
+}
+
+void KaomojiEditorTest::refreshStoresNothing() {
+    const QStringList before = snapshot(s().KaomojiTable);
+    f1().Command3->press();
+    for (int page : {3, 9, 0, 8})
+        f2().Combo1->setListIndex(page);
+    f2().Option1[7]->setValue(true);
+    f2().Option3[6]->setValue(true);
+    f1().SSTab1->setTab(2);
+    QCOMPARE(snapshot(s().KaomojiTable), before);
+    QCOMPARE(s().EditGuard, 0);
+}
+
+void KaomojiEditorTest::openingInAsciiArtModeSelectsGroupZero() {
+    f1().Combo1->setListIndex(3);
+    f1().Command2[6]->press();
+    f1().Command5->press();
+    QCOMPARE(s().CurrentGroup, storage::kAsciiArtMode);
+    f1().Command3->press();
+    QCOMPARE(s().CurrentGroup, 0);
+    QVERIFY(f2().Option1[0]->value());
+    QCOMPARE(f2().Combo1->listIndex(), 3);
+    for (int i = 0; i < 20; ++i) {
+        QCOMPARE(f2().Text2[std::size_t(i)]->text(), cellName(3, 1, i));
+        QCOMPARE(f1().Command1[std::size_t(i)]->caption(), cellName(3, 1, i));
+    }
+    QVERIFY(f2().isVisible());
+}
+
+void KaomojiEditorTest::closeBoxHidesAndKeepsState() {
+    f1().Command3->press();
+    f2().move(200, 150);
+    f2().Check1[3]->setValue(1);
+    f2().Combo2->setListIndex(2);
+    f2().Combo1->setListIndex(5);
+    f2().Text3->setText(QStringLiteral("お気に入り"));
+    const QPoint place = f2().pos();
+    QVERIFY(f2().close() == false || !f2().isVisible());
+    QVERIFY(!f2().isVisible());
+    f1().Command3->press();
+    QVERIFY(f2().isVisible());
+    QCOMPARE(f2().pos(), place);
+    QCOMPARE(f2().Check1[3]->value(), 1);
+    QCOMPARE(f2().Combo2->listIndex(), 2);
+    QCOMPARE(f2().Combo1->listIndex(), 5);
+    QCOMPARE(f2().Text3->text(), QStringLiteral("お気に入り"));
+    QCOMPARE(s().PageNames[5], QStringLiteral("お気に入り"));
+    // "閉じる" hides too.
+    f2().Command3->press();
+    QVERIFY(!f2().isVisible());
+}
+
+void KaomojiEditorTest::groupCaptionEditRelabelsTheGroupButton() {
+    f1().Command3->press();
+    f2().Combo1->setListIndex(1);
+    f2().Text1[9]->setText(QStringLiteral("怒り\r\n"));
+    QCOMPARE(s().KaomojiTable.at(1, 0, 9), QStringLiteral("怒り"));
+    QCOMPARE(f1().Command2[9]->caption(), QStringLiteral("怒り"));
+}
+
+void KaomojiEditorTest::entryEditInAsciiArtModeStoresNothing() {
+    // The palette can enter ASCII-art mode only while the dialog is hidden; afterwards the
+    // dialog's entry boxes belong to no group until a group is chosen again.
+    f1().Command5->press();
+    QCOMPARE(s().CurrentGroup, storage::kAsciiArtMode);
+    f2().show();
+    const QStringList before = snapshot(s().KaomojiTable);
+    f2().Text2[4]->setText(QStringLiteral("lost"));
+    QCOMPARE(snapshot(s().KaomojiTable), before);
+}
+
+void KaomojiEditorTest::charactersOutsideTheCodePageShowAsSaved() {
+    f1().Command3->press();
+    f2().Text2[0]->setText(QStringLiteral("ಠ_ಠ"));
+    QCOMPARE(f2().Text2[0]->text(), QStringLiteral("?_?"));
+    QCOMPARE(s().KaomojiTable.at(0, 1, 0), QStringLiteral("?_?"));
+    QCOMPARE(f1().Command1[0]->caption(), QStringLiteral("?_?"));
+}
+
+QTEST_MAIN(KaomojiEditorTest)
+#include "kaomoji_editor.moc"

@@ -1,0 +1,50 @@
+#include "test_program.h"
+#include "storage/text_codec.h"
+#include <QtTest>
+#include <fstream>
+#include <sstream>
+
+TestProgram::TestProgram() {
+    // Qt's offscreen platform gives every window a 2-pixel frame; predicting the same frame
+    // keeps the outer sizes set before the first show exact.
+    desktop.captionHeight = 20;
+    desktop.frame = {2, 2, 2, 2};
+}
+
+TestProgram::~TestProgram() = default;
+
+std::filesystem::path TestProgram::folder() const {
+    return std::filesystem::path(dir_.path().toStdString());
+}
+
+std::filesystem::path TestProgram::path(const QString& name) const {
+    return folder() / name.toStdString();
+}
+
+void TestProgram::writeText(const QString& name, const QString& text) const {
+    writeBytes(name, storage::toCp932(text));
+}
+
+void TestProgram::writeBytes(const QString& name, const std::string& bytes) const {
+    const auto file = path(name);
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string TestProgram::readBytes(const QString& name) const {
+    std::ifstream in(path(name), std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void TestProgram::writeSettings(const QStringList& lines) const {
+    writeText(QStringLiteral("設定.ini"), lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+}
+
+Program& TestProgram::start() {
+    program_ = std::make_unique<Program>(folder(), desktop);
+    program_->start();
+    return *program_;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// A whole program in a temporary folder, on the fake desktop, for window tests.
+#include "app/program.h"
+#include "platform/fake/fake_desktop.h"
+#include <QString>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+class TestProgram {
+public:
+    TestProgram();
+    ~TestProgram();
+
+    std::filesystem::path folder() const;
+    std::filesystem::path path(const QString& name) const;
+    // Writes a file of the program's folder; text given as UTF-8 is stored in cp932.
+    void writeText(const QString& name, const QString& text) const;
+    void writeBytes(const QString& name, const std::string& bytes) const;
+    std::string readBytes(const QString& name) const;
+    // A settings file holding these lines (CR LF after each).
+    void writeSettings(const QStringList& lines) const;
+
+    // Builds the program and runs its start-up (the palette is shown).
+    Program& start();
+    Program& program() { return *program_; }
+    storage::ProgramState& state() { return program_->state(); }
+
+    platform::FakeDesktop desktop;
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<Program> program_;
+};
