@@ -199,6 +199,10 @@ public:
     void setBackColor(std::uint32_t bgr);
     std::function<void()> onClick;
 
+protected:
+    QSize tabSizeHint(int index) const override;
+    QSize minimumTabSizeHint(int index) const override;
+
 private:
     int shownTab_ = -1;
 };

@@ -80,8 +80,18 @@ void ScrollBar::setScrollValue(int value) {
 }
 
 TabStrip::TabStrip(QWidget* parent) : QTabBar(parent) {
-    // Tabs as wide as their captions; Qt would stretch a lone tab bar's tabs across it.
+    // Every tab is always in view, sharing the strip's width equally, as a tab strip with one
+    // row of tabs shows them; no scroll buttons hide any.
     setExpanding(false);
+    setUsesScrollButtons(false);
+    setElideMode(Qt::ElideNone);
+    setDrawBase(false);
+    // The style's generous tab padding would cut two-character captions such as "履歴".
+    setStyleSheet(
+        QStringLiteral("QTabBar::tab { padding: 1px 0px; min-width: 0px; border: 1px solid #808080;"
+                       " border-bottom: none; border-top-left-radius: 3px; border-top-right-radius: 3px;"
+                       " margin-top: 2px; }"
+                       "QTabBar::tab:selected { margin-top: 0px; background: #ffffff; }"));
     connect(this, &QTabBar::currentChanged, this, [this](int index) {
         const int previous = shownTab_;
         shownTab_ = index;
@@ -92,6 +102,17 @@ TabStrip::TabStrip(QWidget* parent) : QTabBar(parent) {
         if (onClick)
             onClick();
     });
+}
+
+QSize TabStrip::tabSizeHint(int index) const {
+    QSize size = QTabBar::tabSizeHint(index);
+    if (count() > 0 && width() > 0)
+        size.setWidth(std::max(1, width() / count()));
+    return size;
+}
+
+QSize TabStrip::minimumTabSizeHint(int index) const {
+    return tabSizeHint(index);
 }
 
 void TabStrip::setTab(int tab) {
