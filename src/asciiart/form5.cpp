@@ -1,5 +1,6 @@
 #include "asciiart/form5.h"
 #include "asciiart/aa_store.h"
+#include "platform/textfile.h"
 #include "settings/form2.h"
 #include "storage/text_rules.h"
 
@@ -43,6 +44,7 @@ void Form5::buildControls() {
     Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
     placeTwips(Text1, 2220, 300, 7515, 7275);
     Text1->onChange = [this] { Text1_Change(); };
+    Text1->onFilesDropped = [this](const QStringList& paths) { Text1_FilesDropped(paths); };
 
     const char16_t* captions[3] = {u"貼り付け前に改行する", u"貼り付け後に改行する", u"ツールチップを表示"};
     for (int i = 0; i < 3; ++i) {
@@ -111,4 +113,19 @@ void Form5::Command1_Click() {
     const QStringList failed = SaveStore();
     if (!failed.isEmpty() && state_.reportSaveFailure)
         state_.reportSaveFailure(failed);
+}
+
+void Form5::Text1_FilesDropped(const QStringList& paths) {
+    if (paths.isEmpty())
+        return;
+    // Only the first file counts, and only a ".txt" one (in any case of letters).
+    const QString& path = paths.first();
+    const QString extension = path.mid(path.lastIndexOf(QLatin1Char('.')) + 1).toUpper();
+    if (extension != QStringLiteral("TXT"))
+        return;
+    const std::filesystem::path file(path.toStdString());
+    if (!platform::textfile::isFile(file))
+        return;
+    Text1->setText(QString());
+    Text1->setText(asciiart::readTextFile(file));
 }

@@ -27,6 +27,8 @@ public:
     void Text1_Change();
     void Text2_Change(int entry);
     void Command1_Click();
+    // A text file dropped on the editor replaces the selected entry's text.
+    void Text1_FilesDropped(const QStringList& paths);
     void Command2_Click();
 
     // The ASCII-art save followed by the save of everything else. Returns the files that could

@@ -167,6 +167,9 @@ public:
     QString text() const { return text_; }
     void setText(const QString& text);
     std::function<void()> onChange;
+    // Set it and local files dropped on the box (or pasted as files) go to it instead of
+    // being inserted as their names.
+    std::function<void(const QStringList& paths)> onFilesDropped;
 
 protected:
     bool canInsertFromMimeData(const QMimeData* source) const override;

@@ -4,6 +4,7 @@
 #include <QSignalBlocker>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QUrl>
 #include <algorithm>
 #include <limits>
 
@@ -114,11 +115,40 @@ void MultiLineTextBox::userEdited() {
         onChange();
 }
 
+// The local files a drop carries, in the order given.
+static QStringList droppedFiles(const QMimeData* source) {
+    QStringList paths;
+    if (!source || !source->hasUrls())
+        return paths;
+    for (const QUrl& url : source->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    return paths;
+}
+
 bool MultiLineTextBox::canInsertFromMimeData(const QMimeData* source) const {
+    if (onFilesDropped && !droppedFiles(source).isEmpty())
+        return true;
     return source && source->hasText();
 }
 
 void MultiLineTextBox::insertFromMimeData(const QMimeData* source) {
+    // Files dropped on a box that takes files are its handler's, never inserted as text.
+    if (onFilesDropped) {
+        const QStringList files = droppedFiles(source);
+        if (!files.isEmpty()) {
+            // Run once the drop is over: Qt wraps the drop in an edit block whose change
+            // notice would otherwise arrive after the handler's text and count as typing.
+            QMetaObject::invokeMethod(
+                this,
+                [this, files] {
+                    if (onFilesDropped)
+                        onFilesDropped(files);
+                },
+                Qt::QueuedConnection);
+            return;
+        }
+    }
     // Qt's own version trips over clipboard data that has no text (an empty clipboard, an
     // image); only text is ever pasted here.
     if (!source || !source->hasText())

@@ -20,7 +20,9 @@ TipWindow::TipWindow(QWidget* owner)
     delay_.setSingleShot(true);
     delay_.setInterval(kInitialDelayMs);
     connect(&delay_, &QTimer::timeout, this, [this] {
-        if (pending_ && pending_->underMouse())
+        // Still resting on the button when the delay is over?
+        if (pending_ && pending_->isVisible() &&
+            pending_->rect().contains(pending_->mapFromGlobal(QCursor::pos())))
             showFor(pending_);
     });
 }

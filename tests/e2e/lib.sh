@@ -13,6 +13,7 @@
 #
 # Exported: DISPLAY, XDG_RUNTIME_DIR (private, 0700), XDG_CONFIG_HOME (private, so no user
 # configuration of openbox or Qt leaks in), NO_AT_BRIDGE=1, QT_QPA_PLATFORM=xcb,
+# DBUS_SESSION_BUS_ADDRESS (a bus that does not exist),
 # E2E_ARTIFACTS (screenshots and logs; default ./e2e-artifacts), E2E_TMP (removed at exit),
 # E2E_SCREEN_WIDTH, E2E_SCREEN_HEIGHT.
 
@@ -32,8 +33,11 @@ mkdir -p "$XDG_CONFIG_HOME"
 # GTK programs (zenity) start accessibility helpers that outlive the test otherwise.
 export NO_AT_BRIDGE=1
 export QT_QPA_PLATFORM=xcb
-# Nothing here may talk to the session of whoever runs the tests.
-unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY SESSION_MANAGER
+# Nothing here may talk to the session of whoever runs the tests. Without any bus address
+# libdbus "autolaunches" a dbus-daemon for the display (Qt asks for the bus at start-up), which
+# cost 3 s now and then and outlives the test: point it at a bus that does not exist instead.
+unset WAYLAND_DISPLAY SESSION_MANAGER
+export DBUS_SESSION_BUS_ADDRESS=unix:path=$E2E_TMP/no-session-bus
 unset DISPLAY
 
 # Started processes, oldest first; stopped newest first.

@@ -616,14 +616,12 @@ void runWm(platform::X11Desktop& desktop, Observer& obs, const std::string& rece
         check(ok, "setForegroundWindow(" + r->title + ") is true (" + ms(timings.activations.back()) + ")");
         check(desktop.foregroundWindow() == r->window && obs.active() == r->window,
               "... and it is the foreground window");
-        {
-            Window f = obs.inputFocus();
-            bool ok2 = obs.isSelfOrAncestor(r->window, f);
-            char buf[200];
-            snprintf(buf, sizeof buf, " target %lx focus %lx active %lx a %lx b %lx", r->window, f, obs.active(), a.window, b.window);
-            check(ok2, std::string("... with the keyboard focus") + buf);
-            if (!ok2) { std::this_thread::sleep_for(50ms); snprintf(buf, sizeof buf, "later focus %lx active %lx", obs.inputFocus(), obs.active()); note(buf); }
-        }
+        check(obs.isSelfOrAncestor(r->window, obs.inputFocus()), "... with the keyboard focus");
+        // A window activated just before may take the focus back when it answers its own
+        // WM_TAKE_FOCUS late; the keys sent next would go there.
+        std::this_thread::sleep_for(30ms);
+        check(obs.active() == r->window && obs.isSelfOrAncestor(r->window, obs.inputFocus()),
+              "... and keeps both");
     }
     start = Clock::now();
     check(desktop.setForegroundWindow(a.window) && msSince(start) < 5,
@@ -817,7 +815,9 @@ int main(int argc, char** argv) {
         Observer obs;
         const Observer::Keymap keymapBefore = obs.keymap();
         XSetErrorHandler(testErrorHandler);
+        const auto constructStart = Clock::now();
         auto desktop = std::make_unique<platform::X11Desktop>(x11->display());
+        note("constructing the desktop took " + ms(msSince(constructStart)));
         Timings timings;
         if (bare) {
             runBare(*desktop, obs);
