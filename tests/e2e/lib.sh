@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the end-to-end scripts: a private X server (Xvfb) with openbox, and helpers to find
 # and measure windows. Every process started here is stopped by its pid when the script exits;
 # nothing is looked up or killed by name.
@@ -98,6 +99,9 @@ wait_until() {
     done
 }
 
+# The server wrote its display number, or died trying.
+_e2e_display_known() { [ -s "$1" ] || ! kill -0 "$2" 2>/dev/null; }
+
 e2e_start_xvfb() {
     # -displayfd: the server takes the first free display number itself, so parallel runs
     # never race for one. -noreset: by default the server resets when its last client leaves,
@@ -107,12 +111,12 @@ e2e_start_xvfb() {
     e2e_spawn Xvfb -displayfd 3 -noreset -screen 0 "${E2E_SCREEN_WIDTH}x${E2E_SCREEN_HEIGHT}x24" -nolisten tcp \
         3>"$numberFile" >"$E2E_ARTIFACTS/xvfb.log" 2>&1
     local xvfb=$E2E_LAST_PID
-    _e2e_display_known() { [ -s "$numberFile" ] || ! kill -0 "$xvfb" 2>/dev/null; }
-    if ! wait_until 10 _e2e_display_known || [ ! -s "$numberFile" ]; then
+    if ! wait_until 10 _e2e_display_known "$numberFile" "$xvfb" || [ ! -s "$numberFile" ]; then
         e2e_log "Xvfb did not start (see $E2E_ARTIFACTS/xvfb.log)"
         return 1
     fi
-    export DISPLAY=":$(head -n1 "$numberFile")"
+    DISPLAY=":$(head -n1 "$numberFile")"
+    export DISPLAY
     if ! wait_until 10 xdpyinfo >/dev/null 2>&1; then
         e2e_log "Xvfb on $DISPLAY does not answer"
         return 1

@@ -234,12 +234,17 @@ void ControlsLists::tabStripSelection() {
 
 void ControlsLists::tabStripPaintsItsBackColor() {
     TabStrip tabs;
-    tabs.addTab(QStringLiteral("one"));
+    for (const char* caption : {"履歴", "1", "2"})
+        tabs.addTab(QString::fromUtf8(caption));
     tabs.resize(300, 30);
     tabs.setBackColor(0x00336699);
-    // Right of the only tab is the strip's own background: the tab does not stretch.
+    tabs.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tabs));
+    // Every tab in view, sharing the width; above an unselected tab is the strip's background.
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(tabs.tabRect(i).width(), 100);
     const QImage image = tabs.grab().toImage();
-    QCOMPARE(image.pixelColor(290, 5), QColor(0x99, 0x66, 0x33));
+    QCOMPARE(image.pixelColor(150, 0), QColor(0x99, 0x66, 0x33));
 }
 
 QTEST_MAIN(ControlsLists)
