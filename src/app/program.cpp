@@ -4,6 +4,8 @@
 #include "palette/form1.h"
 #include "settings/form2.h"
 #include "settings/form4.h"
+#include "tools/form3.h"
+#include "tools/form6.h"
 #include <QApplication>
 #include <QMessageBox>
 
@@ -28,9 +30,7 @@ Program::Program(std::filesystem::path folder, platform::Desktop& desktop)
     state_.form2 = form2_.get();
     state_.form4 = form4_.get();
     state_.form5 = form5_.get();
-    for (QWidget* window : {static_cast<QWidget*>(form1_.get()), static_cast<QWidget*>(form2_.get()),
-                            static_cast<QWidget*>(form4_.get()), static_cast<QWidget*>(form5_.get())})
-        window->setWindowIcon(icon);
+    QApplication::setWindowIcon(icon);
 }
 
 QString Program::saveFailureText(const QStringList& files) {
@@ -41,6 +41,9 @@ QString Program::saveFailureText(const QStringList& files) {
 }
 
 Program::~Program() {
+    // The dialogs made on demand go first; they refer to the others.
+    delete state_.form3;
+    delete state_.form6;
     state_.form1 = nullptr;
     form1_.reset();
 }

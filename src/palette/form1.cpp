@@ -8,6 +8,7 @@
 #include "settings/form4.h"
 #include "storage/profile_access.h"
 #include "storage/settings_keys.h"
+#include "tools/form3.h"
 #include <QDateTime>
 
 using controls::placeTwips;
@@ -271,6 +272,24 @@ void Form1::Form_Load() {
     Command2[0]->press();
 }
 
+void Form1::RepaintColors() {
+    auto& s = state_;
+    const auto color1 = storage::colorFromText(s.Color1);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, controls::fromColorRef(color1));
+    setPalette(pal);
+    Command3->setBackColor(color1);
+    Command4->setBackColor(color1);
+    for (int i = 0; i < 20; ++i)
+        Command1[std::size_t(i)]->setBackColor(color1);
+    for (auto* button : Command2)
+        button->setBackColor(color1);
+    Command1[20]->setBackColor(storage::colorFromText(s.Color3));
+    // In ASCII-art mode no group is chosen and every group button keeps the background.
+    if (s.CurrentGroup >= 0 && s.CurrentGroup < 16)
+        Command2[std::size_t(s.CurrentGroup)]->setBackColor(storage::colorFromText(s.Color2));
+}
+
 void Form1::setGroupButtonsEnabled(bool enabled) {
     for (int i = 0; i < 16; ++i) {
         Command2[std::size_t(i)]->setEnabled(enabled);
@@ -455,7 +474,8 @@ void Form1::Timer1_Timer() {
 
 bool Form1::anyDialogVisible() const {
     // The batch-registration dialog is small and does not take the palette out of the band.
-    return state_.form2->isVisible() || state_.form4->isVisible() || state_.form5->isVisible();
+    return state_.form2->isVisible() || (state_.form3 && state_.form3->isVisible()) ||
+           state_.form4->isVisible() || state_.form5->isVisible();
 }
 
 void Form1::Timer2_Timer() {

@@ -53,6 +53,10 @@ public:
     void Timer2_Timer();
     void Timer3_Timer();
 
+    // The colours as the colour frame applies them: background, buttons, clock bar, and the
+    // chosen group's button in the selection colour.
+    void RepaintColors();
+
     // Always-on-top on (1) or off (0); any other mode does nothing.
     void SetTopmost(int mode);
 

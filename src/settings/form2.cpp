@@ -4,6 +4,8 @@
 #include "settings/form4.h"
 #include "storage/settings_keys.h"
 #include "storage/text_rules.h"
+#include "tools/form3.h"
+#include "tools/form6.h"
 
 using controls::placeTwips;
 using storage::kAsciiArtMode;
@@ -185,6 +187,11 @@ void Form2::buildControls() {
     placeTwips(Command3, 6120, 6240, 2835, 375);
     Command3->onClick = [this] { Command3_Click(); };
     Command1->onClick = [this] { Command1_Click(); };
+    Command2->onClick = [this] { Command2_Click(); };
+    Command4->onClick = [this] { Command4_Click(); };
+    Command7->onClick = [this] { Command7_Click(); };
+    for (int i = 0; i < 36; ++i)
+        cbox[std::size_t(i)]->onClick = [this, i] { cbox_Click(i); };
     Command5->onClick = [this] { Command5_Click(); };
     Command6->onClick = [this] { Command6_Click(); };
 
@@ -209,6 +216,23 @@ void Form2::Option4_Click(int index) {
 
 void Form2::Command3_Click() {
     hide();
+}
+
+void Form2::Command2_Click() {
+    // The About dialog is built for each opening; one already open is brought forward.
+    Form3* about = state_.form3 ? state_.form3 : new Form3(state_);
+    about->show();
+    about->raise();
+    about->activateWindow();
+}
+
+void Form2::Command7_Click() {
+    // The batch-registration dialog is made at its first opening and kept, hidden, after it.
+    if (!state_.form6)
+        state_.form6 = new Form6(state_);
+    state_.form6->show();
+    state_.form6->raise();
+    state_.form6->activateWindow();
 }
 
 void Form2::Command5_Click() {

@@ -47,7 +47,11 @@ public:
     void Option3_Click(int page);
     void Text3_Change();
     void Command1_Click();
+    void Command2_Click();
     void Command3_Click();
+    void Command4_Click();
+    void Command7_Click();
+    void cbox_Click(int index);
     void Command5_Click();
     void Command6_Click();
 

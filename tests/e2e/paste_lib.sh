@@ -14,7 +14,8 @@
 #   click_entry I [CLICKS]                 clicks entry button I (0..19); CLICKS=2: a double-click
 #   click_group G / click_aa               group button G (0..15) / the "AA" button
 #   wait_file_is FILE EXPECTED TIMEOUT     FILE's bytes become EXPECTED within TIMEOUT seconds
-#   show_bytes TEXT                        TEXT as od would show it, for failure messages
+#   show_text TEXT                         TEXT quoted on one line (⏎ for line breaks, ␉ tabs,
+#                                          ␍ CRs), for failure messages
 #
 # Needs: program (the executable to copy), receiver (the receiver executable).
 
@@ -151,7 +152,11 @@ wait_file_is() {
     wait_until "$3" _file_is "$1" "$2"
 }
 
-show_bytes() { printf %s "$1" | od -An -c | tr -s ' ' | head -c 600; }
+show_text() {
+    local text=${1//$'\r'/␍}
+    text=${text//$'\n'/⏎}
+    printf '"%s"' "${text//$'\t'/␉}"
+}
 
 # The palette process is still there and its log shows no crash or X error.
 palette_healthy() {

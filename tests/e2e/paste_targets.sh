@@ -35,14 +35,14 @@ started=$(date +%s%N)
 click_entry 0
 expected=${KAOMOJI[0]}
 wait_file_is "$receiver_text" "$expected" 3 ||
-    fail "Qt receiver: expected $(show_bytes "$expected"), got $(show_bytes "$(cat "$receiver_text")")"
+    fail "Qt receiver: expected $(show_text "$expected"), got $(show_text "$(cat "$receiver_text")")"
 e2e_log "Qt receiver has ${KAOMOJI[0]} $((($(date +%s%N) - started) / 1000000)) ms after the click"
 screenshot paste-into-receiver.png
 
 click_entry 1
 expected+=${KAOMOJI[1]}
 wait_file_is "$receiver_text" "$expected" 3 ||
-    fail "Qt receiver: expected $(show_bytes "$expected"), got $(show_bytes "$(cat "$receiver_text")")"
+    fail "Qt receiver: expected $(show_text "$expected"), got $(show_text "$(cat "$receiver_text")")"
 
 # --- Qt: the ASCII art, with the line breaks before and after it ------------------------------
 click_aa
@@ -50,9 +50,9 @@ click_entry 0
 art=$(printf '%s\n' "${AA_LINES[@]}")
 expected+=$'\n'$art$'\n'
 wait_file_is "$receiver_text" "$expected" 3 ||
-    fail "ASCII art: expected $(show_bytes "$expected"), got $(show_bytes "$(cat "$receiver_text")")"
+    fail "ASCII art: expected $(show_text "$expected"), got $(show_text "$(cat "$receiver_text")")"
 quiet
-_file_is "$receiver_text" "$expected" || fail "more arrived after the ASCII art: $(show_bytes "$(cat "$receiver_text")")"
+_file_is "$receiver_text" "$expected" || fail "more arrived after the ASCII art: $(show_text "$(cat "$receiver_text")")"
 # Single clicks: one paste keystroke each, nothing else (no Enter, and no Alt+Kanji with Check7=1).
 [ "$(key_names "$receiver_keys")" = "Ctrl+V Ctrl+V Ctrl+V" ] ||
     fail "Qt receiver got the keys '$(key_names "$receiver_keys")', expected three Ctrl+V"
@@ -66,9 +66,9 @@ make_target "$receiver_id"
 click_entry 2 2
 expected=${KAOMOJI[2]}$'\n'
 wait_file_is "$receiver_text" "$expected" 3 ||
-    fail "double-click: expected $(show_bytes "$expected"), got $(show_bytes "$(cat "$receiver_text")")"
+    fail "double-click: expected $(show_text "$expected"), got $(show_text "$(cat "$receiver_text")")"
 quiet
-_file_is "$receiver_text" "$expected" || fail "double-click pasted more: $(show_bytes "$(cat "$receiver_text")")"
+_file_is "$receiver_text" "$expected" || fail "double-click pasted more: $(show_text "$(cat "$receiver_text")")"
 [ "$(key_names "$receiver_keys")" = "Ctrl+V Return" ] ||
     fail "double-click sent '$(key_names "$receiver_keys")', expected 'Ctrl+V Return'"
 e2e_log "Qt receiver: a double-click pasted once and pressed Enter"
@@ -85,7 +85,7 @@ xdotool key Return
 wait_until 5 _zenity_done || fail "zenity did not take Enter"
 expected=${KAOMOJI[1]}$'\n'
 _file_is "$zenity_out" "$expected" ||
-    fail "zenity: expected $(show_bytes "$expected"), got $(show_bytes "$(cat "$zenity_out")")"
+    fail "zenity: expected $(show_text "$expected"), got $(show_text "$(cat "$zenity_out")")"
 e2e_log "zenity got ${KAOMOJI[1]}"
 
 # --- GTK: the double-click's Enter submits the dialog ----------------------------------------
@@ -95,7 +95,7 @@ click_entry 0 2
 wait_until 5 _zenity_done || fail "zenity was not submitted by the double-click's Enter"
 expected=${KAOMOJI[0]}$'\n'
 _file_is "$zenity_out" "$expected" ||
-    fail "zenity double-click: expected $(show_bytes "$expected"), got $(show_bytes "$(cat "$zenity_out")")"
+    fail "zenity double-click: expected $(show_text "$expected"), got $(show_text "$(cat "$zenity_out")")"
 e2e_log "zenity: the double-click pasted ${KAOMOJI[0]} and submitted"
 
 palette_healthy || fail "the palette is not healthy"

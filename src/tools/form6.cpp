@@ -1,0 +1,91 @@
+#include "tools/form6.h"
+#include "platform/cp932.h"
+#include "settings/form2.h"
+#include "storage/text_codec.h"
+
+using controls::placeTwips;
+
+namespace {
+constexpr int kClientWidth = 6195;
+constexpr int kClientHeight = 5025;
+constexpr std::size_t kLineBytes = 255;
+constexpr int kEntries = 20;
+} // namespace
+
+Form6::Form6(storage::ProgramState& state)
+    : controls::Window(state.desktop, QStringLiteral("ぴこめ　一括登録"), kClientWidth, kClientHeight),
+      state_(state) {
+    setFont(controls::pGothicFont(9));
+    Text1 = new controls::MultiLineTextBox(this);
+    Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    placeTwips(Text1, 0, 0, 6195, 3975);
+    Label1 = new controls::Label(
+        QStringLiteral("２０個の顔文字を「ぴこめ　設定」に表示されているページへ一括登録します"
+                       "　　　　　　２１行目以降は無視されます"),
+        this);
+    Label1->setWordWrap(true);
+    placeTwips(Label1, 840, 4080, 4755, 375);
+
+    struct ButtonSpec {
+        controls::CommandButton** button;
+        const char16_t* caption;
+        int left;
+    };
+    const ButtonSpec buttons[] = {{&Command1, u"登録", 120},
+                                  {&Command4, u"読み込み", 1680},
+                                  {&Command3, u"消去", 3240},
+                                  {&Command2, u"閉じる", 4800}};
+    for (const auto& spec : buttons) {
+        *spec.button = new controls::CommandButton(this);
+        (*spec.button)->setCaption(QString::fromUtf16(spec.caption));
+        placeTwips(*spec.button, spec.left, 4560, 1395, 435);
+    }
+    Command1->onClick = [this] { Command1_Click(); };
+    Command2->onClick = [this] { Command2_Click(); };
+    Command3->onClick = [this] { Command3_Click(); };
+    Command4->onClick = [this] { Command4_Click(); };
+    onCloseRequest = [this] {
+        Command2_Click();
+        return true;
+    };
+}
+
+QString Form6::lineOf(int index) const {
+    const QStringList lines = Text1->text().split(QStringLiteral("\r\n"));
+    if (index < 0 || index >= lines.size())
+        return QString();
+    const std::string bytes = storage::toCp932(lines[index]);
+    return storage::fromCp932(
+        std::string_view(bytes).substr(0, platform::cp932::prefixLength(bytes, kLineBytes)));
+}
+
+void Form6::Command1_Click() {
+    auto& f2 = *state_.form2;
+    if (!f2.isVisible())
+        return;
+    for (int i = 0; i < kEntries; ++i) {
+        QString line = lineOf(i);
+        while (line.endsWith(QLatin1Char(' ')))
+            line.chop(1);
+        auto* box = f2.Text2[std::size_t(i)];
+        box->setText(line);
+        box->setText(box->text().replace(QLatin1Char('\t'), QLatin1Char(' ')));
+    }
+}
+
+void Form6::Command2_Click() {
+    hide();
+}
+
+void Form6::Command3_Click() {
+    Text1->setText(QString());
+}
+
+void Form6::Command4_Click() {
+    auto& f2 = *state_.form2;
+    Text1->setText(QString());
+    QString text;
+    for (int i = 0; i < kEntries; ++i)
+        text += f2.Text2[std::size_t(i)]->text() + QStringLiteral("\r\n");
+    Text1->setText(text);
+}
