@@ -225,19 +225,9 @@ void Form1::Form_Load() {
     f2.Option2[0]->setValue(true);
 
     // 16. Colours; the selection colour comes with the group selection below.
-    const auto color1 = storage::colorFromText(s.Color1);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, controls::fromColorRef(color1));
-    setPalette(pal);
     setAutoFillBackground(true);
-    SSTab1->setBackColor(color1);
-    Command3->setBackColor(color1);
-    Command4->setBackColor(color1);
-    for (int i = 0; i < 20; ++i)
-        Command1[std::size_t(i)]->setBackColor(color1);
-    for (auto* button : Command2)
-        button->setBackColor(color1);
-    Command1[20]->setBackColor(storage::colorFromText(s.Color3));
+    SSTab1->setBackColor(storage::colorFromText(s.Color1));
+    paintBackgroundColors();
 
     // 17. The last page, when so configured; the guard keeps the lists' handlers quiet.
     if (f2.Check1[6]->value() != 0) {
@@ -272,9 +262,8 @@ void Form1::Form_Load() {
     Command2[0]->press();
 }
 
-void Form1::RepaintColors() {
-    auto& s = state_;
-    const auto color1 = storage::colorFromText(s.Color1);
+void Form1::paintBackgroundColors() {
+    const auto color1 = storage::colorFromText(state_.Color1);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, controls::fromColorRef(color1));
     setPalette(pal);
@@ -284,7 +273,12 @@ void Form1::RepaintColors() {
         Command1[std::size_t(i)]->setBackColor(color1);
     for (auto* button : Command2)
         button->setBackColor(color1);
-    Command1[20]->setBackColor(storage::colorFromText(s.Color3));
+    Command1[20]->setBackColor(storage::colorFromText(state_.Color3));
+}
+
+void Form1::RepaintColors() {
+    auto& s = state_;
+    paintBackgroundColors();
     // In ASCII-art mode no group is chosen and every group button keeps the background.
     if (s.CurrentGroup >= 0 && s.CurrentGroup < 16)
         Command2[std::size_t(s.CurrentGroup)]->setBackColor(storage::colorFromText(s.Color2));

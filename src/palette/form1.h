@@ -86,6 +86,9 @@ public:
     int shrunkHeight() const;
 
 private:
+    // The window, "設定", "終了", the entry and group buttons in the background colour, the
+    // clock bar in its own.
+    void paintBackgroundColors();
     bool CurrentGroupIsAsciiArt() const;
     // Steps shared by single and double clicks: clipboard saved, target brought forward, text
     // on the clipboard, paste keystroke sent and fetched. False when abandoned.
