@@ -37,6 +37,7 @@ private slots:
     void clipboardIsRestoredWhenAsked();
     void clockModesAndTheClockBarPaste();
     void hammeredClicksEndInOneDoubleClick();
+    void targetThatNeverFetchesCostsOnlyTheBound();
 
 private:
     Form1& f1() { return t->program().form1(); }
@@ -298,6 +299,21 @@ void PasteEngineTest::hammeredClicksEndInOneDoubleClick() {
     QCOMPARE(received, QStringList{"k19"});
     QCOMPARE(keys(), (QStringList{"^v", "{ENTER}"}));
     QCOMPARE(table().at(9, 1, 0), QString());
+}
+
+void PasteEngineTest::targetThatNeverFetchesCostsOnlyTheBound() {
+    t->desktop.onSendKeys = nullptr; // the target ignores Ctrl+V
+    f2().Check1[3]->setValue(1);
+    QGuiApplication::clipboard()->setText(QStringLiteral("user's text"));
+    QElapsedTimer timer;
+    timer.start();
+    f1().Command1[1]->press();
+    const qint64 took = timer.elapsed();
+    QCOMPARE(keys(), QStringList{"^v"});
+    // 220 ms + 100 ms + the fetch bound + the grace: it waits, but it does not hang.
+    QVERIFY2(took >= 220 + 100 + Form1::kFetchBoundMs, qPrintable(QString::number(took)));
+    QVERIFY2(took < 220 + 100 + Form1::kFetchBoundMs + 2000, qPrintable(QString::number(took)));
+    QCOMPARE(clipboardText(), QStringLiteral("user's text"));
 }
 
 QTEST_MAIN(PasteEngineTest)
