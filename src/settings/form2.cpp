@@ -16,7 +16,7 @@ constexpr int kClientWidth = 8985;
 constexpr int kClientHeight = 6645;
 constexpr int kHistoryPage = storage::KaomojiTable::kHistoryPage;
 
-struct CheckSpec {
+struct CheckItem {
     int index;
     const char16_t* caption;
     int top;
@@ -24,7 +24,7 @@ struct CheckSpec {
     const char16_t* tip;
 };
 // The option boxes top to bottom as the frame shows them.
-const CheckSpec kChecks[] = {
+const CheckItem kChecks[] = {
     {0, u"常に手前に表示", 240, 1575, u"これにチェックを入れると最優先で手前に表示します"},
     {1, u"自動で隠す", 420, 1215, u"マウスカーソルが離れると自動的にぴこめが小さくなって、邪魔になりません"},
     {9, u"縮小した時に日付部分も隠す", 600, 2535, nullptr},
@@ -109,12 +109,12 @@ void Form2::buildControls() {
 
     Frame3 = new controls::Frame(QStringLiteral("その他の設定"), this);
     placeTwips(Frame3, 6120, 120, 2835, 2835);
-    for (const auto& spec : kChecks) {
-        auto* box = new controls::CheckBox(qs(spec.caption), Frame3);
-        placeTwips(box, 120, spec.top, spec.width, 195);
-        if (spec.tip)
-            box->setToolTip(qs(spec.tip));
-        const int index = spec.index;
+    for (const auto& item : kChecks) {
+        auto* box = new controls::CheckBox(qs(item.caption), Frame3);
+        placeTwips(box, 120, item.top, item.width, 195);
+        if (item.tip)
+            box->setToolTip(qs(item.tip));
+        const int index = item.index;
         box->onClick = [this, index] { Check1_Click(index); };
         Check1[std::size_t(index)] = box;
     }
@@ -142,19 +142,19 @@ void Form2::buildControls() {
 
     Frame4 = new controls::Frame(QStringLiteral("色の設定"), this);
     placeTwips(Frame4, 6120, 3060, 2835, 1875);
-    struct OptionSpec {
+    struct OptionItem {
         const char16_t* caption;
         int left, top, width;
     };
-    const OptionSpec colorTargets[] = {{u"選択色", 60, 240, 855},
+    const OptionItem colorTargets[] = {{u"選択色", 60, 240, 855},
                                        {u"背景色", 960, 240, 855},
                                        {u"時計色", 1920, 240, 855},
                                        {u"AAツールチップ背景色", 60, 420, 2115},
                                        {u"AAツールチップ文字色", 60, 600, 2055}};
     for (int i = 0; i < 5; ++i) {
-        const auto& spec = colorTargets[i];
-        auto* option = new controls::OptionButton(qs(spec.caption), option2Group_, Frame4);
-        placeTwips(option, spec.left, spec.top, spec.width, 195);
+        const auto& item = colorTargets[i];
+        auto* option = new controls::OptionButton(qs(item.caption), option2Group_, Frame4);
+        placeTwips(option, item.left, item.top, item.width, 195);
         Option2[std::size_t(i)] = option;
     }
     for (int i = 0; i < 36; ++i) {
@@ -166,12 +166,12 @@ void Form2::buildControls() {
 
     Frame6 = new controls::Frame(QStringLiteral("時刻表示設定"), this);
     placeTwips(Frame6, 6120, 5100, 2835, 495);
-    const OptionSpec clockModes[] = {
+    const OptionItem clockModes[] = {
         {u"年月日", 120, 240, 855}, {u"時刻", 1140, 240, 675}, {u"両方", 1980, 240, 675}};
     for (int i = 0; i < 3; ++i) {
-        const auto& spec = clockModes[i];
-        auto* option = new controls::OptionButton(qs(spec.caption), option4Group_, Frame6);
-        placeTwips(option, spec.left, spec.top, spec.width, 195);
+        const auto& item = clockModes[i];
+        auto* option = new controls::OptionButton(qs(item.caption), option4Group_, Frame6);
+        placeTwips(option, item.left, item.top, item.width, 195);
         option->onClick = [this, i] { Option4_Click(i); };
         Option4[std::size_t(i)] = option;
     }

@@ -26,19 +26,19 @@ Form6::Form6(storage::ProgramState& state)
     Label1->setWordWrap(true);
     placeTwips(Label1, 840, 4080, 4755, 375);
 
-    struct ButtonSpec {
+    struct ButtonItem {
         controls::CommandButton** button;
         const char16_t* caption;
         int left;
     };
-    const ButtonSpec buttons[] = {{&Command1, u"登録", 120},
+    const ButtonItem buttons[] = {{&Command1, u"登録", 120},
                                   {&Command4, u"読み込み", 1680},
                                   {&Command3, u"消去", 3240},
                                   {&Command2, u"閉じる", 4800}};
-    for (const auto& spec : buttons) {
-        *spec.button = new controls::CommandButton(this);
-        (*spec.button)->setCaption(QString::fromUtf16(spec.caption));
-        placeTwips(*spec.button, spec.left, 4560, 1395, 435);
+    for (const auto& item : buttons) {
+        *item.button = new controls::CommandButton(this);
+        (*item.button)->setCaption(QString::fromUtf16(item.caption));
+        placeTwips(*item.button, item.left, 4560, 1395, 435);
     }
     Command1->onClick = [this] { Command1_Click(); };
     Command2->onClick = [this] { Command2_Click(); };
