@@ -37,6 +37,10 @@ Form1::Form1(storage::ProgramState& state)
 
 void Form1::buildControls() {
     setFont(controls::pGothicFont(9));
+    // The palette is clicked, never typed into: it keeps out of the keyboard focus, so the
+    // window the user works in stays the active one while the buttons are clicked, however
+    // fast, and every paste goes there.
+    setWindowFlag(Qt::WindowDoesNotAcceptFocus);
 
     auto* clock = new controls::CommandButton(this);
     clock->setFont(controls::pGothicFont(15.75, true));

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <array>
+#include <vector>
 
 namespace palette {
 class PasteData;
@@ -96,6 +97,13 @@ private:
     void sendKeysAndWait(const char* keys);
     void waitForFetch(const QPointer<palette::PasteData>& data, int fetchesBefore);
     void waitProcessingEvents(int milliseconds);
+    void handleClick(int index);
+    // Clicks inside their 220 ms wait, pastes past it, click handlers on the stack, and the
+    // clicks that came during a paste and wait for it to end.
+    int clicksWaiting_ = 0;
+    int pastesRunning_ = 0;
+    int handlersRunning_ = 0;
+    std::vector<int> queuedClicks_;
     // The user's clipboard while a paste borrows it. Kept here rather than in the hidden text
     // box and picture box, which hold only what cp932 can store: the user's text comes back
     // exactly, whatever characters it has.

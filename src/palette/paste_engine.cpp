@@ -10,6 +10,7 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTimer>
 
 using storage::kAsciiArtMode;
@@ -33,10 +34,32 @@ void Form1::waitProcessingEvents(int milliseconds) {
 }
 
 void Form1::Command1_Click(int index) {
+    // A click that comes while another one's paste is under way (past its 220 ms wait) is
+    // not the second half of a double-click: it waits its turn and pastes on its own, so
+    // clicks more than 220 ms apart are always separate single clicks.
+    if (pastesRunning_ > 0 && clicksWaiting_ == 0) {
+        queuedClicks_.push_back(index);
+        return;
+    }
+    ++handlersRunning_;
+    handleClick(index);
+    --handlersRunning_;
+    if (handlersRunning_ == 0 && !queuedClicks_.empty()) {
+        const int next = queuedClicks_.front();
+        queuedClicks_.erase(queuedClicks_.begin());
+        QTimer::singleShot(0, this, [this, next] { Command1_Click(next); });
+    }
+}
+
+void Form1::handleClick(int index) {
     auto& f2 = *state_.form2;
     ++ClickCount;
+    ++clicksWaiting_;
     waitProcessingEvents(kDoubleClickMs);
+    --clicksWaiting_;
 
+    ++pastesRunning_;
+    const auto done = qScopeGuard([this] { --pastesRunning_; });
     bool pasted = false;
     if (ClickCount == 1) {
         if (!pasteOnce(index)) {

@@ -37,6 +37,7 @@ private slots:
     void clipboardIsRestoredWhenAsked();
     void clockModesAndTheClockBarPaste();
     void hammeredClicksEndInOneDoubleClick();
+    void clickDuringAPasteIsASingleClickOfItsOwn();
     void targetThatNeverFetchesCostsOnlyTheBound();
 
 private:
@@ -299,6 +300,24 @@ void PasteEngineTest::hammeredClicksEndInOneDoubleClick() {
     QCOMPARE(received, QStringList{"k19"});
     QCOMPARE(keys(), (QStringList{"^v", "{ENTER}"}));
     QCOMPARE(table().at(9, 1, 0), QString());
+}
+
+void PasteEngineTest::clickDuringAPasteIsASingleClickOfItsOwn() {
+    // 270 ms: past the first click's 220 ms wait, while its paste waits for the target.
+    QTimer::singleShot(270, this, [this] { f1().Command1[1]->press(); });
+    f1().Command1[0]->press();
+    QTRY_COMPARE(received.size(), 2);
+    QTRY_COMPARE(f1().ClickCount, 0);
+    QCOMPARE(received, (QStringList{"k0", "k1"}));
+    QCOMPARE(keys(), (QStringList{"^v", "^v"}));
+    QCOMPARE(history(2), (QStringList{"k1", "k0"}));
+    // The same button twice, 270 ms apart: two single pastes too.
+    received.clear();
+    t->desktop.keys.clear();
+    QTimer::singleShot(270, this, [this] { f1().Command1[2]->press(); });
+    f1().Command1[2]->press();
+    QTRY_COMPARE(received.size(), 2);
+    QCOMPARE(keys(), (QStringList{"^v", "^v"}));
 }
 
 void PasteEngineTest::targetThatNeverFetchesCostsOnlyTheBound() {
