@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <iconv.h>
+#include <unordered_map>
 #include <vector>
 
 namespace platform::cp932 {
@@ -49,6 +50,8 @@ struct Tables {
     std::array<bool, 256> singleValid{}; // distinguishes 0x00 from "no char"
     std::vector<char16_t> dbcs = std::vector<char16_t>(65536, kNoChar); // by lead << 8 | trail
     std::vector<std::uint16_t> encode = std::vector<std::uint16_t>(65536, kUnmapped);
+    // Every code of the characters that have more than one.
+    std::unordered_map<char16_t, std::vector<std::uint16_t>> codes;
 
     Tables() {
         buildDecode();
@@ -58,6 +61,9 @@ struct Tables {
             singleValid[e.byte] = true;
             encode[e.unit] = e.byte;
         }
+        for (std::size_t code = 0; code < dbcs.size(); ++code)
+            if (dbcs[code] != kNoChar && encode[dbcs[code]] != code)
+                codes[dbcs[code]].push_back(static_cast<std::uint16_t>(code));
     }
 
     // Decodes `in` (a sequence of `width`-byte codes) with one iconv call per stretch of valid
@@ -243,6 +249,23 @@ std::string encode(std::u16string_view text) {
             continue;
         }
         std::uint16_t code = t.encode[u];
+        // After a byte that could not be read as a lead byte, the canonical code of a character
+        // with two codes could pair with it on the next read: take another code that does not.
+        if (code > 0xFF && !bytes.empty() && i > 0 && text[i - 1] >= 0xDC80 && text[i - 1] <= 0xDCFF) {
+            const auto lead = static_cast<unsigned char>(bytes.back());
+            auto pairs = [&](std::uint16_t c) {
+                return isLeadByte(lead) && t.dbcs[lead << 8 | (c >> 8)] != kNoChar;
+            };
+            if (pairs(code)) {
+                auto other = t.codes.find(u);
+                if (other != t.codes.end())
+                    for (std::uint16_t c : other->second)
+                        if (!pairs(c)) {
+                            code = c;
+                            break;
+                        }
+            }
+        }
         if (code == kUnmapped) { // lone surrogates other than the above are unmapped too
             bytes.push_back('?');
         } else if (code > 0xFF) {

@@ -50,6 +50,7 @@ private slots:
     void knownCharacters();
     void bytesThatAreNoCharacter();
     void badLeadBytes();
+    void strayLeadByteBeforeACharacterWithTwoCodes();
     void randomBytesRoundTrip();
     void unmappableCharacters();
     void prefixLength();
@@ -249,6 +250,16 @@ void Cp932Test::prefixLength() {
     QCOMPARE(cp932::prefixLength("\x83\x5D\x83\x5D", 3), std::size_t(2));
     QCOMPARE(cp932::prefixLength("\xB1\xB2\xB3", 2), std::size_t(2)); // half-width kana are single
     QCOMPARE(cp932::prefixLength("", 5), std::size_t(0));
+}
+
+void Cp932Test::strayLeadByteBeforeACharacterWithTwoCodes() {
+    // 0xEE cannot start a character with the 0xEE after it, so it stands alone; "EE 41" is a
+    // character whose canonical code FB5D would pair with the stray byte on the next read.
+    for (const std::string bytes : {"\xEE\xEE\x41", "a\x81\xED\x40z", "\xFC\xFA\x5C"}) {
+        const std::u16string text = cp932::decode(bytes);
+        const std::string saved = cp932::encode(text);
+        QVERIFY(cp932::decode(saved) == text);
+    }
 }
 
 QTEST_APPLESS_MAIN(Cp932Test)
