@@ -19,6 +19,10 @@ std::filesystem::path optionsFile(const storage::ProgramState& state) {
 std::filesystem::path textFile(const storage::ProgramState& state, int page, int entry) {
     return state.asciiArtFolder() / textFileName(page, entry).toStdString();
 }
+int partKey(int page, int entry) {
+    return page * 100 + entry;
+}
+
 QString pageSection(int page) {
     return QStringLiteral("Page%1").arg(page);
 }
@@ -55,19 +59,26 @@ QString textFileName(int page, int entry) {
     return QStringLiteral("AAText_%1_%2.txt").arg(page).arg(entry, 2, 10, QLatin1Char('0'));
 }
 
-QString readTextFile(const std::filesystem::path& file) {
+QString readTextFile(const std::filesystem::path& file, bool* ok) {
     platform::textfile::LineReader reader(file);
     QString text;
     std::string line;
     std::size_t total = 0;
     bool first = true;
-    while (total < kMaxTextBytes && reader.next(line)) {
+    bool whole = true;
+    while (reader.next(line)) {
+        if (total >= kMaxTextBytes) {
+            whole = false;
+            break;
+        }
         total += line.size() + 2;
         if (!first)
             text += QStringLiteral("\r\n");
         text += storage::fromCp932(line);
         first = false;
     }
+    if (ok)
+        *ok = whole && !reader.failed();
     return text;
 }
 
@@ -88,8 +99,12 @@ void load(storage::ProgramState& state) {
     for (int page = storage::AATable::kFirstPage; page <= storage::AATable::kLastPage; ++page)
         for (int entry = 0; entry < storage::AATable::kEntries; ++entry) {
             const auto file = textFile(state, page, entry);
-            if (platform::textfile::isFile(file))
-                state.AAText.at(page, entry) = readTextFile(file);
+            if (platform::textfile::isFile(file)) {
+                bool ok = true;
+                state.AAText.at(page, entry) = readTextFile(file, &ok);
+                if (!ok)
+                    state.aaTextReadInPart.insert(partKey(page, entry), state.AAText.at(page, entry));
+            }
         }
 }
 
@@ -122,9 +137,15 @@ QStringList save(storage::ProgramState& state) {
         for (int entry = 0; entry < storage::AATable::kEntries; ++entry) {
             const auto file = textFile(state, page, entry);
             const QString& text = state.AAText.at(page, entry);
-            if (!text.isEmpty()) {
-                if (!platform::textfile::writeAtomically(file,
-                                                         storage::toCp932(text + QStringLiteral("\r\n"))))
+            const auto part = state.aaTextReadInPart.constFind(partKey(page, entry));
+            if (part != state.aaTextReadInPart.constEnd() && (text.isEmpty() || text == *part)) {
+                // What the file holds was never read whole: it is kept, and the user is told,
+                // until the user gives the entry a text of its own.
+                failed << QStringLiteral("AA/") + textFileName(page, entry);
+            } else if (!text.isEmpty()) {
+                if (platform::textfile::writeIfChanged(file, storage::toCp932(text + QStringLiteral("\r\n"))))
+                    state.aaTextReadInPart.remove(partKey(page, entry));
+                else
                     failed << QStringLiteral("AA/") + textFileName(page, entry);
             } else if (platform::textfile::isFile(file)) {
                 if (!removeFile(file))

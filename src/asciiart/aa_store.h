@@ -18,7 +18,8 @@ constexpr std::size_t kMaxTextBytes = 16u << 20;
 
 // Reads a text file as the store and the drop on the editor do: lines (ended by CR or CR LF)
 // joined by CR LF, so the CR LF after the last line does not reach memory.
-QString readTextFile(const std::filesystem::path& file);
+// *ok (when given) becomes false when the file could not be read whole.
+QString readTextFile(const std::filesystem::path& file, bool* ok = nullptr);
 
 // Start-up: names, then the three options into the ASCII-art dialog's check boxes, then texts.
 void load(storage::ProgramState& state);

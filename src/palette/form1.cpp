@@ -4,6 +4,7 @@
 #include "controls/color.h"
 #include "controls/twips.h"
 #include "palette/tip_window.h"
+#include "platform/profile.h"
 #include "settings/form2.h"
 #include "settings/form4.h"
 #include "storage/profile_access.h"
@@ -132,7 +133,10 @@ void Form1::Form_Load() {
     s.CaptionHeight = controls::toTwips(caption);
 
     // 2. The kaomoji file; whatever cannot be read stays empty.
-    storage::kaomoji_file::load(s.KaomojiTable, s.kaomojiFile());
+    s.kaomojiFileUnreadable = !storage::kaomoji_file::load(s.KaomojiTable, s.kaomojiFile());
+
+    // Every key below comes from two small files; each is parsed once instead of once a key.
+    platform::profile::Batch readOnce;
 
     // 3. The option check boxes. Check7's first reading defaults by platform; the second
     //    reading below, with default 1, is the one that stays.

@@ -9,9 +9,23 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform::textfile {
 namespace {
+
+using testing::WriteStage;
+
+testing::WriteFault& writeFault() {
+    static testing::WriteFault fault;
+    return fault;
+}
+
+// The errno a test wants the stage to fail with, or 0 (always, outside the tests).
+int injectedFault(WriteStage stage, const std::filesystem::path& target) {
+    const testing::WriteFault& fault = writeFault();
+    return fault ? fault(stage, target) : 0;
+}
 
 // Larger than stdio's default so a long file costs few read calls.
 constexpr std::size_t kReadBufferBytes = 1 << 16;
@@ -75,6 +89,10 @@ LineReader::~LineReader() {
         std::fclose(file_);
 }
 
+bool LineReader::failed() const {
+    return !file_ || std::ferror(file_) != 0;
+}
+
 bool LineReader::next(std::string& line) {
     line.clear();
     if (!file_)
@@ -103,6 +121,21 @@ bool LineReader::next(std::string& line) {
     if (line.size() > maxLineBytes_)
         line.resize(cp932::prefixLength(line, maxLineBytes_));
     return true;
+}
+
+bool writeIfChanged(const std::filesystem::path& target, std::string_view bytes, std::string* error) {
+    std::error_code ec;
+    if (isFile(target) && std::filesystem::file_size(target, ec) == bytes.size() && !ec) {
+        if (std::FILE* file = std::fopen(target.c_str(), "rb")) {
+            std::string current(bytes.size(), '\0');
+            const bool same = std::fread(current.data(), 1, current.size(), file) == current.size() &&
+                              std::fgetc(file) == EOF && !std::ferror(file) && current == bytes;
+            std::fclose(file);
+            if (same)
+                return true;
+        }
+    }
+    return writeAtomically(target, bytes, error);
 }
 
 bool isFile(const std::filesystem::path& file) {
@@ -157,7 +190,12 @@ bool writeAtomically(const std::filesystem::path& target, std::string_view bytes
     int fd = -1;
     for (int attempt = 0; attempt < kTempNameAttempts && fd < 0; ++attempt) {
         temp = (folder / (real.filename().string() + "." + tempSuffix(attempt) + ".tmp")).string();
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (int injected = injectedFault(WriteStage::Open, target)) {
+            errno = injected;
+            fd = -1;
+        } else {
+            fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        }
         if (fd < 0 && errno != EEXIST) {
             setError(error, "cannot create temporary file", errno);
             return false;
@@ -175,21 +213,43 @@ bool writeAtomically(const std::filesystem::path& target, std::string_view bytes
         setError(error, what, err);
         return false;
     };
-    if (exists && ::fchmod(fd, mode) != 0)
-        return fail("cannot set permissions", errno);
+    if (exists) {
+        if (int injected = injectedFault(WriteStage::SetMode, target))
+            return fail("cannot set permissions", injected);
+        if (::fchmod(fd, mode) != 0)
+            return fail("cannot set permissions", errno);
+    }
+    if (int injected = injectedFault(WriteStage::Write, target)) {
+        // A disk that fills up mid-way leaves part of the bytes in the temporary file.
+        writeAll(fd, bytes.substr(0, bytes.size() / 2));
+        return fail("cannot write", injected);
+    }
     if (!writeAll(fd, bytes))
         return fail("cannot write", errno);
+    if (int injected = injectedFault(WriteStage::Fsync, target))
+        return fail("cannot flush to disk", injected);
     if (::fsync(fd) != 0)
         return fail("cannot flush to disk", errno);
     int closed = ::close(fd);
+    int closeError = closed != 0 ? errno : injectedFault(WriteStage::Close, target);
     fd = -1;
-    if (closed != 0)
-        return fail("cannot close", errno);
+    if (closeError != 0)
+        return fail("cannot close", closeError);
     // The folder itself is not synced: after a crash the rename may be lost, which leaves the
     // old file whole; that is allowed, and a save of many keys should not pay a sync each.
+    if (int injected = injectedFault(WriteStage::Rename, target))
+        return fail("cannot replace file", injected);
     if (::rename(temp.c_str(), real.c_str()) != 0)
         return fail("cannot replace file", errno);
     return true;
 }
 
 } // namespace platform::textfile
+
+namespace platform::textfile::testing {
+
+void setWriteFault(WriteFault fault) {
+    writeFault() = std::move(fault);
+}
+
+} // namespace platform::textfile::testing

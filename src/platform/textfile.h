@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,8 @@ public:
     LineReader& operator=(const LineReader&) = delete;
 
     bool isOpen() const { return file_ != nullptr; }
+    // True when the file could not be opened or a read failed: what came back is not all of it.
+    bool failed() const;
     // Returns false at the end of the file (or when the file could not be opened / read).
     bool next(std::string& line);
 
@@ -44,4 +47,28 @@ bool isFile(const std::filesystem::path& file);
 bool writeAtomically(const std::filesystem::path& target, std::string_view bytes,
                      std::string* error = nullptr);
 
+// The same, but a file that already holds exactly these bytes is left untouched (a save that
+// changes one file of many pays no disk flush for the others).
+bool writeIfChanged(const std::filesystem::path& target, std::string_view bytes,
+                    std::string* error = nullptr);
+
 } // namespace platform::textfile
+
+// Fault injection for the tests of what a failed save leaves behind: a full disk, an I/O error
+// or a lost permission can strike at any step of writeAtomically, and each must leave the old
+// file whole. Nothing in the program sets a fault, so its writes only pay one test of an empty
+// function per step.
+namespace platform::textfile::testing {
+
+// The steps of writeAtomically, in the order they run. SetMode runs only when the target exists
+// (the temporary file takes over its permission bits).
+enum class WriteStage { Open, SetMode, Write, Fsync, Close, Rename };
+
+// Asked before each step with the file being replaced (as given to writeAtomically); a non-zero
+// errno value makes that step fail with it. A failed Write has written half of the bytes.
+using WriteFault = std::function<int(WriteStage stage, const std::filesystem::path& target)>;
+
+// Installs the fault for all later writes; an empty function removes it.
+void setWriteFault(WriteFault fault);
+
+} // namespace platform::textfile::testing

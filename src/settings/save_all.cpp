@@ -21,7 +21,7 @@ QStringList Form2::SaveAll() {
     auto& f4 = *s.form4;
     QStringList failed;
     std::string error;
-    if (!storage::kaomoji_file::save(s.KaomojiTable, s.kaomojiFile(), &error))
+    if (s.kaomojiFileUnreadable || !storage::kaomoji_file::save(s.KaomojiTable, s.kaomojiFile(), &error))
         failed << QStringLiteral("顔文字.ini");
 
     const auto ini = s.settingsFile();

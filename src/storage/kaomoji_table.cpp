@@ -28,18 +28,19 @@ const QString& KaomojiTable::get(int page, int row, int slot) const {
 
 namespace kaomoji_file {
 
-void load(KaomojiTable& table, const std::filesystem::path& file) {
+bool load(KaomojiTable& table, const std::filesystem::path& file) {
     if (!platform::textfile::isFile(file))
-        return;
+        return true;
     platform::textfile::LineReader reader(file, kMaxLineBytes);
     std::string line;
     for (int page = 0; page < KaomojiTable::kPages; ++page)
         for (int row = 0; row < kFileRows; ++row)
             for (int slot = 0; slot < kFileSlots; ++slot) {
                 if (!reader.next(line))
-                    return; // a short file: the remaining cells keep their (empty) text
+                    return !reader.failed(); // a short file: the other cells keep their text
                 table.at(page, row, slot) = fromCp932(line);
             }
+    return !reader.failed();
 }
 
 std::string render(const KaomojiTable& table) {
@@ -55,7 +56,7 @@ std::string render(const KaomojiTable& table) {
 }
 
 bool save(const KaomojiTable& table, const std::filesystem::path& file, std::string* error) {
-    return platform::textfile::writeAtomically(file, render(table), error);
+    return platform::textfile::writeIfChanged(file, render(table), error);
 }
 
 } // namespace kaomoji_file

@@ -41,7 +41,9 @@ constexpr std::size_t kMaxLineBytes = 16 * 1024;
 
 // Fills the table from the file in line order. A missing or unreadable file leaves the table
 // as it is; a short file fills only the cells it has; lines after line 3400 are never read.
-void load(KaomojiTable& table, const std::filesystem::path& file);
+// Returns false when the file exists but could not be read whole (no permission, a failing
+// disk): then the table does not hold what the file holds, and saving must not replace it.
+bool load(KaomojiTable& table, const std::filesystem::path& file);
 // The file's bytes for the table: all 3400 lines, each followed by CR LF.
 std::string render(const KaomojiTable& table);
 // Writes the whole file atomically; false (with a reason) when it could not be written.

@@ -5,6 +5,7 @@
 #include "platform/desktop.h"
 #include "storage/aa_table.h"
 #include "storage/kaomoji_table.h"
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -60,6 +61,12 @@ struct ProgramState {
 
     AATable AAName;
     AATable AAText;
+
+    // Files that existed at start-up but could not be read: the program does not know what
+    // they hold, so a save never overwrites or deletes them in its ignorance.
+    bool kaomojiFileUnreadable = false;
+    // ASCII-art texts read only in part, by page * 100 + entry, with what was read of them.
+    QHash<int, QString> aaTextReadInPart;
 
     // Questions and messages for the user; the program object shows them as message boxes,
     // tests answer them. Saving tells which files could not be written (nothing in memory is

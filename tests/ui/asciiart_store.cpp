@@ -28,6 +28,7 @@ private slots:
     void fileNamesHaveTwoDigitEntries();
     void optionsLoadAndSave();
     void unwritableTextFileIsReportedAndTheRestIsSaved();
+    void unchangedTextsAreNotRewritten();
 };
 
 void AsciiArtStoreTest::noFolderLoadsEmptyAndFirstSaveCreatesIt() {
@@ -154,6 +155,26 @@ void AsciiArtStoreTest::unwritableTextFileIsReportedAndTheRestIsSaved() {
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_00.txt")), std::string("old\r\n"));
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_01.txt")), std::string("second\r\n"));
     QCOMPARE(s.AAText.at(1, 0), QStringLiteral("new"));
+}
+
+void AsciiArtStoreTest::unchangedTextsAreNotRewritten() {
+    TestProgram t;
+    t.writeBytes(QStringLiteral("AA/AAText_1_00.txt"), "same\r\n");
+    t.writeBytes(QStringLiteral("AA/AAText_1_01.txt"), "old\r\n");
+    t.start();
+    Quiet quiet(t);
+    auto inode = [&t](const char* name) {
+        struct stat info {};
+        ::stat(t.path(QString::fromLatin1(name)).c_str(), &info);
+        return info.st_ino;
+    };
+    const auto same = inode("AA/AAText_1_00.txt");
+    const auto old = inode("AA/AAText_1_01.txt");
+    t.state().AAText.at(1, 1) = QStringLiteral("new");
+    t.state().form5->Command1->press();
+    QCOMPARE(inode("AA/AAText_1_00.txt"), same);
+    QVERIFY(inode("AA/AAText_1_01.txt") != old);
+    QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_01.txt")), std::string("new\r\n"));
 }
 
 QTEST_MAIN(AsciiArtStoreTest)

@@ -1,0 +1,677 @@
+// Start-up on damaged, odd or hostile files: the program starts, shows what it could read,
+// and a save afterwards keeps every line it could read byte for byte (odd bytes too), reports
+// what it could not write, and never replaces what it could not read.
+#include "asciiart/form5.h"
+#include "palette/form1.h"
+#include "platform/cp932.h"
+#include "platform/profile.h"
+#include "settings/form2.h"
+#include "settings/form4.h"
+#include "storage/text_codec.h"
+#include "test_program.h"
+#include <QtTest>
+#include <fcntl.h>
+#include <fstream>
+#include <linux/capability.h>
+#include <random>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+const QString kSettings = QStringLiteral("設定.ini");
+const QString kKaomoji = QStringLiteral("顔文字.ini");
+const QString kOptions = QStringLiteral("AA/AAOptions.ini");
+
+constexpr int kLineCount = 3400;
+constexpr std::size_t kMaxLineBytes = 16 * 1024;
+
+struct Reports {
+    explicit Reports(TestProgram& t) {
+        t.state().reportSaveFailure = [this](const QStringList& files) { reported << files; };
+    }
+    QList<QStringList> reported;
+};
+
+// The kaomoji file's lines as the file format defines them, written out here independently of
+// the program's reader: CR LF or CR ends a line, a lone LF is text, no line after a final end.
+std::vector<std::string> kaomojiLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    std::string current;
+    bool open = false;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r') {
+            lines.push_back(current);
+            current.clear();
+            open = false;
+            if (i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+        } else {
+            current.push_back(bytes[i]);
+            open = true;
+        }
+    }
+    if (open)
+        lines.push_back(current);
+    return lines;
+}
+
+// What a save must write after loading these bytes: each of the first 3400 lines as it was
+// (cut to the bound, never through a double-byte character), empty lines after the last one.
+std::string expectedKaomojiFile(const std::vector<std::string>& lines) {
+    std::string out;
+    for (std::size_t i = 0; i < std::size_t(kLineCount); ++i) {
+        if (i < lines.size())
+            out += lines[i].substr(0, platform::cp932::prefixLength(lines[i], kMaxLineBytes));
+        out += "\r\n";
+    }
+    return out;
+}
+
+// Line n of the file is page n / 340, row n % 340 / 20, slot n % 20.
+const QString& cellOfLine(TestProgram& t, std::size_t n) {
+    return t.state().KaomojiTable.at(int(n / 340), int(n % 340 / 20), int(n % 20));
+}
+
+// Random bytes of every value but the lead bytes of the few characters cp932 has two codes for
+// (0x87, 0xED, 0xEE, 0xFA-0xFC): a save writes those in their one canonical code, as Windows
+// does, so they alone may come back different.
+std::string garbage(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes;
+    while (bytes.size() < size) {
+        auto b = static_cast<unsigned char>(random() & 0xFF);
+        if (b == 0x87 || b == 0xED || b == 0xEE || b >= 0xFA)
+            continue;
+        bytes.push_back(char(b));
+    }
+    return bytes;
+}
+
+// The values start-up puts into the controls and the shared state, by name.
+QStringList observe(TestProgram& t) {
+    auto& s = t.state();
+    auto& f1 = t.program().form1();
+    auto& f2 = t.program().form2();
+    auto& f4 = t.program().form4();
+    QStringList v;
+    for (int i = 0; i < 10; ++i)
+        v << QStringLiteral("Check%1=%2").arg(i).arg(f2.Check1[std::size_t(i)]->value());
+    v << QStringLiteral("PageNumber=%1").arg(f1.Combo1->listIndex())
+      << QStringLiteral("DoubleClick=%1").arg(f2.Combo2->listIndex()) << QStringLiteral("Color1=") + s.Color1
+      << QStringLiteral("Color2=") + s.Color2 << QStringLiteral("Color3=") + s.Color3
+      << QStringLiteral("ToolTipBackColor=%1").arg(s.ToolTipBackColor)
+      << QStringLiteral("ToolTipFontColor=%1").arg(s.ToolTipFontColor)
+      << QStringLiteral("Form1=%1,%2,%3").arg(f1.leftTwips()).arg(f1.topTwips()).arg(f1.widthTwips())
+      << QStringLiteral("Form2=%1,%2").arg(f2.leftTwips()).arg(f2.topTwips())
+      << QStringLiteral("Time=") + s.ClockMode
+      << QStringLiteral("Mouse=%1,%2,%3,%4")
+             .arg(f4.HScroll1[0]->value())
+             .arg(f4.HScroll1[1]->value())
+             .arg(f4.VScroll1[0]->value())
+             .arg(f4.VScroll1[1]->value());
+    for (const QString& name : s.PageNames)
+        v << QStringLiteral("Page=") + name;
+    return v;
+}
+
+// The live values must stand in the saved settings file: a restart shows the same.
+void verifyRestartShowsTheSame(TestProgram& t, const QStringList& shown) {
+    TestProgram again;
+    for (const QString& name : {kSettings, kKaomoji})
+        if (fs::exists(t.path(name)))
+            again.writeBytes(name, t.readBytes(name));
+    again.start();
+    QCOMPARE(observe(again), shown);
+}
+
+// Every line of `before` (with its own line end) stands in `after`, in the same order.
+bool keepsEveryLine(const std::string& before, const std::string& after) {
+    std::size_t from = 0;
+    std::size_t pos = 0;
+    while (pos < before.size()) {
+        std::size_t end = before.find_first_of("\r\n", pos);
+        end = end == std::string::npos ? before.size() : end + 1;
+        if (end < before.size() && before[end - 1] == '\r' && before[end] == '\n')
+            ++end;
+        const std::string line = before.substr(pos, end - pos);
+        const std::size_t found = after.find(line, from);
+        if (found == std::string::npos) {
+            qWarning("line lost: %s", QByteArray::fromStdString(line).toHex(' ').constData());
+            return false;
+        }
+        from = found + line.size();
+        pos = end;
+    }
+    return true;
+}
+
+QStringList folderEntries(const fs::path& folder) {
+    QStringList names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names << QString::fromStdString(e.path().filename().string());
+    names.sort();
+    return names;
+}
+
+long statusKb(const char* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(field) + ":";
+    while (std::getline(in, line))
+        if (line.rfind(prefix, 0) == 0)
+            return std::stol(line.substr(prefix.size()));
+    return -1;
+}
+
+// Root reads every file whatever its permission bits. Without these two capabilities the
+// calling thread is held to the bits like any other user, so a file can be made unreadable.
+class WithoutFileOverride {
+public:
+    WithoutFileOverride() {
+        if (syscall(SYS_capget, &header_, saved_) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        active_ = syscall(SYS_capset, &header_, reduced) == 0;
+    }
+    ~WithoutFileOverride() {
+        if (active_)
+            syscall(SYS_capset, &header_, saved_);
+    }
+    WithoutFileOverride(const WithoutFileOverride&) = delete;
+    WithoutFileOverride& operator=(const WithoutFileOverride&) = delete;
+
+    // True when files with no read bit for the owner are now unreadable.
+    static bool unreadable(const fs::path& file) {
+        const int fd = ::open(file.c_str(), O_RDONLY);
+        if (fd >= 0)
+            ::close(fd);
+        return fd < 0;
+    }
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+    bool active_ = false;
+};
+
+void makeFifo(const fs::path& path) {
+    QCOMPARE(::mkfifo(path.c_str(), 0644), 0);
+}
+
+// The start page's group captions and group 0's kaomoji are what the palette shows.
+void verifyPaletteShowsTable(TestProgram& t) {
+    auto& f1 = t.program().form1();
+    for (int i = 0; i < 16; ++i)
+        QCOMPARE(f1.Command2[std::size_t(i)]->caption(), t.state().KaomojiTable.at(0, 0, i));
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(f1.Command1[std::size_t(i)]->caption(), t.state().KaomojiTable.at(0, 1, i));
+    // Painting the palette runs every caption through the text layout.
+    QVERIFY(!f1.grab().isNull());
+    QVERIFY(!t.program().form2().grab().isNull());
+}
+
+} // namespace
+
+class BadInputsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void kaomojiFileBytes_data();
+    void kaomojiFileBytes();
+    void hugeSingleLineKaomojiFile();
+    void kaomojiFileThatIsNoFile_data();
+    void kaomojiFileThatIsNoFile();
+
+    void settingsOutOfRange();
+    void settingsInOddForms();
+    void settingsSectionsAndLineEnds_data();
+    void settingsSectionsAndLineEnds();
+
+    void asciiArtFolderIsAFile();
+    void asciiArtFilesThatAreNoFiles();
+
+    void unreadableProfilesAreNotReplaced();
+    void unreadableFiles_data();
+    void unreadableKaomojiFileIsNotReplaced_data() { unreadableFiles_data(); }
+    void unreadableKaomojiFileIsNotReplaced();
+    void unreadableAsciiArtTextIsNotDeleted_data() { unreadableFiles_data(); }
+    void unreadableAsciiArtTextIsNotDeleted();
+    void readOnlyProgramFolder();
+};
+
+void BadInputsTest::kaomojiFileBytes_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    auto row = [](const char* name, const std::string& bytes) {
+        QTest::newRow(name) << QByteArray::fromStdString(bytes);
+    };
+    row("binary garbage", garbage(48 * 1024, 1));
+    row("binary garbage without line ends", garbage(40 * 1024, 2));
+    row("NUL bytes", std::string("\0\0\0\r\n(^\0^)\r\n\0", 14));
+    row("lone CRs", "a\rb\r\r(^_^)\r\r\r");
+    row("lone LFs", "x\ny\nz\n(^_^)\n\n");
+    row("LF CR", "\n\r\n\r\na\n\r");
+    row("invalid cp932",
+        "\x81\x20\r\n\xA0\x80\xFD\xFE\xFF\r\n\x82\x7F\r\n\x85\x40\xEF\x40\r\n\xF0\x40\xF9\xFC\r\n");
+    row("lead byte at the end", "(^_^)\r\nabc\x81");
+    row("lead bytes before line ends", "\x82\r\n\x82\r\x82\n\x82");
+    row("UTF-8 text", "\xEF\xBC\x88\xEF\xBC\xBE\xCF\x89\xEF\xBC\xBE\xEF\xBC\x89\r\n\xE9\xA1\x94\r\n");
+    row("UTF-16 with BOM", std::string("\xFF\xFE(\0^\0_\0^\0)\0\r\0\n\0", 16));
+    row("empty file", "");
+    row("only line ends", "\r\n\r\n\r\r\n");
+    // Each line a kaomoji cut to the bound: 16 KB + 1 byte, and a double-byte character across it.
+    row("lines beyond the bound", std::string(kMaxLineBytes + 1, 'x') + "\r\n" +
+                                      std::string(kMaxLineBytes - 1, 'y') + "\x82\xA0\r\nz\r\n");
+}
+
+void BadInputsTest::kaomojiFileBytes() {
+    QFETCH(QByteArray, bytes);
+    const std::string content = bytes.toStdString();
+    TestProgram t;
+    t.writeBytes(kKaomoji, content);
+    t.start();
+    Reports reports(t);
+
+    const std::vector<std::string> lines = kaomojiLines(content);
+    for (std::size_t n = 0; n < lines.size() && n < std::size_t(kLineCount); ++n) {
+        const std::string& line = lines[n];
+        const std::string kept = line.substr(0, platform::cp932::prefixLength(line, kMaxLineBytes));
+        QVERIFY2(cellOfLine(t, n) == storage::fromCp932(kept), qPrintable(QString::number(n)));
+    }
+    for (std::size_t n = lines.size(); n < std::size_t(kLineCount); ++n)
+        QVERIFY(cellOfLine(t, n).isEmpty());
+    verifyPaletteShowsTable(t);
+
+    t.program().form2().Command1->press();
+    QVERIFY(reports.reported.isEmpty());
+    QCOMPARE(t.readBytes(kKaomoji), expectedKaomojiFile(lines));
+}
+
+// A 200 MB file of one line (sparse: it costs no disk) starts in bounded time and memory; the
+// line after it is still the second cell.
+void BadInputsTest::hugeSingleLineKaomojiFile() {
+    {
+        // The first program of the process loads fonts and the platform; that is not the file's.
+        TestProgram warmUp;
+        warmUp.start();
+    }
+    TestProgram t;
+    const fs::path file = t.path(kKaomoji);
+    const off_t size = off_t(200) << 20;
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::pwrite(fd, "\r\n(^_^)\r\n", 9, size), ssize_t(9));
+    ::close(fd);
+
+    {
+        std::ofstream reset("/proc/self/clear_refs");
+        reset << "5"; // the peak resident size starts again from the present one
+    }
+    const long before = statusKb("VmRSS");
+    QElapsedTimer timer;
+    timer.start();
+    t.start();
+    const qint64 elapsed = timer.elapsed();
+    const long peak = statusKb("VmHWM");
+    QVERIFY(before > 0 && peak > 0);
+    qInfo("start-up on a 200 MB line: %lld ms, resident size grew by %ld kB", elapsed, peak - before);
+    QVERIFY2(peak - before < 300 * 1024, qPrintable(QStringLiteral("grew by %1 kB").arg(peak - before)));
+    QVERIFY2(elapsed < 30000, qPrintable(QStringLiteral("%1 ms").arg(elapsed)));
+
+    QCOMPARE(t.state().KaomojiTable.at(0, 0, 0), QString(int(kMaxLineBytes), QChar(0)));
+    QCOMPARE(t.state().KaomojiTable.at(0, 0, 1), QStringLiteral("(^_^)"));
+    QCOMPARE(t.program().form1().Command2[1]->caption(), QStringLiteral("(^_^)"));
+
+    Reports reports(t);
+    t.program().form2().Command1->press();
+    QVERIFY(reports.reported.isEmpty());
+    const std::string saved = t.readBytes(kKaomoji);
+    QCOMPARE(saved, expectedKaomojiFile({std::string(kMaxLineBytes, '\0'), "(^_^)"}));
+}
+
+void BadInputsTest::kaomojiFileThatIsNoFile_data() {
+    QTest::addColumn<QString>("kind");
+    for (const char* kind : {"folder", "fifo", "link loop", "link to a folder"})
+        QTest::newRow(kind) << QString::fromLatin1(kind);
+}
+
+// A folder, a pipe (reading it would wait forever) or a link that leads nowhere readable in
+// place of the kaomoji file: start-up shows an empty table, a save reports the file and leaves
+// whatever stands there.
+void BadInputsTest::kaomojiFileThatIsNoFile() {
+    QFETCH(QString, kind);
+    TestProgram t;
+    const fs::path file = t.path(kKaomoji);
+    if (kind == QLatin1String("folder")) {
+        fs::create_directory(file);
+        t.writeBytes(kKaomoji + QStringLiteral("/inside.txt"), "keep");
+    } else if (kind == QLatin1String("fifo")) {
+        makeFifo(file);
+    } else if (kind == QLatin1String("link loop")) {
+        fs::create_symlink(file.filename(), file);
+    } else {
+        fs::create_directory(t.path(QStringLiteral("elsewhere")));
+        fs::create_symlink("elsewhere", file);
+    }
+    const auto type = fs::symlink_status(file).type();
+    t.start();
+    Reports reports(t);
+    QVERIFY(t.state().KaomojiTable.at(0, 0, 0).isEmpty());
+    t.state().KaomojiTable.at(0, 1, 0) = QStringLiteral("(^_^)");
+    t.program().form2().Command1->press();
+    QCOMPARE(reports.reported.size(), 1);
+    QCOMPARE(reports.reported[0], QStringList{kKaomoji});
+    QCOMPARE(fs::symlink_status(file).type(), type);
+    if (kind == QLatin1String("folder"))
+        QCOMPARE(t.readBytes(kKaomoji + QStringLiteral("/inside.txt")), std::string("keep"));
+    QCOMPARE(t.state().KaomojiTable.at(0, 1, 0), QStringLiteral("(^_^)"));
+    QVERIFY(fs::exists(t.path(kSettings)));
+}
+
+// Every value out of its range, below it, far beyond it (wrapping through 32 bits) or empty:
+// start-up shows exactly what it shows without a settings file, and a save writes those values
+// while keeping the lines it does not own.
+void BadInputsTest::settingsOutOfRange() {
+    QStringList shownWithoutFile;
+    {
+        TestProgram fresh;
+        fresh.start();
+        shownWithoutFile = observe(fresh);
+    }
+    TestProgram t;
+    const QStringList lines = {
+        QStringLiteral("; 手で書いたメモ"),
+        QStringLiteral("[Options]"),
+        QStringLiteral("Check0=3"),
+        QStringLiteral("Check1=-1"),
+        QStringLiteral("Check2=99999"),
+        QStringLiteral("Check3=2147483648"),
+        QStringLiteral("Check4=4294967299"),
+        QStringLiteral("Check5=-2147483649"),
+        QStringLiteral("Check6=7"),
+        QStringLiteral("Check7=12"),
+        QStringLiteral("Check8=-5"),
+        QStringLiteral("Check9=100"),
+        QStringLiteral("PageNumber=10"),
+        QStringLiteral("DoubleClick=3"),
+        QStringLiteral("Time=-1"),
+        QStringLiteral("Unknown=kept as it is"),
+        QStringLiteral("[ColorOptions]"),
+        QStringLiteral("Color1=16777216"),
+        QStringLiteral("Color2=-1"),
+        QStringLiteral("Color3=99999999999"),
+        QStringLiteral("ToolTipBackColor=-16777215"),
+        QStringLiteral("ToolTipFontColor=4294967295"),
+        QStringLiteral("[Form]"),
+        QStringLiteral("Form1Left=491506"),
+        QStringLiteral("Form1Top=-491506"),
+        QStringLiteral("Form1Width=99999999"),
+        QStringLiteral("Form2Left=2147483647"),
+        QStringLiteral("Form2Top=-2147483648"),
+        QStringLiteral("[MouseOptions]"),
+        QStringLiteral("MouseX=32768"),
+        QStringLiteral("MouseXX=-1"),
+        QStringLiteral("MouseY=99999"),
+        QStringLiteral("MouseYY=4294967295"),
+        QStringLiteral("[Mine]"),
+        QStringLiteral("x=1"),
+    };
+    t.writeSettings(lines);
+    t.start();
+    Reports reports(t);
+    const QStringList shown = observe(t);
+    QCOMPARE(shown, shownWithoutFile);
+
+    t.program().form2().Command1->press();
+    QVERIFY(reports.reported.isEmpty());
+    const std::string saved = t.readBytes(kSettings);
+    for (const char* kept : {"; ", "Unknown=kept as it is\r\n", "[Mine]\r\nx=1\r\n"})
+        QVERIFY2(saved.find(kept) != std::string::npos, kept);
+    QVERIFY(saved.find("Check0=1\r\n") != std::string::npos);
+    QVERIFY(saved.find("MouseYY=10000\r\n") != std::string::npos);
+    verifyRestartShowsTheSame(t, shown);
+}
+
+// Values in range written oddly: blanks, quotes, signs, prefixes, trailing text, 32-bit wrap.
+void BadInputsTest::settingsInOddForms() {
+    TestProgram t;
+    t.writeSettings({
+        QStringLiteral("[Options]"),         QStringLiteral("Check0=  0  "),
+        QStringLiteral("Check1=\"0\""),      QStringLiteral("Check2='2'"),
+        QStringLiteral("Check3=0x1"),        QStringLiteral("Check4=+0"),
+        QStringLiteral("Check5=1abc"),       QStringLiteral("Check6=0b1"),
+        QStringLiteral("Check7=0o0"),
+        QStringLiteral("Check8=0X1"), // an upper-case X is no prefix: "0"
+        QStringLiteral("Check9=4294967297"), QStringLiteral("PageNumber=0x9"),
+        QStringLiteral("DoubleClick= 2"),    QStringLiteral("Time=-0"),
+        QStringLiteral("[ColorOptions]"),    QStringLiteral("Color1=0xFF"),
+        QStringLiteral("Color2=0o777"),      QStringLiteral("[MouseOptions]"),
+        QStringLiteral("MouseX=0x10"),       QStringLiteral("[PageName]"),
+        QStringLiteral("Page1=\"引用符\""),  QStringLiteral("Page2='single'"),
+        QStringLiteral("Page3=a\"b\""),      QStringLiteral("Page4="),
+    });
+    t.start();
+    Reports reports(t);
+    const QStringList shown = observe(t);
+    const QStringList expected = {
+        "Check0=0",    "Check1=0",    "Check2=2",     "Check3=1",
+        "Check4=0",    "Check5=1",    "Check6=1",     "Check7=0",
+        "Check8=0",    "Check9=1",    "PageNumber=9", "DoubleClick=2",
+        "Color1=255",  "Color2=511",  "Time=0",       "Mouse=16,10000,10000,10000",
+        "Page=引用符", "Page=single", "Page=a\"b\"",  "Page=",
+    };
+    for (const QString& value : expected)
+        QVERIFY2(shown.contains(value), qPrintable(value + QStringLiteral(" not in ") + shown.join(' ')));
+
+    t.program().form2().Command1->press();
+    QVERIFY(reports.reported.isEmpty());
+    verifyRestartShowsTheSame(t, shown);
+}
+
+void BadInputsTest::settingsSectionsAndLineEnds_data() {
+    QTest::addColumn<QByteArray>("lineEnd");
+    QTest::newRow("CR LF") << QByteArray("\r\n");
+    QTest::newRow("LF only") << QByteArray("\n");
+    QTest::newRow("CR only") << QByteArray("\r");
+    QTest::newRow("LF CR") << QByteArray("\n\r");
+}
+
+// A section given twice (only the first counts, as on Windows), keys in any case, and files
+// from other systems' editors: the values read are the same whatever the line ends, and a save
+// keeps every line of the file with its own line end.
+void BadInputsTest::settingsSectionsAndLineEnds() {
+    QFETCH(QByteArray, lineEnd);
+    const QStringList lines = {
+        QStringLiteral("[Options]"),       QStringLiteral("check3=1"),        QStringLiteral("Time=1"),
+        QStringLiteral("[options]"),       QStringLiteral("Check3=0"),        QStringLiteral("Check5=1"),
+        QStringLiteral("[PageName]"),      QStringLiteral("Page1=最初"),      QStringLiteral("[PageName]"),
+        QStringLiteral("Page1=二番目"),    QStringLiteral("Page2=二番目の2"), QStringLiteral("[Form]"),
+        QStringLiteral("Form1Width=5100"),
+    };
+    std::string bytes;
+    for (const QString& line : lines)
+        bytes += storage::toCp932(line) + lineEnd.toStdString();
+    TestProgram t;
+    t.writeBytes(kSettings, bytes);
+    t.start();
+    Reports reports(t);
+    const QStringList shown = observe(t);
+    QVERIFY(shown.contains(QStringLiteral("Check3=1")));
+    QVERIFY(shown.contains(QStringLiteral("Check5=0")));
+    QVERIFY(shown.contains(QStringLiteral("Time=1")));
+    QCOMPARE(t.state().PageNames[0], QStringLiteral("最初"));
+    QCOMPARE(t.state().PageNames[1], QStringLiteral("ページ２"));
+    QCOMPARE(t.program().form1().widthTwips(), 5100);
+
+    t.program().form2().Command1->press();
+    QVERIFY(reports.reported.isEmpty());
+    const std::string saved = t.readBytes(kSettings);
+    QVERIFY(keepsEveryLine(bytes, saved));
+    verifyRestartShowsTheSame(t, shown);
+}
+
+// "AA" is a file: start-up shows no ASCII art, the save reports the ASCII-art files, leaves the
+// file "AA" as it was and still writes the kaomoji and the settings.
+void BadInputsTest::asciiArtFolderIsAFile() {
+    TestProgram t;
+    t.writeBytes(QStringLiteral("AA"), "not a folder\r\n");
+    t.writeText(kKaomoji, QStringLiteral("(^_^)\r\n"));
+    t.start();
+    Reports reports(t);
+    QVERIFY(t.state().AAName.at(1, 0).isEmpty());
+    t.state().AAText.at(2, 4) = QStringLiteral("art");
+    t.program().form5().Command1->press();
+    QCOMPARE(reports.reported.size(), 1);
+    QCOMPARE(reports.reported[0], (QStringList{kOptions, QStringLiteral("AA/AAText_2_04.txt")}));
+    QCOMPARE(t.readBytes(QStringLiteral("AA")), std::string("not a folder\r\n"));
+    QCOMPARE(t.state().AAText.at(2, 4), QStringLiteral("art"));
+    QVERIFY(t.readBytes(kKaomoji).rfind("(^_^)\r\n", 0) == 0);
+    QVERIFY(fs::exists(t.path(kSettings)));
+}
+
+// Folders, a pipe and links that lead nowhere in place of ASCII-art files: they are skipped at
+// start-up, left alone by a save that has nothing to write there, and reported when it has.
+void BadInputsTest::asciiArtFilesThatAreNoFiles() {
+    TestProgram t;
+    t.writeText(kOptions, QStringLiteral("[Page1]\r\nName_0=フォルダ\r\nName_4=ふつう\r\n"));
+    t.writeBytes(QStringLiteral("AA/AAText_1_00.txt/inside.txt"), "keep");
+    makeFifo(t.path(QStringLiteral("AA/AAText_1_01.txt")));
+    fs::create_symlink("AAText_1_02.txt", t.path(QStringLiteral("AA/AAText_1_02.txt")));
+    fs::create_symlink("missing.txt", t.path(QStringLiteral("AA/AAText_1_03.txt")));
+    t.writeText(QStringLiteral("AA/AAText_1_04.txt"), QStringLiteral("ふつうの\r\nアート\r\n"));
+    const QStringList entries = folderEntries(t.path(QStringLiteral("AA")));
+    t.start();
+    Reports reports(t);
+    auto& s = t.state();
+    QCOMPARE(s.AAName.at(1, 0), QStringLiteral("フォルダ"));
+    for (int e = 0; e < 4; ++e)
+        QVERIFY(s.AAText.at(1, e).isEmpty());
+    QCOMPARE(s.AAText.at(1, 4), QStringLiteral("ふつうの\r\nアート"));
+
+    t.program().form5().Command1->press();
+    QVERIFY(reports.reported.isEmpty());
+    QCOMPARE(folderEntries(t.path(QStringLiteral("AA"))), entries);
+    QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_00.txt/inside.txt")), std::string("keep"));
+    QVERIFY(fs::is_symlink(t.path(QStringLiteral("AA/AAText_1_02.txt"))));
+    QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_04.txt")),
+             storage::toCp932(QStringLiteral("ふつうの\r\nアート\r\n")));
+
+    s.AAText.at(1, 0) = QStringLiteral("new");
+    s.AAText.at(1, 1) = QStringLiteral("new");
+    t.program().form5().Command1->press();
+    QCOMPARE(reports.reported.size(), 1);
+    QCOMPARE(reports.reported[0],
+             (QStringList{QStringLiteral("AA/AAText_1_00.txt"), QStringLiteral("AA/AAText_1_01.txt")}));
+    QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_00.txt/inside.txt")), std::string("keep"));
+    QVERIFY(fs::is_fifo(t.path(QStringLiteral("AA/AAText_1_01.txt"))));
+}
+
+// Profile files that exist but cannot be read: the defaults are shown, and a save reports them
+// and leaves them as they were (writing would drop every line the program could not see).
+void BadInputsTest::unreadableProfilesAreNotReplaced() {
+    TestProgram t;
+    t.writeText(kSettings, QStringLiteral("[Options]\r\nCheck0=0\r\n[PageName]\r\nPage1=秘密\r\n"));
+    t.writeText(kOptions, QStringLiteral("[Page1]\r\nName_0=秘密\r\n"));
+    const std::string settings = t.readBytes(kSettings);
+    const std::string options = t.readBytes(kOptions);
+    ::chmod(t.path(kSettings).c_str(), 0200);
+    ::chmod(t.path(kOptions).c_str(), 0200);
+    {
+        WithoutFileOverride asUser;
+        QVERIFY(WithoutFileOverride::unreadable(t.path(kSettings)));
+        t.start();
+        Reports reports(t);
+        QCOMPARE(t.program().form2().Check1[0]->value(), 1);
+        QCOMPARE(t.state().PageNames[0], QStringLiteral("ページ１"));
+        QVERIFY(t.state().AAName.at(1, 0).isEmpty());
+        t.program().form5().Command1->press();
+        QCOMPARE(reports.reported.size(), 1);
+        QCOMPARE(reports.reported[0], (QStringList{kOptions, kSettings}));
+    }
+    QCOMPARE(t.readBytes(kSettings), settings);
+    QCOMPARE(t.readBytes(kOptions), options);
+}
+
+void BadInputsTest::unreadableFiles_data() {
+    QTest::addColumn<int>("mode");
+    QTest::newRow("mode 000") << 0000;
+    QTest::newRow("mode 200 (owner may write)") << 0200;
+}
+
+// A kaomoji file that exists but cannot be read (another user's file, a failing disk) looks
+// empty at start-up; a save must not put that empty table in its place.
+void BadInputsTest::unreadableKaomojiFileIsNotReplaced() {
+    QFETCH(int, mode);
+    TestProgram t;
+    t.writeText(kKaomoji, QStringLiteral("にこにこ\r\n(^_^)\r\n"));
+    const std::string kaomoji = t.readBytes(kKaomoji);
+    ::chmod(t.path(kKaomoji).c_str(), mode_t(mode));
+    QStringList reported;
+    {
+        WithoutFileOverride asUser;
+        QVERIFY(WithoutFileOverride::unreadable(t.path(kKaomoji)));
+        t.start();
+        Reports reports(t);
+        QVERIFY(t.state().KaomojiTable.at(0, 0, 0).isEmpty());
+        t.program().form2().Command1->press();
+        reported = reports.reported.value(0);
+    }
+    QCOMPARE(t.readBytes(kKaomoji), kaomoji);
+    QCOMPARE(reported, QStringList{kKaomoji});
+}
+
+// The same for an ASCII-art text: its entry looks empty, and the save must not delete the file.
+void BadInputsTest::unreadableAsciiArtTextIsNotDeleted() {
+    QFETCH(int, mode);
+    TestProgram t;
+    const QString text = QStringLiteral("AA/AAText_1_00.txt");
+    t.writeText(text, QStringLiteral("  ∧＿∧\r\n"));
+    const std::string art = t.readBytes(text);
+    ::chmod(t.path(text).c_str(), mode_t(mode));
+    QStringList reported;
+    {
+        WithoutFileOverride asUser;
+        QVERIFY(WithoutFileOverride::unreadable(t.path(text)));
+        t.start();
+        Reports reports(t);
+        QVERIFY(t.state().AAText.at(1, 0).isEmpty());
+        t.program().form5().Command1->press();
+        reported = reports.reported.value(0);
+    }
+    QVERIFY(fs::exists(t.path(text)));
+    QCOMPARE(t.readBytes(text), art);
+    QCOMPARE(reported, QStringList{text});
+}
+
+// A program folder without write permission: everything is read and shown, every file of the
+// save is reported, nothing on disk changes, nothing is made beside the files.
+void BadInputsTest::readOnlyProgramFolder() {
+    TestProgram t;
+    t.writeText(kKaomoji, QStringLiteral("にこにこ\r\n(^_^)\r\n"));
+    t.writeText(kSettings, QStringLiteral("[PageName]\r\nPage1=読み取り専用\r\n"));
+    const std::string kaomoji = t.readBytes(kKaomoji);
+    const std::string settings = t.readBytes(kSettings);
+    const QStringList entries = folderEntries(t.folder());
+    QCOMPARE(::chmod(t.folder().c_str(), 0555), 0);
+    t.start();
+    Reports reports(t);
+    QCOMPARE(t.state().KaomojiTable.at(0, 0, 1), QStringLiteral("(^_^)"));
+    QCOMPARE(t.state().PageNames[0], QStringLiteral("読み取り専用"));
+    t.state().KaomojiTable.at(0, 1, 0) = QStringLiteral("(；´Д｀)");
+    t.state().AAText.at(1, 0) = QStringLiteral("art");
+    t.program().form5().Command1->press();
+    ::chmod(t.folder().c_str(), 0755);
+    QCOMPARE(reports.reported.size(), 1);
+    QCOMPARE(reports.reported[0],
+             (QStringList{kOptions, QStringLiteral("AA/AAText_1_00.txt"), kKaomoji, kSettings}));
+    QCOMPARE(folderEntries(t.folder()), entries);
+    QCOMPARE(t.readBytes(kKaomoji), kaomoji);
+    QCOMPARE(t.readBytes(kSettings), settings);
+    QCOMPARE(t.state().KaomojiTable.at(0, 1, 0), QStringLiteral("(；´Д｀)"));
+    QCOMPARE(t.state().AAText.at(1, 0), QStringLiteral("art"));
+}
+
+QTEST_MAIN(BadInputsTest)
+#include "bad_inputs.moc"
