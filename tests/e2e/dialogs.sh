@@ -108,8 +108,8 @@ wait_until 3 is_height "$expanded" || fail "the palette did not grow for the cli
 wait_until 3 has_state_above "$palette_id" || fail "the palette is not always on top"
 open_settings
 not_above() { ! has_state_above "$palette_id"; }
-wait_until 3 not_above || fail "the palette stayed on top while the settings dialog is open"
+wait_until 5 not_above || fail "the palette stayed on top while the settings dialog is open"
 click_control "$settings_id" 6120 6240 2835 375 # 閉じる
-wait_until 3 has_state_above "$palette_id" || fail "the palette did not come back on top after the dialog closed"
+wait_until 5 has_state_above "$palette_id" || fail "the palette did not come back on top after the dialog closed"
 e2e_log "always on top: left the band while the settings dialog was open, back after"
 echo "e2e dialogs: passed"

@@ -16,6 +16,7 @@
 #   wait_file_is FILE EXPECTED TIMEOUT     FILE's bytes become EXPECTED within TIMEOUT seconds
 #   show_text TEXT                         TEXT quoted on one line (⏎ for line breaks, ␉ tabs,
 #                                          ␍ CRs), for failure messages
+#   show_file FILE                         the same for a file's whole text, final line breaks too
 #
 # Needs: program (the executable to copy), receiver (the receiver executable).
 
@@ -88,9 +89,16 @@ _twips_point() {
     echo "$((palette_x + ($1 + $3 / 2) / 15)) $((palette_y + ($2 + $4 / 2) / 15))"
 }
 
+# A paste (or a double-click's Enter) is finished some 20 ms after the target has it; a click in
+# that moment counts as the second click of a double-click (paste_click_timing.sh checks click
+# timing). The checks here wait for a paste to arrive and then click at once, faster than a
+# person, so every click on the palette comes this much later.
+_pause_before_click() { sleep 0.1; }
+
 # Entry buttons: left 1200, top 840 + 300 i, 315 high; 1200 wide is well inside their width.
 click_entry() {
     local index=$1 clicks=${2:-1} x y
+    _pause_before_click
     read -r x y <<<"$(_twips_point 1200 $((840 + 300 * index)) 1200 315)"
     if [ "$clicks" -eq 2 ]; then
         # 80 ms apart: well inside the palette's 220 ms double-click window.
@@ -102,12 +110,14 @@ click_entry() {
 
 click_group() {
     local x y
+    _pause_before_click
     read -r x y <<<"$(_twips_point 0 $((1080 + 300 * $1)) 1095 315)"
     xdotool mousemove "$x" "$y" click 1
 }
 
 click_aa() {
     local x y
+    _pause_before_click
     read -r x y <<<"$(_twips_point 0 5880 1095 315)"
     xdotool mousemove "$x" "$y" click 1
 }
@@ -156,6 +166,12 @@ show_text() {
     local text=${1//$'\r'/␍}
     text=${text//$'\n'/⏎}
     printf '"%s"' "${text//$'\t'/␉}"
+}
+
+show_file() {
+    local text
+    text=$(cat "$1" 2>/dev/null; echo .)
+    show_text "${text%.}"
 }
 
 # The palette process is still there and its log shows no crash or X error.

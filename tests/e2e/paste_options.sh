@@ -33,7 +33,7 @@ own_clipboard() {
 paste_and_check() { # entry expected-text
     click_entry "$1"
     wait_file_is "$receiver_text" "$2" 3 ||
-        fail "expected $(show_text "$2"), got $(show_text "$(cat "$receiver_text")")"
+        fail "expected $(show_text "$2"), got $(show_file "$receiver_text")"
 }
 
 user_text="user's text"
@@ -53,7 +53,7 @@ _alt_kanji_followed() { [ "$(key_names "$receiver_keys")" = "Ctrl+V Alt+Kanji" ]
 wait_until 2 _alt_kanji_followed ||
     fail "with Check7=0 the receiver got the keys '$(key_names "$receiver_keys")', expected 'Ctrl+V Alt+Kanji'"
 # The Alt+Kanji keystroke itself must not type anything.
-_file_is "$receiver_text" "${KAOMOJI[0]}" || fail "text changed after Alt+Kanji: $(show_text "$(cat "$receiver_text")")"
+_file_is "$receiver_text" "${KAOMOJI[0]}" || fail "text changed after Alt+Kanji: $(show_file "$receiver_text")"
 e2e_log "Check7=0: Alt+Kanji followed the paste"
 # A second paste still restores (the saved text is taken again, not left over from the first).
 paste_and_check 1 "${KAOMOJI[0]}${KAOMOJI[1]}"
