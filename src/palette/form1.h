@@ -80,7 +80,7 @@ public:
     static constexpr int kFetchBoundMs = 500;
     static constexpr int kFetchPollMs = 2;
     // After the target has its text, or after Enter or Tab: time for the transfer to finish.
-    static constexpr int kKeyGraceMs = 20;
+    static constexpr int kKeyGraceMs = 10;
     int ShrinkOffset = 0;
 
     int expandedHeight() const;
