@@ -28,13 +28,6 @@ const QString kOptions = QStringLiteral("AA/AAOptions.ini");
 constexpr int kLineCount = 3400;
 constexpr std::size_t kMaxLineBytes = 16 * 1024;
 
-struct Reports {
-    explicit Reports(TestProgram& t) {
-        t.state().reportSaveFailure = [this](const QStringList& files) { reported << files; };
-    }
-    QList<QStringList> reported;
-};
-
 // The kaomoji file's lines as the file format defines them, written out here independently of
 // the program's reader: CR LF or CR ends a line, a lone LF is text, no line after a final end.
 std::vector<std::string> kaomojiLines(const std::string& bytes) {
@@ -272,7 +265,7 @@ void BadInputsTest::kaomojiFileBytes() {
     TestProgram t;
     t.writeBytes(kKaomoji, content);
     t.start();
-    Reports reports(t);
+    UserAnswers reports(t);
 
     const std::vector<std::string> lines = kaomojiLines(content);
     for (std::size_t n = 0; n < lines.size() && n < std::size_t(kLineCount); ++n) {
@@ -324,7 +317,7 @@ void BadInputsTest::hugeSingleLineKaomojiFile() {
     QCOMPARE(t.state().KaomojiTable.at(0, 0, 1), QStringLiteral("(^_^)"));
     QCOMPARE(t.program().form1().Command2[1]->caption(), QStringLiteral("(^_^)"));
 
-    Reports reports(t);
+    UserAnswers reports(t);
     t.program().form2().Command1->press();
     QVERIFY(reports.reported.isEmpty());
     const std::string saved = t.readBytes(kKaomoji);
@@ -357,7 +350,7 @@ void BadInputsTest::kaomojiFileThatIsNoFile() {
     }
     const auto type = fs::symlink_status(file).type();
     t.start();
-    Reports reports(t);
+    UserAnswers reports(t);
     QVERIFY(t.state().KaomojiTable.at(0, 0, 0).isEmpty());
     t.state().KaomojiTable.at(0, 1, 0) = QStringLiteral("(^_^)");
     t.program().form2().Command1->press();
@@ -420,7 +413,7 @@ void BadInputsTest::settingsOutOfRange() {
     };
     t.writeSettings(lines);
     t.start();
-    Reports reports(t);
+    UserAnswers reports(t);
     const QStringList shown = observe(t);
     QCOMPARE(shown, shownWithoutFile);
 
@@ -453,7 +446,7 @@ void BadInputsTest::settingsInOddForms() {
         QStringLiteral("Page3=a\"b\""),      QStringLiteral("Page4="),
     });
     t.start();
-    Reports reports(t);
+    UserAnswers reports(t);
     const QStringList shown = observe(t);
     const QStringList expected = {
         "Check0=0",    "Check1=0",    "Check2=2",     "Check3=1",
@@ -496,7 +489,7 @@ void BadInputsTest::settingsSectionsAndLineEnds() {
     TestProgram t;
     t.writeBytes(kSettings, bytes);
     t.start();
-    Reports reports(t);
+    UserAnswers reports(t);
     const QStringList shown = observe(t);
     QVERIFY(shown.contains(QStringLiteral("Check3=1")));
     QVERIFY(shown.contains(QStringLiteral("Check5=0")));
@@ -519,7 +512,7 @@ void BadInputsTest::asciiArtFolderIsAFile() {
     t.writeBytes(QStringLiteral("AA"), "not a folder\r\n");
     t.writeText(kKaomoji, QStringLiteral("(^_^)\r\n"));
     t.start();
-    Reports reports(t);
+    UserAnswers reports(t);
     QVERIFY(t.state().AAName.at(1, 0).isEmpty());
     t.state().AAText.at(2, 4) = QStringLiteral("art");
     t.program().form5().Command1->press();
@@ -543,7 +536,7 @@ void BadInputsTest::asciiArtFilesThatAreNoFiles() {
     t.writeText(QStringLiteral("AA/AAText_1_04.txt"), QStringLiteral("ふつうの\r\nアート\r\n"));
     const QStringList entries = folderEntries(t.path(QStringLiteral("AA")));
     t.start();
-    Reports reports(t);
+    UserAnswers reports(t);
     auto& s = t.state();
     QCOMPARE(s.AAName.at(1, 0), QStringLiteral("フォルダ"));
     for (int e = 0; e < 4; ++e)
@@ -582,7 +575,7 @@ void BadInputsTest::unreadableProfilesAreNotReplaced() {
         WithoutFileOverride asUser;
         QVERIFY(WithoutFileOverride::unreadable(t.path(kSettings)));
         t.start();
-        Reports reports(t);
+        UserAnswers reports(t);
         QCOMPARE(t.program().form2().Check1[0]->value(), 1);
         QCOMPARE(t.state().PageNames[0], QStringLiteral("ページ１"));
         QVERIFY(t.state().AAName.at(1, 0).isEmpty());
@@ -613,7 +606,7 @@ void BadInputsTest::unreadableKaomojiFileIsNotReplaced() {
         WithoutFileOverride asUser;
         QVERIFY(WithoutFileOverride::unreadable(t.path(kKaomoji)));
         t.start();
-        Reports reports(t);
+        UserAnswers reports(t);
         QVERIFY(t.state().KaomojiTable.at(0, 0, 0).isEmpty());
         t.program().form2().Command1->press();
         reported = reports.reported.value(0);
@@ -635,7 +628,7 @@ void BadInputsTest::unreadableAsciiArtTextIsNotDeleted() {
         WithoutFileOverride asUser;
         QVERIFY(WithoutFileOverride::unreadable(t.path(text)));
         t.start();
-        Reports reports(t);
+        UserAnswers reports(t);
         QVERIFY(t.state().AAText.at(1, 0).isEmpty());
         t.program().form5().Command1->press();
         reported = reports.reported.value(0);
@@ -656,7 +649,7 @@ void BadInputsTest::readOnlyProgramFolder() {
     const QStringList entries = folderEntries(t.folder());
     QCOMPARE(::chmod(t.folder().c_str(), 0555), 0);
     t.start();
-    Reports reports(t);
+    UserAnswers reports(t);
     QCOMPARE(t.state().KaomojiTable.at(0, 0, 1), QStringLiteral("(^_^)"));
     QCOMPARE(t.state().PageNames[0], QStringLiteral("読み取り専用"));
     t.state().KaomojiTable.at(0, 1, 0) = QStringLiteral("(；´Д｀)");

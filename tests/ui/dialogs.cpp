@@ -15,9 +15,6 @@ namespace {
 constexpr std::uint32_t kGreen = 12648384;
 constexpr std::uint32_t kPink = 16761087;
 constexpr std::uint32_t kYellow = 16777088;
-QString cellName(int page, int row, int slot) {
-    return QStringLiteral("p%1r%2s%3").arg(page).arg(row).arg(slot);
-}
 } // namespace
 
 class DialogsTest : public QObject {
@@ -60,12 +57,7 @@ private:
 
 void DialogsTest::init() {
     t = std::make_unique<TestProgram>();
-    QString text;
-    for (int page = 0; page < 10; ++page)
-        for (int row = 0; row < 17; ++row)
-            for (int slot = 0; slot < 20; ++slot)
-                text += cellName(page, row, slot) + QStringLiteral("\r\n");
-    t->writeText(QStringLiteral("顔文字.ini"), text);
+    t->writeSelfNamingKaomojiFile();
     t->start();
     t->state().reportSaveFailure = [](const QStringList& files) { QFAIL(qPrintable(files.join(u','))); };
 }

@@ -5,18 +5,6 @@
 #include <QtTest>
 
 namespace {
-QString cellName(int page, int row, int slot) {
-    return QStringLiteral("p%1r%2s%3").arg(page).arg(row).arg(slot);
-}
-
-void writeSelfNamingFile(TestProgram& t) {
-    QString text;
-    for (int page = 0; page < 10; ++page)
-        for (int row = 0; row < 17; ++row)
-            for (int slot = 0; slot < 20; ++slot)
-                text += cellName(page, row, slot) + QStringLiteral("\r\n");
-    t.writeText(QStringLiteral("顔文字.ini"), text);
-}
 
 // Every cell of the table as one list, to see what an action changed.
 QStringList snapshot(const storage::KaomojiTable& table) {
@@ -41,7 +29,7 @@ class KaomojiEditorTest : public QObject {
 private slots:
     void init() {
         t = std::make_unique<TestProgram>();
-        writeSelfNamingFile(*t);
+        t->writeSelfNamingKaomojiFile();
         t->start();
     }
     void cleanup() { t.reset(); }

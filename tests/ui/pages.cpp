@@ -10,9 +10,6 @@ namespace {
 constexpr std::uint32_t kGreen = 12648384;
 constexpr std::uint32_t kPink = 16761087;
 
-QString cellName(int page, int row, int slot) {
-    return QStringLiteral("p%1r%2s%3").arg(page).arg(row).arg(slot);
-}
 } // namespace
 
 class PagesTest : public QObject {
@@ -43,12 +40,7 @@ private:
 
 void PagesTest::init() {
     t = std::make_unique<TestProgram>();
-    QString text;
-    for (int page = 0; page < 10; ++page)
-        for (int row = 0; row < 17; ++row)
-            for (int slot = 0; slot < 20; ++slot)
-                text += cellName(page, row, slot) + QStringLiteral("\r\n");
-    t->writeText(QStringLiteral("顔文字.ini"), text);
+    t->writeSelfNamingKaomojiFile();
     QString ini;
     for (int page = 1; page <= 9; ++page) {
         ini += QStringLiteral("[Page%1]\r\n").arg(page);

@@ -112,21 +112,6 @@ void edit(TestProgram& t) {
     s.AAText.at(3, 7) = QStringLiteral("(=^・^=)");
 }
 
-struct Reports {
-    explicit Reports(TestProgram& t, bool endWithoutSaving = false) {
-        auto& s = t.state();
-        s.reportSaveFailure = [this](const QStringList& files) { reported << files; };
-        s.confirmEndWithoutSaving = [this, endWithoutSaving](const QStringList& files) {
-            asked << files;
-            return endWithoutSaving;
-        };
-        s.endProgram = [this] { ++ended; };
-    }
-    QList<QStringList> reported;
-    QList<QStringList> asked;
-    int ended = 0;
-};
-
 // Fails the given stage of every write whose target is one of the named files.
 void installFault(const TestProgram& t, const QStringList& files, WriteStage stage, int err, int* calls) {
     std::vector<fs::path> targets;
@@ -187,7 +172,7 @@ void SaveFaultsTest::faultLeavesOldFileAndIsReported() {
     writeOldFiles(t);
     const auto old = snapshot(t);
     t.start();
-    Reports reports(t);
+    UserAnswers reports(t);
     edit(t);
     const storage::KaomojiTable kaomoji = t.state().KaomojiTable;
     const storage::AATable aaNames = t.state().AAName;
@@ -256,7 +241,7 @@ void SaveFaultsTest::fullDiskFailsEveryFileAndLosesNothing() {
         writeOldFiles(t);
         const auto old = snapshot(t);
         t.start();
-        Reports reports(t);
+        UserAnswers reports(t);
         edit(t);
         const storage::KaomojiTable kaomoji = t.state().KaomojiTable;
         const storage::AATable aaNames = t.state().AAName;
@@ -296,7 +281,7 @@ void SaveFaultsTest::faultAtExitKeepsProgramOpen() {
     writeOldFiles(t);
     const auto old = snapshot(t);
     t.start();
-    Reports reports(t);
+    UserAnswers reports(t);
     edit(t);
     const storage::KaomojiTable kaomoji = t.state().KaomojiTable;
     int calls = 0;

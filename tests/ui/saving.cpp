@@ -15,21 +15,6 @@ std::string crlf(const QStringList& lines) {
     return storage::toCp932(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
 }
 
-// Records the program's questions and messages instead of showing them.
-struct Answers {
-    explicit Answers(TestProgram& t, bool endWithoutSaving = false) {
-        auto& s = t.state();
-        s.reportSaveFailure = [this](const QStringList& files) { reported << files; };
-        s.confirmEndWithoutSaving = [this, endWithoutSaving](const QStringList& files) {
-            asked << files;
-            return endWithoutSaving;
-        };
-        s.endProgram = [this] { ++ended; };
-    }
-    QList<QStringList> reported;
-    QList<QStringList> asked;
-    int ended = 0;
-};
 } // namespace
 
 class SavingTest : public QObject {
@@ -50,7 +35,7 @@ private slots:
 void SavingTest::freshSettingsFileHasEveryKeyInOrder() {
     TestProgram t;
     t.start();
-    Answers answers(t);
+    UserAnswers answers(t);
     auto& f2 = t.program().form2();
     f2.Command1->press();
     QVERIFY(answers.reported.isEmpty());
@@ -85,7 +70,7 @@ void SavingTest::existingFileKeepsItsOtherLines() {
         "; hand-written notes\r\n[Options]\r\nCheck1=0\r\nUnknownKey=kept\r\n\r\n[Other]\nx=1\n";
     t.writeBytes(kSettings, original);
     t.start();
-    Answers answers(t);
+    UserAnswers answers(t);
     auto& f2 = t.program().form2();
     f2.Check1[3]->setValue(1);
     f2.Command1->press();
@@ -103,7 +88,7 @@ void SavingTest::positionsNearOrBeyondTheEdgesAreNotStored() {
     t.desktop.area = {0, 0, 1280, 1024}; // 19200 x 15360 twips
     t.writeSettings({"[Form]", "Form1Left=1500", "Form1Top=1500", "Form2Left=3000", "Form2Top=3000"});
     t.start();
-    Answers answers(t);
+    UserAnswers answers(t);
     auto& f1 = t.program().form1();
     auto& f2 = t.program().form2();
     f1.setLeftTwips(-300);
@@ -128,7 +113,7 @@ void SavingTest::widthIsNotStoredWhenMaximizedOrMinimized() {
     for (bool maximize : {true, false}) {
         TestProgram t;
         t.start();
-        Answers answers(t);
+        UserAnswers answers(t);
         auto& f1 = t.program().form1();
         if (maximize)
             f1.showMaximized();
@@ -146,7 +131,7 @@ void SavingTest::greyedCheckCountsForAutoSaveButNotForPositions() {
     TestProgram t;
     t.writeSettings({"[Options]", "Check2=2", "Check4=2", "Check8=2"});
     t.start();
-    Answers answers(t);
+    UserAnswers answers(t);
     t.program().form1().Command4->press();
     QCOMPARE(answers.ended, 1);
     const std::string saved = t.readBytes(kSettings);
@@ -162,7 +147,7 @@ void SavingTest::exitWithoutAutoSaveWritesNothing() {
     t.writeSettings({"[Options]", "Check8=0"});
     const std::string before = t.readBytes(kSettings);
     t.start();
-    Answers answers(t);
+    UserAnswers answers(t);
     t.program().form2().Check1[3]->setValue(1);
     t.state().KaomojiTable.at(9, 1, 0) = QStringLiteral("(^_^)");
     t.program().form1().Command4->press();
@@ -176,7 +161,7 @@ void SavingTest::exitWithoutAutoSaveWritesNothing() {
 void SavingTest::exitWithAutoSaveWritesEverything() {
     TestProgram t;
     t.start();
-    Answers answers(t);
+    UserAnswers answers(t);
     t.state().KaomojiTable.at(9, 1, 0) = QStringLiteral("(^_^)");
     t.state().AAText.at(2, 5) = QStringLiteral("A\r\nB");
     t.program().form1().Command4->press();
@@ -191,7 +176,7 @@ void SavingTest::exitWithAutoSaveWritesEverything() {
 void SavingTest::closeBoxIsExit() {
     TestProgram t;
     t.start();
-    Answers answers(t);
+    UserAnswers answers(t);
     t.state().KaomojiTable.at(0, 0, 0) = QStringLiteral("顔");
     QVERIFY(t.program().form1().close());
     QCOMPARE(answers.ended, 1);
@@ -203,7 +188,7 @@ void SavingTest::readOnlyKaomojiFileIsReported() {
     t.writeBytes(kKaomoji, "old\r\n");
     ::chmod(t.path(kKaomoji).c_str(), 0444);
     t.start();
-    Answers answers(t);
+    UserAnswers answers(t);
     t.state().KaomojiTable.at(0, 0, 1) = QStringLiteral("new");
     t.program().form2().Command1->press();
     QCOMPARE(answers.reported.size(), 1);
@@ -217,7 +202,7 @@ void SavingTest::readOnlyKaomojiFileIsReported() {
 void SavingTest::unwritableFolderIsReportedAndExitCanBeRefused() {
     TestProgram t;
     t.start();
-    Answers answers(t);
+    UserAnswers answers(t);
     t.state().KaomojiTable.at(0, 1, 0) = QStringLiteral("(；´Д｀)");
     ::chmod(t.folder().c_str(), 0555);
     t.program().form2().Command1->press();

@@ -15,15 +15,6 @@ constexpr std::uint32_t kGreen = 12648384;  // background default
 constexpr std::uint32_t kPink = 16761087;   // selection default
 constexpr std::uint32_t kYellow = 16777088; // clock default
 
-// A kaomoji file where every cell names itself: "p<page>r<row>s<slot>".
-QString selfNamingKaomojiFile() {
-    QString text;
-    for (int page = 0; page < 10; ++page)
-        for (int row = 0; row < 17; ++row)
-            for (int slot = 0; slot < 20; ++slot)
-                text += QStringLiteral("p%1r%2s%3\r\n").arg(page).arg(row).arg(slot);
-    return text;
-}
 } // namespace
 
 class StartupTest : public QObject {
@@ -137,7 +128,7 @@ void StartupTest::noFilesGivesTheDefaults() {
 
 void StartupTest::kaomojiFileCaptionsTheButtons() {
     TestProgram t;
-    t.writeText(QStringLiteral("顔文字.ini"), selfNamingKaomojiFile());
+    t.writeSelfNamingKaomojiFile();
     auto& program = t.start();
     auto& f1 = program.form1();
     auto& f2 = program.form2();
@@ -156,7 +147,7 @@ void StartupTest::kaomojiFileCaptionsTheButtons() {
 
 void StartupTest::lastPageHistoryOpensTheHistoryPage() {
     TestProgram t;
-    t.writeText(QStringLiteral("顔文字.ini"), selfNamingKaomojiFile());
+    t.writeSelfNamingKaomojiFile();
     t.writeSettings({"[Options]", "Check6=1", "PageNumber=9"});
     auto& program = t.start();
     auto& f1 = program.form1();
@@ -189,7 +180,7 @@ void StartupTest::lastPageOffOpensTheFirstPage() {
 
 void StartupTest::lastPageOnOpensThatPage() {
     TestProgram t;
-    t.writeText(QStringLiteral("顔文字.ini"), selfNamingKaomojiFile());
+    t.writeSelfNamingKaomojiFile();
     t.writeSettings({"[Options]", "Check6=1", "PageNumber=4"});
     auto& program = t.start();
     auto& f1 = program.form1();

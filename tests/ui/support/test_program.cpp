@@ -4,6 +4,29 @@
 #include <fstream>
 #include <sstream>
 
+QString cellName(int page, int row, int slot) {
+    return QStringLiteral("p%1r%2s%3").arg(page).arg(row).arg(slot);
+}
+
+UserAnswers::UserAnswers(TestProgram& t, bool endWithoutSaving) {
+    auto& s = t.state();
+    s.reportSaveFailure = [this](const QStringList& files) { reported << files; };
+    s.confirmEndWithoutSaving = [this, endWithoutSaving](const QStringList& files) {
+        asked << files;
+        return endWithoutSaving;
+    };
+    s.endProgram = [this] { ++ended; };
+}
+
+void TestProgram::writeSelfNamingKaomojiFile() const {
+    QString text;
+    for (int page = 0; page < 10; ++page)
+        for (int row = 0; row < 17; ++row)
+            for (int slot = 0; slot < 20; ++slot)
+                text += cellName(page, row, slot) + QStringLiteral("\r\n");
+    writeText(QStringLiteral("顔文字.ini"), text);
+}
+
 TestProgram::TestProgram() {
     // Qt's offscreen platform gives every window a 2-pixel frame; predicting the same frame
     // keeps the outer sizes set before the first show exact.

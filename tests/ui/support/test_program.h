@@ -8,6 +8,20 @@
 #include <memory>
 #include <string>
 
+// The text of every cell in a kaomoji file written by writeSelfNamingKaomojiFile().
+QString cellName(int page, int row, int slot);
+
+class TestProgram;
+
+// Records the program's messages and questions instead of showing them; the question whether
+// to end without saving gets the answer given here.
+struct UserAnswers {
+    explicit UserAnswers(TestProgram& t, bool endWithoutSaving = false);
+    QList<QStringList> reported;
+    QList<QStringList> asked;
+    int ended = 0;
+};
+
 class TestProgram {
 public:
     TestProgram();
@@ -21,6 +35,8 @@ public:
     std::string readBytes(const QString& name) const;
     // A settings file holding these lines (CR LF after each).
     void writeSettings(const QStringList& lines) const;
+    // A full kaomoji file whose every cell names itself (cellName).
+    void writeSelfNamingKaomojiFile() const;
 
     // Builds the program and runs its start-up (the palette is shown).
     Program& start();
