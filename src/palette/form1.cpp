@@ -447,8 +447,10 @@ void Form1::Form_Resize() {
 }
 
 void Form1::SetTopmost(int mode) {
-    if (mode == 0 || mode == 1)
+    if (mode == 0 || mode == 1) {
         state_.desktop.setTopmost(handle(), mode == 1);
+        inTopmostBand_ = mode == 1;
+    }
 }
 
 void Form1::Timer1_Timer() {
@@ -465,7 +467,9 @@ void Form1::Timer1_Timer() {
 
     // Topmost upkeep: out of the band while a dialog is open, back in when the last one closes.
     if (anyDialogVisible()) {
-        if (state_.TopmostSuspended == 0)
+        // Start-up puts the palette into the band while the flag is still set from the check
+        // box: a dialog opened before the first tick must take it out all the same.
+        if (state_.TopmostSuspended == 0 || inTopmostBand_)
             SetTopmost(0);
         state_.TopmostSuspended = 1;
     } else if (state_.TopmostSuspended == 1 && f2.Check1[0]->value() == 1) {

@@ -107,6 +107,7 @@ private:
     // The user's clipboard while a paste borrows it. Kept here rather than in the hidden text
     // box and picture box, which hold only what cp932 can store: the user's text comes back
     // exactly, whatever characters it has.
+    bool inTopmostBand_ = false;
     QImage savedClipboardImage_;
     QString savedClipboardText_;
     bool anyDialogVisible() const;

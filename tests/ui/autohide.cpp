@@ -21,6 +21,7 @@ private slots:
     void minimizedOrMaximizedPaletteIsLeftAlone();
     void topmostSuspendedWhileADialogIsOpen();
     void tickingAlwaysOnTopTakesEffectWhenDialogsClose();
+    void dialogOpenedBeforeTheFirstTickStillLowersThePalette();
 
 private:
     Form1& f1() { return t->program().form1(); }
@@ -175,6 +176,18 @@ void AutoHideTest::tickingAlwaysOnTopTakesEffectWhenDialogsClose() {
     f2().hide();
     f1().Timer1_Timer();
     QVERIFY(!t->desktop.topmostCalls.back().on);
+}
+
+void AutoHideTest::dialogOpenedBeforeTheFirstTickStillLowersThePalette() {
+    // Start-up left the palette in the band with the flag set by the check box.
+    QCOMPARE(t->state().TopmostSuspended, 1);
+    QVERIFY(t->desktop.topmostCalls.back().on);
+    f1().Command3->press();
+    f1().Timer1_Timer();
+    QVERIFY(!t->desktop.topmostCalls.back().on);
+    f2().Command3->press();
+    f1().Timer1_Timer();
+    QVERIFY(t->desktop.topmostCalls.back().on);
 }
 
 QTEST_MAIN(AutoHideTest)
