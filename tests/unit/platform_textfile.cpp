@@ -2,6 +2,7 @@
 // writes that leave read-only files and folders alone, even for root.
 #include "platform/textfile.h"
 
+#include "file_helpers.h"
 #include <QtTest>
 
 #include <csignal>
@@ -15,24 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void writeFile(const fs::path& file, std::string_view bytes) {
-    std::FILE* f = std::fopen(file.c_str(), "wb");
-    QVERIFY(f);
-    QCOMPARE(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-    std::fclose(f);
-}
-
-std::string readFile(const fs::path& file) {
-    std::string s;
-    if (std::FILE* f = std::fopen(file.c_str(), "rb")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-            s.append(buf, n);
-        std::fclose(f);
-    }
-    return s;
-}
+using test_files::readFile;
+using test_files::writeFile;
 
 QStringList readLines(const fs::path& file, std::size_t max = textfile::LineReader::kDefaultMaxLineBytes) {
     textfile::LineReader reader(file, max);
