@@ -198,25 +198,31 @@ Load readWholeFile(const std::filesystem::path& file, std::string& bytes) {
     return ok ? Load::Ok : Load::Unreadable;
 }
 
-// The files of the running batch, as they will be written.
+// The files of the running batch, as they will be written. Each is read from disk once and
+// parsed once until a write changes it: a window reading its settings asks for hundreds of keys.
 struct BatchFile {
     std::string text;
     bool exists = false;
     bool changed = false;
+    bool parsed = false;
+    std::vector<Line> lines; // of text, while parsed
 };
 thread_local std::unique_ptr<std::map<std::filesystem::path, BatchFile>> tBatch;
 
-// The file's bytes for reading: the batch's copy if it has one, else the file's own.
-Load loadForReading(const std::filesystem::path& file, std::string& buffer, const std::string*& text) {
-    if (tBatch) {
-        auto it = tBatch->find(file.lexically_normal());
-        if (it != tBatch->end()) {
-            text = &it->second.text;
-            return it->second.exists ? Load::Ok : Load::Missing;
-        }
+// The running batch's copy of the file, read on first use; null when the file cannot be read
+// (then nothing is kept, so a later call tries again).
+BatchFile* batchFile(const std::filesystem::path& file) {
+    const std::filesystem::path name = file.lexically_normal();
+    auto it = tBatch->find(name);
+    if (it == tBatch->end()) {
+        BatchFile loaded;
+        const Load load = readWholeFile(file, loaded.text);
+        if (load == Load::Unreadable)
+            return nullptr;
+        loaded.exists = load == Load::Ok;
+        it = tBatch->emplace(name, std::move(loaded)).first;
     }
-    text = &buffer;
-    return readWholeFile(file, buffer);
+    return &it->second;
 }
 
 std::string_view withoutQuotes(std::string_view s) {
@@ -320,11 +326,24 @@ std::optional<std::string> applyWrite(const std::string& text, std::string_view 
 std::string getString(std::string_view section, std::string_view key,
                       std::optional<std::string_view> defaultValue, std::size_t size,
                       const std::filesystem::path& file) {
+    std::vector<Line> ownLines;
+    const std::vector<Line>* parsed = &ownLines;
     std::string buffer;
-    const std::string* text = nullptr;
-    if (loadForReading(file, buffer, text) != Load::Ok)
-        return defaultResult(defaultValue, size);
-    std::vector<Line> lines = parse(*text);
+    if (tBatch) {
+        BatchFile* f = batchFile(file);
+        if (!f || !f->exists)
+            return defaultResult(defaultValue, size);
+        if (!f->parsed) {
+            f->lines = parse(f->text);
+            f->parsed = true;
+        }
+        parsed = &f->lines;
+    } else {
+        if (readWholeFile(file, buffer) != Load::Ok)
+            return defaultResult(defaultValue, size);
+        ownLines = parse(buffer);
+    }
+    const std::vector<Line>& lines = *parsed;
     std::optional<Section> s = findSection(lines, trim(section));
     if (!s)
         return defaultResult(defaultValue, size);
@@ -384,20 +403,15 @@ bool writeString(std::string_view section, std::optional<std::string_view> key,
         return false;
 
     if (tBatch) {
-        const std::filesystem::path name = file.lexically_normal();
-        auto it = tBatch->find(name);
-        if (it == tBatch->end()) {
-            BatchFile loaded;
-            Load load = readWholeFile(file, loaded.text);
-            if (load == Load::Unreadable)
-                return false;
-            loaded.exists = load == Load::Ok;
-            it = tBatch->emplace(name, std::move(loaded)).first;
-        }
-        if (std::optional<std::string> updated = applyWrite(it->second.text, section, key, value)) {
-            it->second.text = std::move(*updated);
-            it->second.exists = true;
-            it->second.changed = true;
+        BatchFile* f = batchFile(file);
+        if (!f)
+            return false;
+        if (std::optional<std::string> updated = applyWrite(f->text, section, key, value)) {
+            f->text = std::move(*updated);
+            f->exists = true;
+            f->changed = true;
+            f->parsed = false;
+            f->lines.clear();
         }
         return true;
     }

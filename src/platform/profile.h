@@ -40,10 +40,11 @@ bool writeString(std::string_view section, std::optional<std::string_view> key,
 // Groups the writes of a save so that each file is replaced once, not once per key (a replace
 // costs a flush to disk; a save of 200 keys would take most of a second on a slow disk).
 // While a Batch lives, writeString and the reads of this thread work on an in-memory copy of
-// each file; commit() (or the destructor) writes every changed file atomically. Inside a
-// batch, writeString returns false only for a value it refuses or a file it cannot read;
-// whether the files could be written is commit()'s result. A Batch made while another is
-// alive on the same thread joins that one and writes nothing itself.
+// each file, read from disk and parsed once (a window reading its settings asks for hundreds
+// of keys; a change another program makes meanwhile is not seen until the batch ends); commit() (or the
+// destructor) writes every changed file atomically. Inside a batch, writeString returns false only for a
+// value it refuses or a file it cannot read; whether the files could be written is commit()'s result. A Batch
+// made while another is alive on the same thread joins that one and writes nothing itself.
 class Batch {
 public:
     Batch();

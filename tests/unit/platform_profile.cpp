@@ -72,6 +72,7 @@ private slots:
     void lineBreaksInValueAreRefused();
     void writeFailures();
     void batchWritesEachFileOnce();
+    void batchReadsEachFileOnce();
     void batchFailuresShowAtCommit();
 
 private:
@@ -491,6 +492,32 @@ void ProfileTest::batchWritesEachFileOnce() {
     QVERIFY(profile::writeString("Options", "Check0", "7", file()));
     QCOMPARE(profile::getInt("Options", "Check0", -1, file()), 7);
     QVERIFY(readFile(file()).contains("Check0=7\r\n"));
+}
+
+// Inside a batch a file is read from disk once: later changes by others are not seen until the
+// batch ends, while the batch's own writes are seen by the very next read.
+void ProfileTest::batchReadsEachFileOnce() {
+    writeFile(file(), "[s]\r\na=1\r\nb=2\r\n");
+    {
+        profile::Batch batch;
+        QCOMPARE(profile::getInt("s", "a", -1, file()), 1);
+        writeFile(file(), "[s]\r\na=9\r\n");
+        QCOMPARE(profile::getInt("s", "a", -1, file()), 1);
+        QCOMPARE(profile::getInt("s", "b", -1, file()), 2);
+        QVERIFY(profile::writeString("s", "c", "3", file()));
+        QCOMPARE(profile::getInt("s", "c", -1, file()), 3);
+        QVERIFY(profile::writeString("s", "a", "10", file()));
+        QCOMPARE(profile::getInt("s", "a", -1, file()), 10);
+        QCOMPARE(fromStd(profile::getString("s", "missing", "d", 255, dir_ / "none.ini")), QByteArray("d"));
+        QVERIFY(profile::writeString("s", "k", "v", dir_ / "none.ini"));
+        QCOMPARE(fromStd(profile::getString("s", "k", "d", 255, dir_ / "none.ini")), QByteArray("v"));
+        batch.commit();
+    }
+    // The batch wrote what it read plus its own changes, over the other program's version.
+    QCOMPARE(readFile(file()), QByteArray("[s]\r\na=10\r\nb=2\r\nc=3\r\n"));
+    QCOMPARE(readFile(dir_ / "none.ini"), QByteArray("[s]\r\nk=v\r\n"));
+    writeFile(file(), "[s]\r\na=9\r\n");
+    QCOMPARE(profile::getInt("s", "a", -1, file()), 9);
 }
 
 void ProfileTest::batchFailuresShowAtCommit() {
