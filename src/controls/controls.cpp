@@ -57,7 +57,13 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
         onClick();
 }
 
-Frame::Frame(const QString& caption, QWidget* parent) : QGroupBox(caption, parent) {}
+Frame::Frame(const QString& caption, QWidget* parent) : QGroupBox(parent), caption_(caption) {}
+
+void Frame::showEvent(QShowEvent* event) {
+    if (title() != caption_)
+        setTitle(caption_);
+    QGroupBox::showEvent(event);
+}
 
 Label::Label(const QString& caption, QWidget* parent) : QLabel(caption, parent) {
     // Captions are kaomoji: "<(_ _)>" must not be taken for markup.

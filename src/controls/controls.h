@@ -142,43 +142,65 @@ private:
 QString cp932Representable(const QString& text);
 
 // A single-line text box. text() keeps every character it was given, CR and LF included.
-class TextBox : public QLineEdit {
+// The line edit that shows and edits the text is made when the box is first shown (or asked
+// for): a line edit lays out its text as soon as it exists, which loads Qt's font database,
+// and the hidden dialogs hold dozens of boxes that are only ever read and written from code.
+class TextBox : public QWidget {
     Q_OBJECT
 public:
     explicit TextBox(QWidget* parent = nullptr);
+    QString text() const { return text_; }
     // Runs the change handler when the text changes (nothing happens for the same text). The
     // caret stays where it was as far as the new text reaches, as it does in MultiLineTextBox.
     void setText(const QString& text);
+    bool isReadOnly() const { return readOnly_; }
+    void setReadOnly(bool readOnly);
+    // The line edit, made now if it does not exist yet; it takes the box's place in the tab
+    // order and its focus.
+    QLineEdit* editor();
     std::function<void()> onChange;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void userEdited();
-    // The text the change handler last ran for.
-    QString lastText_;
+    QString text_;
+    bool readOnly_ = false;
+    QLineEdit* editor_ = nullptr;
 };
 
 // A multi-line text box whose text() uses CR LF between lines. A text set from code comes
 // back exactly as set (lone CR or LF included) until the user edits it. Pasting or dropping
-// something that carries no text never crashes it.
-class MultiLineTextBox : public QPlainTextEdit {
+// something that carries no text never crashes it. Like TextBox, it makes its editing widget
+// only when it is first shown or asked for.
+class MultiLineTextBox : public QWidget {
     Q_OBJECT
 public:
     explicit MultiLineTextBox(QWidget* parent = nullptr);
+    ~MultiLineTextBox() override;
     QString text() const { return text_; }
     void setText(const QString& text);
+    void setLineWrapMode(QPlainTextEdit::LineWrapMode mode);
+    // The editing widget, made now if it does not exist yet.
+    QPlainTextEdit* editor();
     std::function<void()> onChange;
     // Set it and local files dropped on the box (or pasted as files) go to it instead of
     // being inserted as their names.
     std::function<void(const QStringList& paths)> onFilesDropped;
 
 protected:
-    bool canInsertFromMimeData(const QMimeData* source) const override;
-    void insertFromMimeData(const QMimeData* source) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    class Editor;
     void userEdited();
     QString text_;
     bool settingText_ = false;
+    QPlainTextEdit::LineWrapMode wrapMode_ = QPlainTextEdit::WidgetWidth;
+    Editor* editor_ = nullptr;
 };
 
 // A scroll bar with the range 0..32767 and steps of 1 (arrow click and page click alike).
@@ -226,10 +248,19 @@ private:
     std::uint32_t backColor_ = 0xFFFFFF;
 };
 
+// A titled frame. The title is measured only when the frame is first shown: measuring text is
+// what makes Qt load its font database, which a window that stays hidden never needs.
 class Frame : public QGroupBox {
     Q_OBJECT
 public:
     Frame(const QString& caption, QWidget* parent = nullptr);
+    QString caption() const { return caption_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QString caption_;
 };
 
 class Label : public QLabel {

@@ -104,11 +104,10 @@ TabStrip::TabStrip(QWidget* parent) : QTabBar(parent) {
     });
 }
 
-QSize TabStrip::tabSizeHint(int index) const {
-    QSize size = QTabBar::tabSizeHint(index);
-    if (count() > 0 && width() > 0)
-        size.setWidth(std::max(1, width() / count()));
-    return size;
+QSize TabStrip::tabSizeHint(int) const {
+    // Every tab fills the strip's height and an equal share of its width, whatever its caption:
+    // nothing to measure, so the strip costs no text layout until it is drawn.
+    return QSize(std::max(1, width() / std::max(1, count())), std::max(1, height()));
 }
 
 QSize TabStrip::minimumTabSizeHint(int index) const {

@@ -10,51 +10,138 @@
 
 namespace controls {
 
-TextBox::TextBox(QWidget* parent) : QLineEdit(parent) {
+TextBox::TextBox(QWidget* parent) : QWidget(parent) {
+    // Takes focus like the line edit it will hold, so it has its own place in the tab order.
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+QLineEdit* TextBox::editor() {
+    if (editor_)
+        return editor_;
+    editor_ = new QLineEdit(this);
     // QLineEdit stops at 32767 characters by default; a Windows text box does not.
-    setMaxLength(std::numeric_limits<int>::max());
+    editor_->setMaxLength(std::numeric_limits<int>::max());
+    editor_->setReadOnly(readOnly_);
+    editor_->setText(text_);
+    editor_->setCursorPosition(0);
+    editor_->setGeometry(rect());
+    // The line edit stands where the box stands in the tab order, and gets the box's focus.
+    QWidget::setTabOrder(this, editor_);
+    setFocusProxy(editor_);
+    if (isVisible())
+        editor_->show();
     // textChanged rather than textEdited: undo, clear() and the like change the text too.
     // setText() below blocks it and runs the handler itself.
-    connect(this, &QLineEdit::textChanged, this, &TextBox::userEdited);
+    connect(editor_, &QLineEdit::textChanged, this, &TextBox::userEdited);
+    return editor_;
+}
+
+void TextBox::showEvent(QShowEvent* event) {
+    editor();
+    QWidget::showEvent(event);
+}
+
+void TextBox::resizeEvent(QResizeEvent* event) {
+    if (editor_)
+        editor_->setGeometry(rect());
+    QWidget::resizeEvent(event);
+}
+
+void TextBox::setReadOnly(bool readOnly) {
+    readOnly_ = readOnly;
+    if (editor_)
+        editor_->setReadOnly(readOnly);
 }
 
 void TextBox::setText(const QString& text) {
     const QString fixed = cp932Representable(text);
-    if (fixed == QLineEdit::text())
+    if (fixed == text_)
         return;
-    const int caret = cursorPosition();
-    {
-        const QSignalBlocker blocker(this);
-        QLineEdit::setText(fixed);
+    if (editor_) {
+        const int caret = editor_->cursorPosition();
+        const QSignalBlocker blocker(editor_);
+        editor_->setText(fixed);
         // QLineEdit would put the caret at the end, which makes a change handler that tidies
         // the text up throw the user's typing around.
-        setCursorPosition(std::min(caret, int(fixed.size())));
+        editor_->setCursorPosition(std::min(caret, int(fixed.size())));
     }
-    userEdited();
-}
-
-void TextBox::userEdited() {
-    const QString current = QLineEdit::text();
-    const QString fixed = cp932Representable(current);
-    if (fixed != current) {
-        // Keep the caret where the user typed; a surrogate pair shrinks to one '?' before it.
-        const int caret =
-            int(std::min(cp932Representable(current.left(cursorPosition())).size(), fixed.size()));
-        const QSignalBlocker blocker(this);
-        QLineEdit::setText(fixed);
-        setCursorPosition(caret);
-    }
-    if (fixed == lastText_)
-        return;
-    lastText_ = fixed;
+    text_ = fixed;
     if (onChange)
         onChange();
 }
 
-MultiLineTextBox::MultiLineTextBox(QWidget* parent) : QPlainTextEdit(parent) {
+void TextBox::userEdited() {
+    const QString current = editor_->text();
+    const QString fixed = cp932Representable(current);
+    if (fixed != current) {
+        // Keep the caret where the user typed; a surrogate pair shrinks to one '?' before it.
+        const int caret =
+            int(std::min(cp932Representable(current.left(editor_->cursorPosition())).size(), fixed.size()));
+        const QSignalBlocker blocker(editor_);
+        editor_->setText(fixed);
+        editor_->setCursorPosition(caret);
+    }
+    if (fixed == text_)
+        return;
+    text_ = fixed;
+    if (onChange)
+        onChange();
+}
+
+// The box's editing widget; what it may take from the clipboard or a drop is the box's call.
+class MultiLineTextBox::Editor : public QPlainTextEdit {
+public:
+    explicit Editor(MultiLineTextBox* box) : QPlainTextEdit(box), box_(box) {}
+
+protected:
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    MultiLineTextBox* box_;
+};
+
+MultiLineTextBox::MultiLineTextBox(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+MultiLineTextBox::~MultiLineTextBox() = default;
+
+QPlainTextEdit* MultiLineTextBox::editor() {
+    if (editor_)
+        return editor_;
+    editor_ = new Editor(this);
     // Tab moves on to the next control, as in a Windows multi-line text box.
-    setTabChangesFocus(true);
-    connect(this, &QPlainTextEdit::textChanged, this, &MultiLineTextBox::userEdited);
+    editor_->setTabChangesFocus(true);
+    editor_->setLineWrapMode(wrapMode_);
+    {
+        const QScopedValueRollback<bool> guard(settingText_, true);
+        editor_->setPlainText(text_);
+    }
+    editor_->setGeometry(rect());
+    QWidget::setTabOrder(this, editor_);
+    setFocusProxy(editor_);
+    if (isVisible())
+        editor_->show();
+    connect(editor_, &QPlainTextEdit::textChanged, this, &MultiLineTextBox::userEdited);
+    return editor_;
+}
+
+void MultiLineTextBox::showEvent(QShowEvent* event) {
+    editor();
+    QWidget::showEvent(event);
+}
+
+void MultiLineTextBox::resizeEvent(QResizeEvent* event) {
+    if (editor_)
+        editor_->setGeometry(rect());
+    QWidget::resizeEvent(event);
+}
+
+void MultiLineTextBox::setLineWrapMode(QPlainTextEdit::LineWrapMode mode) {
+    wrapMode_ = mode;
+    if (editor_)
+        editor_->setLineWrapMode(mode);
 }
 
 void MultiLineTextBox::setText(const QString& text) {
@@ -62,16 +149,16 @@ void MultiLineTextBox::setText(const QString& text) {
     if (fixed == text_)
         return;
     text_ = fixed;
-    {
+    if (editor_) {
         const QScopedValueRollback<bool> guard(settingText_, true);
-        const int caret = textCursor().position();
+        const int caret = editor_->textCursor().position();
         // The document turns CR LF, a lone CR and a lone LF alike into line breaks; text_ keeps
         // which one it was until the user edits.
-        setPlainText(fixed);
+        editor_->setPlainText(fixed);
         // setPlainText() puts the caret at the start; keep it where the user was typing.
-        QTextCursor cursor = textCursor();
-        cursor.setPosition(std::min(caret, document()->characterCount() - 1));
-        setTextCursor(cursor);
+        QTextCursor cursor = editor_->textCursor();
+        cursor.setPosition(std::min(caret, editor_->document()->characterCount() - 1));
+        editor_->setTextCursor(cursor);
     }
     if (onChange)
         onChange();
@@ -82,7 +169,8 @@ void MultiLineTextBox::userEdited() {
         return;
     // The raw text has exactly one character per document position, so a fix can be applied
     // in place; toPlainText() would also turn no-break spaces into spaces.
-    QString raw = document()->toRawText();
+    QTextDocument* document = editor_->document();
+    QString raw = document->toRawText();
     for (QChar& c : raw) {
         if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
             c = u'\n';
@@ -99,7 +187,7 @@ void MultiLineTextBox::userEdited() {
                raw[raw.size() - 1 - suffix] == fixed[fixed.size() - 1 - suffix])
             ++suffix;
         const QScopedValueRollback<bool> guard(settingText_, true);
-        QTextCursor cursor(document());
+        QTextCursor cursor(document);
         cursor.joinPreviousEditBlock();
         cursor.setPosition(int(prefix));
         cursor.setPosition(int(raw.size() - suffix), QTextCursor::KeepAnchor);
@@ -126,24 +214,24 @@ static QStringList droppedFiles(const QMimeData* source) {
     return paths;
 }
 
-bool MultiLineTextBox::canInsertFromMimeData(const QMimeData* source) const {
-    if (onFilesDropped && !droppedFiles(source).isEmpty())
+bool MultiLineTextBox::Editor::canInsertFromMimeData(const QMimeData* source) const {
+    if (box_->onFilesDropped && !droppedFiles(source).isEmpty())
         return true;
     return source && source->hasText();
 }
 
-void MultiLineTextBox::insertFromMimeData(const QMimeData* source) {
+void MultiLineTextBox::Editor::insertFromMimeData(const QMimeData* source) {
     // Files dropped on a box that takes files are its handler's, never inserted as text.
-    if (onFilesDropped) {
+    if (box_->onFilesDropped) {
         const QStringList files = droppedFiles(source);
         if (!files.isEmpty()) {
             // Run once the drop is over: Qt wraps the drop in an edit block whose change
             // notice would otherwise arrive after the handler's text and count as typing.
             QMetaObject::invokeMethod(
-                this,
-                [this, files] {
-                    if (onFilesDropped)
-                        onFilesDropped(files);
+                box_,
+                [box = box_, files] {
+                    if (box->onFilesDropped)
+                        box->onFilesDropped(files);
                 },
                 Qt::QueuedConnection);
             return;

@@ -139,7 +139,7 @@ void AsciiArtDialogTest::droppedTextFilesLoad() {
     QStringList paths;
     for (const QString& name : names)
         paths << QString::fromStdString(t->path(name).string());
-    dropFiles(f5().Text1->viewport(), paths);
+    dropFiles(f5().Text1->editor()->viewport(), paths);
     const QString expected = QStringLiteral("（＾ω＾）\r\nline2\r\nline3\n!") + QChar(0x80);
     QCOMPARE(s().AAText.at(1, 0), loads ? expected : QStringLiteral("before"));
     QCOMPARE(f5().Text1->text(), s().AAText.at(1, 0));
@@ -150,10 +150,10 @@ void AsciiArtDialogTest::dropWhileEntrySevenIsSelected() {
     t->writeBytes(QStringLiteral("empty.txt"), "");
     f5().Combo1->setListIndex(3);
     f5().Option1[7]->setValue(true);
-    QVERIFY(dropFiles(f5().Text1->viewport(),
+    QVERIFY(dropFiles(f5().Text1->editor()->viewport(),
                       {QString::fromStdString(t->path(QStringLiteral("art.txt")).string())}));
     QCOMPARE(s().AAText.at(4, 7), QStringLiteral("a\r\nb"));
-    dropFiles(f5().Text1->viewport(),
+    dropFiles(f5().Text1->editor()->viewport(),
               {QString::fromStdString(t->path(QStringLiteral("empty.txt")).string())});
     QCOMPARE(s().AAText.at(4, 7), QString());
     QCOMPARE(s().AAText.at(4, 0), QString());

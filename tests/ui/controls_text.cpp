@@ -6,6 +6,7 @@
 #include <QInputMethodEvent>
 #include <QMimeData>
 #include <QTest>
+#include <QToolTip>
 
 using namespace controls;
 
@@ -38,11 +39,13 @@ private slots:
     void textBoxTyping();
     void textBoxReplacesWhatCp932Lacks();
     void textBoxHandlerSettingTextAgain();
+    void textBoxEditorMadeWhenShown();
     void multiLineRoundTrip();
     void multiLineUserEdits();
     void multiLineReplacesWhatCp932Lacks();
     void multiLineHandlerSettingTextAgain();
     void multiLinePasting();
+    void multiLineEditorMadeWhenShown();
 };
 
 void ControlsText::representableText() {
@@ -83,7 +86,7 @@ void ControlsText::textBoxSetFromCode() {
 
     // Qt's own ways of changing the text count as changes too.
     box.setText(QStringLiteral("x"));
-    box.clear();
+    box.editor()->clear();
     QCOMPARE(changes, 5);
 }
 
@@ -109,35 +112,36 @@ void ControlsText::textBoxTyping() {
     };
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QLineEdit* edit = box->editor();
 
-    QTest::keyClicks(box, QStringLiteral("abc"));
+    QTest::keyClicks(edit, QStringLiteral("abc"));
     QCOMPARE(box->text(), QStringLiteral("abc"));
     QCOMPARE(seen, QStringList({"a", "ab", "abc"}));
 
-    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClick(edit, Qt::Key_Backspace);
     QCOMPARE(box->text(), QStringLiteral("ab"));
     QCOMPARE(changes, 4);
     // Keys that change nothing run nothing.
-    QTest::keyClick(box, Qt::Key_Left);
-    QTest::keyClick(box, Qt::Key_Delete);
-    QTest::keyClick(box, Qt::Key_End);
-    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClick(edit, Qt::Key_Left);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClick(edit, Qt::Key_End);
+    QTest::keyClick(edit, Qt::Key_Delete);
     QCOMPARE(box->text(), QStringLiteral("a"));
     QCOMPARE(changes, 5);
 
-    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(box->text(), QStringLiteral("ab"));
     QCOMPARE(changes, 6);
 
     // Typing over a selection with the same character leaves the text as it was.
-    QTest::keyClick(box, Qt::Key_Home);
-    QTest::keyClick(box, Qt::Key_Right, Qt::ShiftModifier);
-    QTest::keyClick(box, Qt::Key_A);
+    QTest::keyClick(edit, Qt::Key_Home);
+    QTest::keyClick(edit, Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(edit, Qt::Key_A);
     QCOMPARE(box->text(), QStringLiteral("ab"));
     QCOMPARE(changes, 6);
     // So does setting the same text from code, which leaves the caret alone as well.
     box->setText(QStringLiteral("ab"));
-    QCOMPARE(box->cursorPosition(), 1);
+    QCOMPARE(edit->cursorPosition(), 1);
     QCOMPARE(changes, 6);
 }
 
@@ -148,16 +152,17 @@ void ControlsText::textBoxReplacesWhatCp932Lacks() {
     box->onChange = [&] { seen << box->text(); };
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QLineEdit* edit = box->editor();
 
-    QTest::keyClicks(box, QStringLiteral("ab"));
-    QTest::keyClick(box, Qt::Key_Left);
-    typeText(box, kKannada);
+    QTest::keyClicks(edit, QStringLiteral("ab"));
+    QTest::keyClick(edit, Qt::Key_Left);
+    typeText(edit, kKannada);
     QCOMPARE(box->text(), QStringLiteral("a?b"));
-    QCOMPARE(box->cursorPosition(), 2);
-    commitText(box, kEmoji);
+    QCOMPARE(edit->cursorPosition(), 2);
+    commitText(edit, kEmoji);
     QCOMPARE(box->text(), QStringLiteral("a??b"));
-    QCOMPARE(box->cursorPosition(), 3);
-    typeText(box, kKaomoji);
+    QCOMPARE(edit->cursorPosition(), 3);
+    typeText(edit, kKaomoji);
     QCOMPARE(box->text(), QStringLiteral("a??") + kKaomoji + QStringLiteral("b"));
     // The handler never sees what cp932 cannot store.
     QCOMPARE(seen, QStringList({"a", "ab", "a?b", "a??b", box->text()}));
@@ -174,23 +179,80 @@ void ControlsText::textBoxHandlerSettingTextAgain() {
     };
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QLineEdit* edit = box->editor();
 
     box->setText(QStringLiteral("abc"));
     QCOMPARE(box->text(), QStringLiteral("ABC"));
     QCOMPARE(changes, 2);
-    QTest::keyClick(box, Qt::Key_End);
-    QTest::keyClick(box, Qt::Key_D);
+    QTest::keyClick(edit, Qt::Key_End);
+    QTest::keyClick(edit, Qt::Key_D);
     QCOMPARE(box->text(), QStringLiteral("ABCD"));
     QCOMPARE(changes, 4);
-    typeText(box, QStringLiteral("E"));
+    typeText(edit, QStringLiteral("E"));
     QCOMPARE(box->text(), QStringLiteral("ABCDE"));
     QCOMPARE(changes, 5);
     // Typing in the middle goes on in the middle.
-    box->setCursorPosition(1);
-    QTest::keyClick(box, Qt::Key_X);
-    QTest::keyClick(box, Qt::Key_Y);
+    edit->setCursorPosition(1);
+    QTest::keyClick(edit, Qt::Key_X);
+    QTest::keyClick(edit, Qt::Key_Y);
     QCOMPARE(box->text(), QStringLiteral("AXYBCDE"));
-    QCOMPARE(box->cursorPosition(), 3);
+    QCOMPARE(edit->cursorPosition(), 3);
+}
+
+// A box that stays hidden holds its text without a line edit; the one made when it is shown
+// shows that text, keeps its settings and takes the box's place in the tab order.
+void ControlsText::textBoxEditorMadeWhenShown() {
+    QWidget window;
+    auto* before = new CheckBox(QStringLiteral("before"), &window);
+    auto* box = new TextBox(&window);
+    auto* after = new CheckBox(QStringLiteral("after"), &window);
+    before->setGeometry(0, 0, 100, 20);
+    box->setGeometry(0, 30, 120, 22);
+    after->setGeometry(0, 60, 100, 20);
+    int changes = 0;
+    box->onChange = [&] { ++changes; };
+    box->setText(kKaomoji);
+    box->setReadOnly(true);
+    box->setToolTip(QStringLiteral("tip"));
+    QCOMPARE(box->findChild<QLineEdit*>(), nullptr);
+    QCOMPARE(box->text(), kKaomoji);
+    QCOMPARE(changes, 1);
+
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* edit = box->findChild<QLineEdit*>();
+    QVERIFY(edit);
+    QCOMPARE(box->editor(), edit);
+    QCOMPARE(edit->text(), kKaomoji);
+    QCOMPARE(edit->cursorPosition(), 0);
+    QVERIFY(edit->isReadOnly());
+    QVERIFY(edit->isVisible());
+    QCOMPARE(edit->geometry(), QRect(0, 0, 120, 22));
+    QCOMPARE(changes, 1);
+    box->resize(150, 24);
+    QCOMPARE(edit->size(), QSize(150, 24));
+    box->setReadOnly(false);
+    QVERIFY(!edit->isReadOnly());
+
+    // The box's place in the tab order, made before the check box after it.
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    before->setFocus();
+    QTest::keyClick(before, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), edit);
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), after);
+    QTest::keyClick(after, Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), edit);
+    box->setFocus();
+    QCOMPARE(QApplication::focusWidget(), edit);
+
+    // The box's tool tip shows over the line edit.
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), edit->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(edit, &help);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), QStringLiteral("tip"));
+    QToolTip::hideText();
 }
 
 void ControlsText::multiLineRoundTrip() {
@@ -202,13 +264,13 @@ void ControlsText::multiLineRoundTrip() {
     QCOMPARE(box.text(), mixed);
     QCOMPARE(changes, 1);
     // Every kind of line end shows as a line break.
-    QCOMPARE(box.toPlainText(), QStringLiteral("one\ntwo\nthree\nfour\n"));
+    QCOMPARE(box.editor()->toPlainText(), QStringLiteral("one\ntwo\nthree\nfour\n"));
     box.setText(mixed);
     QCOMPARE(changes, 1);
 
     box.setText(QStringLiteral("a") + kEmoji);
     QCOMPARE(box.text(), QStringLiteral("a?"));
-    QCOMPARE(box.toPlainText(), QStringLiteral("a?"));
+    QCOMPARE(box.editor()->toPlainText(), QStringLiteral("a?"));
     QCOMPARE(changes, 2);
     box.setText(QString());
     QCOMPARE(box.text(), QString());
@@ -223,21 +285,22 @@ void ControlsText::multiLineUserEdits() {
     box->onChange = [&] { seen << box->text(); };
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QPlainTextEdit* edit = box->editor();
 
     box->setText(QStringLiteral("a\nb\rc"));
     seen.clear();
-    box->moveCursor(QTextCursor::End);
-    QTest::keyClick(box, Qt::Key_X);
+    edit->moveCursor(QTextCursor::End);
+    QTest::keyClick(edit, Qt::Key_X);
     // Once edited, every line ends in CR LF.
     QCOMPARE(box->text(), QStringLiteral("a\r\nb\r\ncx"));
-    QTest::keyClick(box, Qt::Key_Return);
-    QTest::keyClick(box, Qt::Key_Y);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_Y);
     QCOMPARE(box->text(), QStringLiteral("a\r\nb\r\ncx\r\ny"));
     // Shift+Enter breaks the line too, and is stored the same way.
-    QTest::keyClick(box, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
     QCOMPARE(box->text(), QStringLiteral("a\r\nb\r\ncx\r\ny\r\n"));
     QCOMPARE(seen.size(), 4);
-    QTest::keyClick(box, Qt::Key_Right);
+    QTest::keyClick(edit, Qt::Key_Right);
     QCOMPARE(seen.size(), 4);
 }
 
@@ -249,24 +312,25 @@ void ControlsText::multiLineReplacesWhatCp932Lacks() {
     box->onChange = [&] { seen << box->text(); };
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QPlainTextEdit* edit = box->editor();
 
-    QTest::keyClicks(box, QStringLiteral("ab"));
-    QTest::keyClick(box, Qt::Key_Return);
-    QTest::keyClick(box, Qt::Key_C);
-    QTest::keyClick(box, Qt::Key_Up);
-    commitText(box, kEmoji);
+    QTest::keyClicks(edit, QStringLiteral("ab"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_C);
+    QTest::keyClick(edit, Qt::Key_Up);
+    commitText(edit, kEmoji);
     QCOMPARE(box->text(), QStringLiteral("a?b\r\nc"));
-    QCOMPARE(box->textCursor().position(), 2);
-    typeText(box, kKannada);
+    QCOMPARE(edit->textCursor().position(), 2);
+    typeText(edit, kKannada);
     QCOMPARE(box->text(), QStringLiteral("a??b\r\nc"));
     QCOMPARE(seen.last(), box->text());
     QVERIFY(!seen.join(QString()).contains(kKannada));
 
     // Undo takes back the typing (Qt merges the two characters into one step) together with the
     // replacements, and never brings back a character cp932 lacks.
-    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(box->text(), QStringLiteral("ab\r\nc"));
-    QCOMPARE(box->toPlainText(), QStringLiteral("ab\nc"));
+    QCOMPARE(edit->toPlainText(), QStringLiteral("ab\nc"));
     QCOMPARE(seen.last(), box->text());
 }
 
@@ -281,16 +345,17 @@ void ControlsText::multiLineHandlerSettingTextAgain() {
     };
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QPlainTextEdit* edit = box->editor();
 
-    QTest::keyClick(box, Qt::Key_A);
+    QTest::keyClick(edit, Qt::Key_A);
     QCOMPARE(box->text(), QStringLiteral("A"));
     QCOMPARE(changes, 2);
-    QTest::keyClick(box, Qt::Key_Return);
-    QTest::keyClick(box, Qt::Key_B);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_B);
     QCOMPARE(box->text(), QStringLiteral("A\r\nB"));
     QCOMPARE(changes, 5);
     // Typing goes on where it was, although the handler replaced the whole text.
-    typeText(box, QStringLiteral("C"));
+    typeText(edit, QStringLiteral("C"));
     QCOMPARE(box->text(), QStringLiteral("A\r\nBC"));
 }
 
@@ -302,17 +367,18 @@ void ControlsText::multiLinePasting() {
     box->onChange = [&] { ++changes; };
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QPlainTextEdit* edit = box->editor();
     box->setText(QStringLiteral("start"));
-    box->moveCursor(QTextCursor::End);
+    edit->moveCursor(QTextCursor::End);
     changes = 0;
     QClipboard* clipboard = QGuiApplication::clipboard();
 
     // What an X11 clipboard that nobody owns looks like: data without a single format.
     clipboard->setMimeData(new QMimeData);
-    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(box->text(), QStringLiteral("start"));
     clipboard->clear();
-    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(box->text(), QStringLiteral("start"));
 
     // Something on the clipboard, but no text.
@@ -321,14 +387,39 @@ void ControlsText::multiLinePasting() {
     image.fill(Qt::red);
     picture->setImageData(image);
     clipboard->setMimeData(picture);
-    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(box->text(), QStringLiteral("start"));
     QCOMPARE(changes, 0);
 
     clipboard->setText(QStringLiteral("\r\nx") + kEmoji + QStringLiteral("\ny"));
-    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(box->text(), QStringLiteral("start\r\nx?\r\ny"));
     QCOMPARE(changes, 1);
+}
+
+void ControlsText::multiLineEditorMadeWhenShown() {
+    QWidget window;
+    auto* box = new MultiLineTextBox(&window);
+    box->setGeometry(0, 0, 200, 100);
+    int changes = 0;
+    box->onChange = [&] { ++changes; };
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    box->setText(QStringLiteral("a\rb"));
+    QCOMPARE(box->findChild<QPlainTextEdit*>(), nullptr);
+    QCOMPARE(changes, 1);
+
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* edit = box->findChild<QPlainTextEdit*>();
+    QVERIFY(edit && edit->isVisible());
+    QCOMPARE(edit->toPlainText(), QStringLiteral("a\nb"));
+    QCOMPARE(edit->lineWrapMode(), QPlainTextEdit::NoWrap);
+    QCOMPARE(edit->geometry(), QRect(0, 0, 200, 100));
+    // Showing the text is no edit: the text keeps its lone CR and no handler ran.
+    QCOMPARE(box->text(), QStringLiteral("a\rb"));
+    QCOMPARE(changes, 1);
+    box->setFocus();
+    QCOMPARE(QApplication::focusWidget(), edit);
 }
 
 QTEST_MAIN(ControlsText)

@@ -76,8 +76,8 @@ void KaomojiEditorTest::typingChangesOneCellAndOneButton() {
         captions << button->caption();
 
     f2().Text2[3]->setFocus();
-    f2().Text2[3]->selectAll();
-    QTest::keyClicks(f2().Text2[3], QStringLiteral("(^o^)"));
+    f2().Text2[3]->editor()->selectAll();
+    QTest::keyClicks(f2().Text2[3]->editor(), QStringLiteral("(^o^)"));
     QCOMPARE(s().KaomojiTable.at(2, 6, 3), QStringLiteral("(^o^)"));
     QCOMPARE(f1().Command1[3]->caption(), QStringLiteral("(^o^)"));
     QCOMPARE(differences(before, snapshot(s().KaomojiTable)), 1);
@@ -86,7 +86,7 @@ void KaomojiEditorTest::typingChangesOneCellAndOneButton() {
             QCOMPARE(f1().Command1[std::size_t(i)]->caption(), captions[i]);
 
     // Every keystroke shows at once.
-    QTest::keyClick(f2().Text2[3], Qt::Key_Backspace);
+    QTest::keyClick(f2().Text2[3]->editor(), Qt::Key_Backspace);
     QCOMPARE(f1().Command1[3]->caption(), QStringLiteral("(^o^"));
     QCOMPARE(s().KaomojiTable.at(2, 6, 3), QStringLiteral("(^o^"));
 }
