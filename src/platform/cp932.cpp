@@ -204,32 +204,41 @@ const Tables& tables() {
 
 } // namespace
 
-std::u16string decode(std::string_view bytes) {
+std::size_t decodeInto(std::string_view bytes, char16_t* out) {
     const Tables& t = tables();
-    std::u16string text;
-    text.reserve(bytes.size());
+    char16_t* const start = out;
     const std::size_t n = bytes.size();
     for (std::size_t i = 0; i < n; ++i) {
         auto b = static_cast<unsigned char>(bytes[i]);
         if (b < 0x80) {
-            text.push_back(b);
+            *out++ = b;
             continue;
         }
         if (t.singleValid[b]) {
-            text.push_back(t.single[b]);
+            *out++ = t.single[b];
             continue;
         }
         if (isLeadByte(b) && i + 1 < n) {
             char16_t u = t.dbcs[b << 8 | static_cast<unsigned char>(bytes[i + 1])];
             if (u != kNoChar) {
-                text.push_back(u);
+                *out++ = u;
                 ++i;
                 continue;
             }
         }
-        text.push_back(static_cast<char16_t>(kSurrogateLow + b));
+        *out++ = static_cast<char16_t>(kSurrogateLow + b);
     }
+    return static_cast<std::size_t>(out - start);
+}
+
+std::u16string decode(std::string_view bytes) {
+    std::u16string text(bytes.size(), u'\0');
+    text.resize(decodeInto(bytes, text.data()));
     return text;
+}
+
+void prepare() {
+    tables();
 }
 
 std::string encode(std::u16string_view text) {

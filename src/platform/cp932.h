@@ -19,7 +19,14 @@
 namespace platform::cp932 {
 
 std::u16string decode(std::string_view bytes);
+// Decodes into out, which must have room for bytes.size() units (a byte never yields more
+// than one); returns the number of units written.
+std::size_t decodeInto(std::string_view bytes, char16_t* out);
 std::string encode(std::u16string_view text);
+
+// Builds the code tables now (they are otherwise built on first use); safe to call from any
+// thread, so a program can have them built on another core while it starts.
+void prepare();
 
 // True when b starts a double-byte character (0x81-0x9F, 0xE0-0xFC).
 constexpr bool isLeadByte(unsigned char b) {

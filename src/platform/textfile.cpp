@@ -81,7 +81,7 @@ LineReader::LineReader(const std::filesystem::path& file, std::size_t maxLineByt
         return; // fopen would also "open" a folder
     file_ = std::fopen(file.c_str(), "rb");
     if (file_)
-        std::setvbuf(file_, nullptr, _IOFBF, kReadBufferBytes);
+        std::setvbuf(file_, nullptr, _IONBF, 0); // reads go straight into buffer_
 }
 
 LineReader::~LineReader() {
@@ -93,30 +93,47 @@ bool LineReader::failed() const {
     return !file_ || std::ferror(file_) != 0;
 }
 
+bool LineReader::fill() {
+    if (buffer_.empty())
+        buffer_.resize(kReadBufferBytes);
+    pos_ = 0;
+    end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    return end_ > 0;
+}
+
 bool LineReader::next(std::string& line) {
     line.clear();
     if (!file_)
         return false;
     // The LF of a CR LF pair is taken only when the next line is asked for, so a reader never
     // waits for a byte beyond the line it returns.
-    int c = getc_unlocked(file_);
     if (pendingCr_) {
         pendingCr_ = false;
-        if (c == '\n')
-            c = getc_unlocked(file_);
+        if (pos_ == end_ && !fill())
+            return false;
+        if (buffer_[pos_] == '\n')
+            ++pos_;
     }
-    if (c == EOF)
+    if (pos_ == end_ && !fill())
         return false;
     // One byte beyond the bound is kept so prefixLength can tell whether the last kept byte
     // starts a double-byte character that would be cut.
     const std::size_t keep = maxLineBytes_ == SIZE_MAX ? SIZE_MAX : maxLineBytes_ + 1;
-    for (; c != EOF; c = getc_unlocked(file_)) {
-        if (c == '\r') {
+    for (;;) {
+        const char* start = buffer_.data() + pos_;
+        const std::size_t left = end_ - pos_;
+        const auto* cr = static_cast<const char*>(std::memchr(start, '\r', left));
+        const std::size_t length = cr ? static_cast<std::size_t>(cr - start) : left;
+        if (line.size() < keep)
+            line.append(start, std::min(length, keep - line.size()));
+        pos_ += length;
+        if (cr) {
+            ++pos_;
             pendingCr_ = true;
             break;
         }
-        if (line.size() < keep)
-            line.push_back(static_cast<char>(c));
+        if (!fill())
+            break; // the last line, without a line end
     }
     if (line.size() > maxLineBytes_)
         line.resize(cp932::prefixLength(line, maxLineBytes_));

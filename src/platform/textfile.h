@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform::textfile {
 
@@ -30,9 +31,14 @@ public:
     bool next(std::string& line);
 
 private:
+    bool fill();
     std::FILE* file_ = nullptr;
     std::size_t maxLineBytes_;
     bool pendingCr_ = false;
+    // Bytes read ahead, scanned for line ends a block at a time rather than byte by byte.
+    std::vector<char> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
 };
 
 // True for an existing regular file, whatever its permission bits (read-only files count).

@@ -8,7 +8,12 @@
 namespace storage {
 
 inline QString fromCp932(std::string_view bytes) {
-    return QString::fromStdU16String(platform::cp932::decode(bytes));
+    if (bytes.empty())
+        return QString();
+    // Straight into the string: a byte never decodes to more than one unit.
+    QString text(qsizetype(bytes.size()), Qt::Uninitialized);
+    text.truncate(qsizetype(platform::cp932::decodeInto(bytes, reinterpret_cast<char16_t*>(text.data()))));
+    return text;
 }
 inline std::string toCp932(const QString& text) {
     return platform::cp932::encode(

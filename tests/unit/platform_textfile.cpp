@@ -109,6 +109,16 @@ void TextFileTest::lineEnds_data() {
     QTest::newRow("bad lead byte before CR LF")
         << QByteArray("\x81\r\n\x82\xA0") << hexLines({"\x81", "\x82\xA0"});
     QTest::newRow("NUL bytes") << QByteArray("a\0b\r\n", 5) << hexLines({std::string_view("a\0b", 3)});
+    // The file is read in blocks of 64 KiB: lines and line ends that straddle two blocks (the
+    // first row puts its second CR LF on both sides of the first block's end).
+    const std::size_t block = 1 << 16;
+    const std::string before(block - 3, 'a'), spanning(3 * block, 'b');
+    QTest::newRow("CR LF across blocks")
+        << QByteArray::fromStdString("x\r" + before + "\r\ny") << hexLines({"x", before, "y"});
+    QTest::newRow("CR at a block's end") << QByteArray::fromStdString(std::string(block - 1, 'c') + "\rd")
+                                         << hexLines({std::string(block - 1, 'c'), "d"});
+    QTest::newRow("line over blocks")
+        << QByteArray::fromStdString("e\r\n" + spanning + "\r\n\r\nf") << hexLines({"e", spanning, "", "f"});
 }
 
 void TextFileTest::lineEnds() {
