@@ -1,12 +1,10 @@
 // ぴこめ: a palette of kaomoji that types the one you click into the window you were using.
 #include "app/program.h"
-#include "platform/cp932.h"
 #include "platform/x11/x11_desktop.h"
 #include <QApplication>
 #include <QGuiApplication>
 #include <cstdio>
 #include <filesystem>
-#include <thread>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -19,9 +17,6 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     platform::X11Desktop desktop(x11->display());
-    // The code tables are built on another core while the windows are made; the first file
-    // read waits for them if it comes sooner.
-    std::jthread codeTables([] { platform::cp932::prepare(); });
 
     // Every file of the program lives in the folder that holds the executable.
     const std::filesystem::path folder = QCoreApplication::applicationDirPath().toStdString();

@@ -96,16 +96,25 @@ void load(storage::ProgramState& state) {
         state.form5->Check1[std::size_t(i)]->setValue(storage::settings::checkState(value, kDefaultOption));
     }
 
+    storage::AATextsRead read =
+        state.aaTextsReadAhead.valid() ? state.aaTextsReadAhead.get() : readTexts(state.asciiArtFolder());
+    state.AAText = std::move(read.texts);
+    state.aaTextReadInPart = std::move(read.readInPart);
+}
+
+storage::AATextsRead readTexts(const std::filesystem::path& folder) {
+    storage::AATextsRead read;
     for (int page = storage::AATable::kFirstPage; page <= storage::AATable::kLastPage; ++page)
         for (int entry = 0; entry < storage::AATable::kEntries; ++entry) {
-            const auto file = textFile(state, page, entry);
+            const auto file = folder / textFileName(page, entry).toStdString();
             if (platform::textfile::isFile(file)) {
                 bool ok = true;
-                state.AAText.at(page, entry) = readTextFile(file, &ok);
+                read.texts.at(page, entry) = readTextFile(file, &ok);
                 if (!ok)
-                    state.aaTextReadInPart.insert(partKey(page, entry), state.AAText.at(page, entry));
+                    read.readInPart.insert(partKey(page, entry), read.texts.at(page, entry));
             }
         }
+    return read;
 }
 
 QStringList save(storage::ProgramState& state) {

@@ -21,7 +21,12 @@ constexpr std::size_t kMaxTextBytes = 16u << 20;
 // *ok (when given) becomes false when the file could not be read whole.
 QString readTextFile(const std::filesystem::path& file, bool* ok = nullptr);
 
-// Start-up: names, then the three options into the ASCII-art dialog's check boxes, then texts.
+// The texts of the store in the folder, as start-up reads them; needs no window, so start-up
+// can have them read on another thread.
+storage::AATextsRead readTexts(const std::filesystem::path& folder);
+
+// Start-up: names, then the three options into the ASCII-art dialog's check boxes, then texts
+// (those read ahead in state.aaTextsReadAhead, if begun).
 void load(storage::ProgramState& state);
 
 // Writes names, options and texts (deleting the files of empty texts). Returns the files that

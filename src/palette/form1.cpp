@@ -133,7 +133,10 @@ void Form1::Form_Load() {
     s.CaptionHeight = controls::toTwips(caption);
 
     // 2. The kaomoji file; whatever cannot be read stays empty.
-    s.kaomojiFileUnreadable = !storage::kaomoji_file::load(s.KaomojiTable, s.kaomojiFile());
+    storage::kaomoji_file::Read kaomoji =
+        s.kaomojiReadAhead.valid() ? s.kaomojiReadAhead.get() : storage::kaomoji_file::read(s.kaomojiFile());
+    s.KaomojiTable = std::move(kaomoji.table);
+    s.kaomojiFileUnreadable = !kaomoji.whole;
 
     // Every key below comes from two small files; each is parsed once instead of once a key.
     platform::profile::Batch readOnce;

@@ -237,10 +237,6 @@ std::u16string decode(std::string_view bytes) {
     return text;
 }
 
-void prepare() {
-    tables();
-}
-
 std::string encode(std::u16string_view text) {
     const Tables& t = tables();
     std::string bytes;

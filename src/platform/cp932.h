@@ -24,10 +24,6 @@ std::u16string decode(std::string_view bytes);
 std::size_t decodeInto(std::string_view bytes, char16_t* out);
 std::string encode(std::u16string_view text);
 
-// Builds the code tables now (they are otherwise built on first use); safe to call from any
-// thread, so a program can have them built on another core while it starts.
-void prepare();
-
 // True when b starts a double-byte character (0x81-0x9F, 0xE0-0xFC).
 constexpr bool isLeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);

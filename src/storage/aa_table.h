@@ -1,5 +1,6 @@
 #pragma once
 // ASCII-art texts or names by page 1..9 and entry 0..19.
+#include <QHash>
 #include <QString>
 #include <array>
 #include <cassert>
@@ -32,6 +33,13 @@ public:
 
 private:
     std::array<QString, (kLastPage - kFirstPage + 1) * kEntries> cells_;
+};
+
+// The ASCII-art texts as start-up reads them: the text of every entry that has a file (the
+// others empty), and the texts that could be read only in part, by page * 100 + entry.
+struct AATextsRead {
+    AATable texts;
+    QHash<int, QString> readInPart;
 };
 
 } // namespace storage

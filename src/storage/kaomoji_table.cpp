@@ -43,6 +43,12 @@ bool load(KaomojiTable& table, const std::filesystem::path& file) {
     return !reader.failed();
 }
 
+Read read(const std::filesystem::path& file) {
+    Read result;
+    result.whole = load(result.table, file);
+    return result;
+}
+
 std::string render(const KaomojiTable& table) {
     std::string bytes;
     bytes.reserve(kLineCount * 8);

@@ -44,6 +44,13 @@ constexpr std::size_t kMaxLineBytes = 16 * 1024;
 // Returns false when the file exists but could not be read whole (no permission, a failing
 // disk): then the table does not hold what the file holds, and saving must not replace it.
 bool load(KaomojiTable& table, const std::filesystem::path& file);
+// The file as start-up reads it: loaded into an empty table. Needs no window, so start-up can
+// have it read on another thread.
+struct Read {
+    KaomojiTable table;
+    bool whole = true; // what load() returned
+};
+Read read(const std::filesystem::path& file);
 // The file's bytes for the table: all 3400 lines, each followed by CR LF.
 std::string render(const KaomojiTable& table);
 // Writes the whole file atomically; false (with a reason) when it could not be written.

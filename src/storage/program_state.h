@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <future>
 
 class Form1;
 class Form2;
@@ -67,6 +68,11 @@ struct ProgramState {
     bool kaomojiFileUnreadable = false;
     // ASCII-art texts read only in part, by page * 100 + entry, with what was read of them.
     QHash<int, QString> aaTextReadInPart;
+
+    // The kaomoji file and the ASCII-art texts, when the program has begun reading them on other
+    // threads while it makes its windows; start-up takes them from here, or reads them itself.
+    std::future<kaomoji_file::Read> kaomojiReadAhead;
+    std::future<AATextsRead> aaTextsReadAhead;
 
     // Questions and messages for the user; the program object shows them as message boxes,
     // tests answer them. Saving tells which files could not be written (nothing in memory is

@@ -160,6 +160,7 @@ X11Desktop::X11Desktop(_XDisplay* display, bool ownsDisplay)
     for (std::size_t i = 0; i < n; ++i)
         *wanted[i].second = atoms[i];
     keys_ = std::make_unique<x11::KeyInjector>(display_);
+    requestFrameExtents();
 }
 
 std::unique_ptr<X11Desktop> X11Desktop::open(const char* displayName) {
@@ -170,6 +171,10 @@ std::unique_ptr<X11Desktop> X11Desktop::open(const char* displayName) {
 }
 
 X11Desktop::~X11Desktop() {
+    if (frameProbe_) {
+        XDestroyWindow(display_, frameProbe_);
+        XFlush(display_);
+    }
     keys_.reset();
     if (ownsDisplay_)
         XCloseDisplay(display_);
@@ -181,27 +186,31 @@ int X11Desktop::captionHeightPixels() {
 
 FrameExtents X11Desktop::predictedFrameExtents() {
     if (!frameExtents_)
-        frameExtents_ = measureFrameExtents();
+        frameExtents_ = receiveFrameExtents();
     return *frameExtents_;
 }
 
-FrameExtents X11Desktop::measureFrameExtents() {
+void X11Desktop::requestFrameExtents() {
     if (!windowManagerSupports(atoms_.netRequestFrameExtents))
-        return {};
+        return;
     // The window manager computes the extents from the window's type and hints without mapping
     // it, so an ordinary unmapped top-level stands for the program's windows and nothing flashes.
     XSetWindowAttributes attributes{};
-    const Window probe = XCreateWindow(display_, root_, 0, 0, 100, 100, 0, CopyFromParent, InputOutput,
-                                       CopyFromParent, 0, &attributes);
+    frameProbe_ = XCreateWindow(display_, root_, 0, 0, 100, 100, 0, CopyFromParent, InputOutput,
+                                CopyFromParent, 0, &attributes);
     const Atom normal = atoms_.netWmWindowTypeNormal;
-    XChangeProperty(display_, probe, atoms_.netWmWindowType, XA_ATOM, 32, PropModeReplace,
+    XChangeProperty(display_, frameProbe_, atoms_.netWmWindowType, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&normal), 1);
-    sendToRoot(display_, root_, probe, atoms_.netRequestFrameExtents, {0, 0, 0, 0, 0});
+    sendToRoot(display_, root_, frameProbe_, atoms_.netRequestFrameExtents, {0, 0, 0, 0, 0});
+}
 
+FrameExtents X11Desktop::receiveFrameExtents() {
+    if (!frameProbe_)
+        return {};
     FrameExtents extents;
     const auto deadline = std::chrono::steady_clock::now() + kFrameExtentsTimeout;
     for (;;) {
-        auto p = readProperty(display_, probe, atoms_.netFrameExtents, XA_CARDINAL, 4);
+        auto p = readProperty(display_, frameProbe_, atoms_.netFrameExtents, XA_CARDINAL, 4);
         if (p && p->longs().size() >= 4) {
             auto l = p->longs();
             extents = {int(l[0]), int(l[1]), int(l[2]), int(l[3])};
@@ -211,8 +220,9 @@ FrameExtents X11Desktop::measureFrameExtents() {
             break;
         std::this_thread::sleep_for(kPollInterval);
     }
-    XDestroyWindow(display_, probe);
+    XDestroyWindow(display_, frameProbe_);
     XFlush(display_);
+    frameProbe_ = 0;
     return extents;
 }
 

@@ -80,7 +80,10 @@ private:
         bool managed = false;
     };
 
-    FrameExtents measureFrameExtents();
+    // The window manager is asked for the frame extents as soon as the desktop is opened and
+    // answers while the program builds its windows; the answer is read when first needed.
+    void requestFrameExtents();
+    FrameExtents receiveFrameExtents();
     bool windowManagerSupports(Xid atom);
     // The client window (the one with WM_STATE) that the window is, frames or belongs to; nullopt
     // when the window does not exist, the window itself (unmanaged) when no client is found.
@@ -93,6 +96,7 @@ private:
     Xid root_;
     Atoms atoms_;
     std::optional<FrameExtents> frameExtents_;
+    Xid frameProbe_ = 0; // the unmapped window the extents were asked for, until answered
     std::unique_ptr<x11::KeyInjector> keys_;
 };
 
