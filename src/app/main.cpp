@@ -1,5 +1,7 @@
 // ぴこめ: a palette of kaomoji that types the one you click into the window you were using.
 #include "app/program.h"
+#include "app/read_ahead.h"
+#include "platform/program_folder.h"
 #include "platform/x11/x11_desktop.h"
 #include <QApplication>
 #include <QGuiApplication>
@@ -7,6 +9,11 @@
 #include <filesystem>
 
 int main(int argc, char* argv[]) {
+    // Every file of the program lives in the folder that holds the executable. The big reads of
+    // start-up begin at once, on other cores, while Qt starts.
+    std::filesystem::path folder = platform::executableFolder();
+    ReadAhead readAhead = folder.empty() ? ReadAhead{} : startReadingAhead(folder);
+
     QApplication app(argc, argv);
     // Closing a dialog never ends the program: only the palette's exit does.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -18,9 +25,9 @@ int main(int argc, char* argv[]) {
     }
     platform::X11Desktop desktop(x11->display());
 
-    // Every file of the program lives in the folder that holds the executable.
-    const std::filesystem::path folder = QCoreApplication::applicationDirPath().toStdString();
-    Program program(folder, desktop);
+    if (folder.empty())
+        folder = QCoreApplication::applicationDirPath().toStdString();
+    Program program(folder, desktop, std::move(readAhead));
     program.start();
     return app.exec();
 }

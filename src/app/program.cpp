@@ -1,6 +1,5 @@
 #include "app/program.h"
 #include "app/icon.h"
-#include "asciiart/aa_store.h"
 #include "asciiart/form5.h"
 #include "palette/form1.h"
 #include "settings/form2.h"
@@ -9,21 +8,11 @@
 #include "tools/form6.h"
 #include <QApplication>
 #include <QMessageBox>
-#include <future>
-#include <system_error>
 
-Program::Program(std::filesystem::path folder, platform::Desktop& desktop)
+Program::Program(std::filesystem::path folder, platform::Desktop& desktop, ReadAhead readAhead)
     : state_(std::move(folder), desktop) {
-    // Start-up's two big reads need no window: they run on other cores while the windows are
-    // made (Qt spends part of that time waiting on the session bus).
-    try {
-        state_.kaomojiReadAhead =
-            std::async(std::launch::async, &storage::kaomoji_file::read, state_.kaomojiFile());
-        state_.aaTextsReadAhead =
-            std::async(std::launch::async, &asciiart::readTexts, state_.asciiArtFolder());
-    } catch (const std::system_error&) {
-        // No thread to be had: start-up reads the files itself, in their turn.
-    }
+    state_.kaomojiReadAhead = std::move(readAhead.kaomoji);
+    state_.aaTextsReadAhead = std::move(readAhead.aaTexts);
     const QIcon icon = programIcon();
     state_.reportSaveFailure = [this](const QStringList& files) {
         QMessageBox::warning(form1_.get(), QStringLiteral("ぴこめ"), saveFailureText(files));

@@ -1,5 +1,6 @@
 #pragma once
 // The program object: owns the shared values and the windows, runs start-up and shows the palette.
+#include "app/read_ahead.h"
 #include "platform/desktop.h"
 #include "storage/program_state.h"
 #include <QStringList>
@@ -13,7 +14,9 @@ class Form5;
 
 class Program {
 public:
-    Program(std::filesystem::path folder, platform::Desktop& desktop);
+    // readAhead: the start-up reads already begun (see read_ahead.h); what it lacks is read in
+    // place during start-up.
+    Program(std::filesystem::path folder, platform::Desktop& desktop, ReadAhead readAhead = {});
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;

@@ -12,11 +12,18 @@ std::filesystem::path utf8Path(const QString& name) {
 std::filesystem::path ProgramState::settingsFile() const {
     return folder / utf8Path(settings::kFileName);
 }
+std::filesystem::path kaomojiFileIn(const std::filesystem::path& programFolder) {
+    return programFolder / utf8Path(QStringLiteral("顔文字.ini"));
+}
+std::filesystem::path asciiArtFolderIn(const std::filesystem::path& programFolder) {
+    return programFolder / "AA";
+}
+
 std::filesystem::path ProgramState::kaomojiFile() const {
-    return folder / utf8Path(QStringLiteral("顔文字.ini"));
+    return kaomojiFileIn(folder);
 }
 std::filesystem::path ProgramState::asciiArtFolder() const {
-    return folder / "AA";
+    return asciiArtFolderIn(folder);
 }
 
 std::uint32_t colorFromText(const QString& text) {

@@ -31,6 +31,10 @@ constexpr int kAsciiArtMode = 100;
 // EditGuard while the program itself refills lists and text boxes.
 constexpr int kGuardOn = 100;
 
+// Where the kaomoji file and the ASCII-art store are in a program folder.
+std::filesystem::path kaomojiFileIn(const std::filesystem::path& programFolder);
+std::filesystem::path asciiArtFolderIn(const std::filesystem::path& programFolder);
+
 struct ProgramState {
     ProgramState(std::filesystem::path programFolder, platform::Desktop& desktopRef)
         : folder(std::move(programFolder)), desktop(desktopRef) {}

@@ -67,7 +67,8 @@ void TestProgram::writeSettings(const QStringList& lines) const {
 }
 
 Program& TestProgram::start() {
-    program_ = std::make_unique<Program>(folder(), desktop);
+    // Begun as the real program begins them, so the reads on other threads are what is tested.
+    program_ = std::make_unique<Program>(folder(), desktop, startReadingAhead(folder()));
     program_->start();
     return *program_;
 }
