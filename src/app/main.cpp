@@ -4,9 +4,11 @@
 #include "platform/program_folder.h"
 #include "platform/x11/x11_desktop.h"
 #include <QApplication>
+#include <QDBusConnection>
 #include <QGuiApplication>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 int main(int argc, char* argv[]) {
     // Every file of the program lives in the folder that holds the executable. The big reads of
@@ -23,6 +25,11 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "pikome needs an X11 desktop (DISPLAY is not an X server).\n");
         return 1;
     }
+    // Qt's accessibility bridge connects to the session bus when the first widget reports a
+    // change, and waits for the connection. Asked for on another thread now, the connection is
+    // made while the windows are built (the bridge then finds it ready).
+    std::jthread sessionBus([] { QDBusConnection::sessionBus(); });
+
     platform::X11Desktop desktop(x11->display());
 
     if (folder.empty())

@@ -212,7 +212,14 @@ thread_local std::unique_ptr<std::map<std::filesystem::path, BatchFile>> tBatch;
 // The running batch's copy of the file, read on first use; null when the file cannot be read
 // (then nothing is kept, so a later call tries again).
 BatchFile* batchFile(const std::filesystem::path& file) {
-    const std::filesystem::path name = file.lexically_normal();
+    // Reads come in runs on one file; its spelling is compared before normalising it anew.
+    thread_local std::filesystem::path lastAsked;
+    thread_local std::filesystem::path lastName;
+    if (file.native() != lastAsked.native()) {
+        lastAsked = file;
+        lastName = file.lexically_normal();
+    }
+    const std::filesystem::path& name = lastName;
     auto it = tBatch->find(name);
     if (it == tBatch->end()) {
         BatchFile loaded;
