@@ -171,6 +171,8 @@ std::unique_ptr<X11Desktop> X11Desktop::open(const char* displayName) {
 }
 
 X11Desktop::~X11Desktop() {
+    if (queryDisplay_)
+        XCloseDisplay(queryDisplay_);
     if (frameProbe_) {
         XDestroyWindow(display_, frameProbe_);
         XFlush(display_);
@@ -347,8 +349,16 @@ bool X11Desktop::setTopmost(WindowHandle window, bool on) {
     return true;
 }
 
+_XDisplay* X11Desktop::queryDisplay() {
+    if (!queryDisplayTried_) {
+        queryDisplayTried_ = true;
+        queryDisplay_ = XOpenDisplay(DisplayString(display_));
+    }
+    return queryDisplay_ ? queryDisplay_ : display_;
+}
+
 WindowHandle X11Desktop::foregroundWindow() {
-    auto p = readProperty(display_, root_, atoms_.netActiveWindow, XA_WINDOW, 1);
+    auto p = readProperty(queryDisplay(), root_, atoms_.netActiveWindow, XA_WINDOW, 1);
     return p ? p->first() : 0;
 }
 
@@ -416,7 +426,7 @@ Point X11Desktop::cursorPos() {
     Window rootReturn = 0, child = 0;
     int rootX = 0, rootY = 0, winX = 0, winY = 0;
     unsigned int mask = 0;
-    XQueryPointer(display_, root_, &rootReturn, &child, &rootX, &rootY, &winX, &winY, &mask);
+    XQueryPointer(queryDisplay(), root_, &rootReturn, &child, &rootX, &rootY, &winX, &winY, &mask);
     return {rootX, rootY};
 }
 

@@ -91,7 +91,14 @@ private:
     // The X keyboard focus is the client or inside it.
     bool hasKeyboardFocus(Xid client);
 
+    // The questions asked on every tick of the idle palette (the active window, the pointer) go
+    // over a connection of their own, opened on first use: on the connection Qt shares, every
+    // reply also wakes Qt's event reader thread. Falls back to display_ if it cannot be opened.
+    _XDisplay* queryDisplay();
+
     _XDisplay* display_;
+    _XDisplay* queryDisplay_ = nullptr;
+    bool queryDisplayTried_ = false;
     bool ownsDisplay_;
     Xid root_;
     Atoms atoms_;
