@@ -42,6 +42,8 @@ CommandButton::CommandButton(QWidget* parent) : QAbstractButton(parent) {
 void CommandButton::setCaption(const QString& caption) {
     // Kaomoji use '&' freely ("(&_&)"): it is shown as it is, and it must not become an
     // access key that would paste on Alt+letter. Qt's own text gets it doubled for that.
+    if (caption == caption_ && !caption.isEmpty())
+        return; // the clock sets its caption every second; an unchanged one needs no repaint
     caption_ = caption;
     QString escaped = caption;
     setText(escaped.replace(QLatin1Char('&'), QStringLiteral("&&")));
