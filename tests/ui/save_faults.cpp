@@ -1,6 +1,7 @@
 // Saving when the disk fails: a fault at any step of replacing any one of the program's files
 // leaves that file as it was, the others written, the user told which file failed, and the
 // collection in memory untouched; the next save without the fault writes everything.
+#include "../common/write_faults.h"
 #include "asciiart/form5.h"
 #include "palette/form1.h"
 #include "platform/textfile.h"
@@ -12,10 +13,7 @@
 #include <cerrno>
 #include <map>
 
-using platform::textfile::testing::WriteStage;
 namespace fs = std::filesystem;
-
-Q_DECLARE_METATYPE(WriteStage)
 
 namespace {
 const QString kKaomoji = QStringLiteral("顔文字.ini");
@@ -25,29 +23,9 @@ const QString kText = QStringLiteral("AA/AAText_1_00.txt");
 // Written by the save for the first time (no old version).
 const QString kNewText = QStringLiteral("AA/AAText_3_07.txt");
 
-const char* stageName(WriteStage stage) {
-    switch (stage) {
-    case WriteStage::Open:
-        return "open";
-    case WriteStage::SetMode:
-        return "set-mode";
-    case WriteStage::Write:
-        return "write";
-    case WriteStage::Fsync:
-        return "fsync";
-    case WriteStage::Close:
-        return "close";
-    case WriteStage::Rename:
-        return "rename";
-    }
-    return "?";
-}
-constexpr WriteStage kStages[] = {WriteStage::Open,  WriteStage::SetMode, WriteStage::Write,
-                                  WriteStage::Fsync, WriteStage::Close,   WriteStage::Rename};
-struct Error {
-    int value;
-    const char* name;
-};
+using write_faults::Error;
+using write_faults::kStages;
+using write_faults::stageName;
 constexpr Error kErrors[] = {{ENOSPC, "ENOSPC"}, {EIO, "EIO"}, {EACCES, "EACCES"}};
 
 // The old files: cp932 text, a hand-written comment, odd bytes that must survive.

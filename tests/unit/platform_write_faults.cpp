@@ -1,5 +1,6 @@
 // A write that fails at any step (a full disk, an I/O error, a permission taken away meanwhile)
 // leaves the old file byte for byte and no temporary file beside it.
+#include "../common/write_faults.h"
 #include "platform/textfile.h"
 
 #include "file_helpers.h"
@@ -11,38 +12,13 @@
 #include <vector>
 
 using namespace platform;
-using textfile::testing::WriteStage;
 namespace fs = std::filesystem;
-
-Q_DECLARE_METATYPE(WriteStage)
 
 namespace {
 
-const char* stageName(WriteStage stage) {
-    switch (stage) {
-    case WriteStage::Open:
-        return "open";
-    case WriteStage::SetMode:
-        return "set-mode";
-    case WriteStage::Write:
-        return "write";
-    case WriteStage::Fsync:
-        return "fsync";
-    case WriteStage::Close:
-        return "close";
-    case WriteStage::Rename:
-        return "rename";
-    }
-    return "?";
-}
-
-constexpr WriteStage kStages[] = {WriteStage::Open,  WriteStage::SetMode, WriteStage::Write,
-                                  WriteStage::Fsync, WriteStage::Close,   WriteStage::Rename};
-
-struct Error {
-    int value;
-    const char* name;
-};
+using write_faults::Error;
+using write_faults::kStages;
+using write_faults::stageName;
 constexpr Error kErrors[] = {
     {ENOSPC, "ENOSPC"}, {EIO, "EIO"}, {EACCES, "EACCES"}, {EDQUOT, "EDQUOT"}, {EROFS, "EROFS"}};
 
