@@ -10,6 +10,18 @@
 
 namespace controls {
 
+namespace {
+// Puts a box's just-made editor in the box's place: its whole area, its place in the tab order
+// and the box's focus.
+void standIn(QWidget* box, QWidget* editor) {
+    editor->setGeometry(box->rect());
+    QWidget::setTabOrder(box, editor);
+    box->setFocusProxy(editor);
+    if (box->isVisible())
+        editor->show();
+}
+} // namespace
+
 TextBox::TextBox(QWidget* parent) : QWidget(parent) {
     // Takes focus like the line edit it will hold, so it has its own place in the tab order.
     setFocusPolicy(Qt::StrongFocus);
@@ -24,12 +36,7 @@ QLineEdit* TextBox::editor() {
     editor_->setReadOnly(readOnly_);
     editor_->setText(text_);
     editor_->setCursorPosition(0);
-    editor_->setGeometry(rect());
-    // The line edit stands where the box stands in the tab order, and gets the box's focus.
-    QWidget::setTabOrder(this, editor_);
-    setFocusProxy(editor_);
-    if (isVisible())
-        editor_->show();
+    standIn(this, editor_);
     // textChanged rather than textEdited: undo, clear() and the like change the text too.
     // setText() below blocks it and runs the handler itself.
     connect(editor_, &QLineEdit::textChanged, this, &TextBox::userEdited);
@@ -118,11 +125,7 @@ QPlainTextEdit* MultiLineTextBox::editor() {
         const QScopedValueRollback<bool> guard(settingText_, true);
         editor_->setPlainText(text_);
     }
-    editor_->setGeometry(rect());
-    QWidget::setTabOrder(this, editor_);
-    setFocusProxy(editor_);
-    if (isVisible())
-        editor_->show();
+    standIn(this, editor_);
     connect(editor_, &QPlainTextEdit::textChanged, this, &MultiLineTextBox::userEdited);
     return editor_;
 }
