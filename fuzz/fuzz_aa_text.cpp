@@ -1,5 +1,6 @@
 // The ASCII-art text reader (start-up and a file dropped on the editor) on any file: the text
 // is the file's lines joined by CR LF, each decoded as it stands, and nothing else.
+#include "../tests/common/text_lines.h"
 #include "asciiart/aa_store.h"
 #include "fuzz_support.h"
 #include "platform/cp932.h"
@@ -15,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString text = asciiart::readTextFile(path);
 
     std::string joined;
-    const std::vector<std::string> lines = fuzz::textLines(bytes);
+    const std::vector<std::string> lines = text_lines::split(bytes);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i > 0)
             joined += "\r\n";

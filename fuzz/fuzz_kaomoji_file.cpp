@@ -1,5 +1,6 @@
 // The kaomoji file loader on any file: every one of the first 3400 lines lands in its cell,
 // cut to the line bound, and rendering the table gives each of those lines back.
+#include "../tests/common/text_lines.h"
 #include "fuzz_support.h"
 #include "platform/cp932.h"
 #include "storage/kaomoji_table.h"
@@ -17,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     storage::KaomojiTable table;
     file::load(table, path);
 
-    const std::vector<std::string> lines = fuzz::textLines(bytes);
+    const std::vector<std::string> lines = text_lines::split(bytes);
     std::string expected;
     for (int n = 0; n < file::kLineCount; ++n) {
         std::string line;

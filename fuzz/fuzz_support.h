@@ -56,29 +56,6 @@ inline std::string readFile(const std::filesystem::path& file) {
     return s;
 }
 
-// The lines of a file of the program's text format, independently of its reader: CR LF or CR
-// ends a line, a lone LF is text, and a file ending in a line end has no empty line after it.
-inline std::vector<std::string> textLines(std::string_view bytes) {
-    std::vector<std::string> lines;
-    std::string current;
-    bool open = false;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r') {
-            lines.push_back(current);
-            current.clear();
-            open = false;
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n')
-                ++i;
-        } else {
-            current.push_back(bytes[i]);
-            open = true;
-        }
-    }
-    if (open)
-        lines.push_back(current);
-    return lines;
-}
-
 [[noreturn]] inline void fail(const char* file, int line, const char* what) {
     std::fprintf(stderr, "%s:%d: broken: %s\n", file, line, what);
     std::abort();

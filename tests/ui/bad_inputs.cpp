@@ -1,6 +1,7 @@
 // Start-up on damaged, odd or hostile files: the program starts, shows what it could read,
 // and a save afterwards keeps every line it could read byte for byte (odd bytes too), reports
 // what it could not write, and never replaces what it could not read.
+#include "../common/text_lines.h"
 #include "asciiart/form5.h"
 #include "palette/form1.h"
 #include "platform/cp932.h"
@@ -27,29 +28,6 @@ const QString kOptions = QStringLiteral("AA/AAOptions.ini");
 
 constexpr int kLineCount = 3400;
 constexpr std::size_t kMaxLineBytes = 16 * 1024;
-
-// The kaomoji file's lines as the file format defines them, written out here independently of
-// the program's reader: CR LF or CR ends a line, a lone LF is text, no line after a final end.
-std::vector<std::string> kaomojiLines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::string current;
-    bool open = false;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r') {
-            lines.push_back(current);
-            current.clear();
-            open = false;
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n')
-                ++i;
-        } else {
-            current.push_back(bytes[i]);
-            open = true;
-        }
-    }
-    if (open)
-        lines.push_back(current);
-    return lines;
-}
 
 // What a save must write after loading these bytes: each of the first 3400 lines as it was
 // (cut to the bound, never through a double-byte character), empty lines after the last one.
@@ -267,7 +245,7 @@ void BadInputsTest::kaomojiFileBytes() {
     t.start();
     UserAnswers reports(t);
 
-    const std::vector<std::string> lines = kaomojiLines(content);
+    const std::vector<std::string> lines = text_lines::split(content);
     for (std::size_t n = 0; n < lines.size() && n < std::size_t(kLineCount); ++n) {
         const std::string& line = lines[n];
         const std::string kept = line.substr(0, platform::cp932::prefixLength(line, kMaxLineBytes));
