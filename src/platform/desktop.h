@@ -11,6 +11,12 @@ namespace platform {
 // A top-level window of the desktop; 0 means none.
 using WindowHandle = std::uint64_t;
 
+// The window the user works in when the program can see that there is one but cannot address
+// it: on a Wayland session the program reaches the desktop through XWayland, and a native
+// Wayland window is neither named to it nor reachable by its keystrokes. No real handle has
+// this value (X11 window ids use 29 bits).
+inline constexpr WindowHandle kUnreachableWindow = ~WindowHandle{0};
+
 struct Point {
     int x = 0;
     int y = 0;
@@ -53,10 +59,12 @@ public:
     // hiding, moving or resizing it. Returns true when the request was made.
     virtual bool setTopmost(WindowHandle window, bool on) = 0;
 
-    // The window that has the keyboard focus now, 0 when there is none.
+    // The window that has the keyboard focus now, 0 when there is none, kUnreachableWindow when
+    // the focus is in a window the program cannot reach.
     virtual WindowHandle foregroundWindow() = 0;
     // Brings the window to the foreground; true only when it really is the foreground window
-    // afterwards (within a short bound). A closed window gives false, never a crash.
+    // afterwards (within a short bound). A closed window gives false, never a crash; so does
+    // kUnreachableWindow.
     virtual bool setForegroundWindow(WindowHandle window) = 0;
     // Synthetic keystrokes to the foreground window in the notation "^v" (Ctrl+V), "%{kanji}"
     // (Alt+Kanji), "{ENTER}", "{TAB}". With wait, returns once the keystrokes have been

@@ -37,7 +37,8 @@ export QT_QPA_PLATFORM=xcb
 # Nothing here may talk to the session of whoever runs the tests. Without any bus address
 # libdbus "autolaunches" a dbus-daemon for the display (Qt asks for the bus at start-up), which
 # cost 3 s now and then and outlives the test: point it at a bus that does not exist instead.
-unset WAYLAND_DISPLAY SESSION_MANAGER
+# An X11 session, whatever session the tests are started from (the palette looks at both).
+unset WAYLAND_DISPLAY XDG_SESSION_TYPE SESSION_MANAGER
 export DBUS_SESSION_BUS_ADDRESS=unix:path=$E2E_TMP/no-session-bus
 unset DISPLAY
 

@@ -555,6 +555,16 @@ void runWm(platform::X11Desktop& desktop, Observer& obs, const std::string& rece
            const fs::path& dir, Timings& timings) {
     // openbox sets _NET_ACTIVE_WINDOW only once a window has been focused.
     check(desktop.foregroundWindow() == 0, "foregroundWindow is 0 before any window was focused");
+    {
+        // On a Wayland session, no active X11 window means the focus is in a window X11 does
+        // not show (a native Wayland one), which the program cannot reach.
+        setenv("WAYLAND_DISPLAY", "wayland-test", 1);
+        auto onWayland = platform::X11Desktop::open();
+        unsetenv("WAYLAND_DISPLAY");
+        check(onWayland && onWayland->foregroundWindow() == platform::kUnreachableWindow &&
+                  !onWayland->setForegroundWindow(platform::kUnreachableWindow),
+              "on a Wayland session no active window is an unreachable one, and cannot be activated");
+    }
 
     checkBasics(desktop, obs);
 

@@ -10,7 +10,7 @@ bool FakeDesktop::setTopmost(WindowHandle window, bool on) {
 
 bool FakeDesktop::setForegroundWindow(WindowHandle window) {
     foregroundRequests.push_back(window);
-    if (window == 0 ||
+    if (window == 0 || window == kUnreachableWindow ||
         std::find(refusingWindows.begin(), refusingWindows.end(), window) != refusingWindows.end())
         return false;
     foreground = window;

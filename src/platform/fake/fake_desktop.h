@@ -41,6 +41,8 @@ public:
     OsFamily family = OsFamily::Linux;
     double version = 6.1;
     Rect area{0, 0, 1280, 1024};
+    // kUnreachableWindow: the user works in a window the program cannot reach (a native window
+    // on a Wayland session).
     WindowHandle foreground = 0;
     Point cursor{};
     // Windows that refuse to come to the foreground (closed windows, for example).

@@ -1,4 +1,5 @@
 #include "platform/x11/x11_desktop.h"
+#include "platform/x11/wayland_session.h"
 #include "platform/x11/x11_error_trap.h"
 #include "platform/x11/x11_keys.h"
 #include <X11/Xatom.h>
@@ -136,7 +137,8 @@ std::vector<Window> childrenOf(Display* display, Window window, Window* parent =
 X11Desktop::X11Desktop(_XDisplay* display) : X11Desktop(display, false) {}
 
 X11Desktop::X11Desktop(_XDisplay* display, bool ownsDisplay)
-    : display_(display), ownsDisplay_(ownsDisplay), root_(DefaultRootWindow(display)) {
+    : display_(display), ownsDisplay_(ownsDisplay), waylandSession_(isWaylandSession()),
+      root_(DefaultRootWindow(display)) {
     const std::pair<const char*, Xid*> wanted[] = {
         {"_NET_ACTIVE_WINDOW", &atoms_.netActiveWindow},
         {"_NET_FRAME_EXTENTS", &atoms_.netFrameExtents},
@@ -357,13 +359,20 @@ _XDisplay* X11Desktop::queryDisplay() {
     return queryDisplay_ ? queryDisplay_ : display_;
 }
 
-WindowHandle X11Desktop::foregroundWindow() {
+X11Desktop::Xid X11Desktop::activeWindow() {
     auto p = readProperty(queryDisplay(), root_, atoms_.netActiveWindow, XA_WINDOW, 1);
     return p ? p->first() : 0;
 }
 
+WindowHandle X11Desktop::foregroundWindow() {
+    const Xid active = activeWindow();
+    if (active == 0 && waylandSession_)
+        return kUnreachableWindow;
+    return active;
+}
+
 bool X11Desktop::setForegroundWindow(WindowHandle window) {
-    if (!window)
+    if (!window || window == kUnreachableWindow)
         return false;
     auto client = clientWindowOf(window);
     // Only a window the window manager manages can become its active window.
@@ -373,11 +382,11 @@ bool X11Desktop::setForegroundWindow(WindowHandle window) {
     // and GTK windows take the focus themselves when WM_TAKE_FOCUS reaches them, a few
     // milliseconds later. Keys sent in between go to the old window, and an old window that
     // answers a WM_TAKE_FOCUS late takes the focus back. Only both together count.
-    auto arrived = [&] { return foregroundWindow() == client->window && hasKeyboardFocus(client->window); };
+    auto arrived = [&] { return activeWindow() == client->window && hasKeyboardFocus(client->window); };
     if (arrived())
         return true;
     sendToRoot(display_, root_, client->window, atoms_.netActiveWindow,
-               {kSourcePager, CurrentTime, long(foregroundWindow()), 0, 0});
+               {kSourcePager, CurrentTime, long(activeWindow()), 0, 0});
     const auto deadline = std::chrono::steady_clock::now() + kActivationTimeout;
     for (;;) {
         if (arrived())

@@ -40,6 +40,10 @@ public:
 
     bool setTopmost(WindowHandle window, bool on) override;
     // The window manager's _NET_ACTIVE_WINDOW: a client window, as Qt's winId() of a top-level.
+    // On a Wayland session no active X11 window means the focus is in a native Wayland window
+    // (or on no window at all), which keystrokes through XWayland cannot reach: then
+    // kUnreachableWindow. (sway sets _NET_ACTIVE_WINDOW to None and the X focus to
+    // PointerRoot when a Wayland window takes the focus.)
     WindowHandle foregroundWindow() override;
     // True once the window manager reports the client active and the keyboard focus is in it.
     // Also accepts a frame window or a child of the client; compares with the client it belongs to.
@@ -88,6 +92,8 @@ private:
     // The client window (the one with WM_STATE) that the window is, frames or belongs to; nullopt
     // when the window does not exist, the window itself (unmanaged) when no client is found.
     std::optional<ClientWindow> clientWindowOf(Xid window);
+    // The window manager's _NET_ACTIVE_WINDOW as it is, 0 when none is active.
+    Xid activeWindow();
     // The X keyboard focus is the client or inside it.
     bool hasKeyboardFocus(Xid client);
 
@@ -100,6 +106,7 @@ private:
     _XDisplay* queryDisplay_ = nullptr;
     bool queryDisplayTried_ = false;
     bool ownsDisplay_;
+    bool waylandSession_;
     Xid root_;
     Atoms atoms_;
     std::optional<FrameExtents> frameExtents_;
