@@ -2,6 +2,7 @@
 // working in. Single clicks are told from double-clicks by a 220 ms wait that keeps processing
 // events, so a second click runs its own handling inside the first one's wait.
 #include "asciiart/form5.h"
+#include "palette/clipboard_only_paste.h"
 #include "palette/form1.h"
 #include "palette/paste_data.h"
 #include "settings/form2.h"
@@ -60,6 +61,13 @@ void Form1::handleClick(int index) {
 
     ++pastesRunning_;
     const auto done = qScopeGuard([this] { --pastesRunning_; });
+    // The user works in a window that keystrokes cannot reach (a native window on a Wayland
+    // session): the text goes on the clipboard for the user's own Ctrl+V, nothing is sent.
+    if (ClickCount > 0 && TargetWindow == platform::kUnreachableWindow) {
+        palette::pasteByClipboardOnly(*this, state_, index, ClickCount == 1);
+        ClickCount = 0;
+        return;
+    }
     bool pasted = false;
     if (ClickCount == 1) {
         if (!pasteOnce(index)) {

@@ -1,0 +1,34 @@
+#include "palette/clipboard_only_paste.h"
+#include "palette/clipboard_only_notice.h"
+#include "palette/form1.h"
+#include "palette/paste_data.h"
+#include <QClipboard>
+#include <QGuiApplication>
+
+namespace palette {
+
+namespace {
+constexpr int kHistoryPage = storage::KaomojiTable::kHistoryPage;
+constexpr int kHistoryRow = 1;
+constexpr int kHistoryShown = 20;
+} // namespace
+
+void pasteByClipboardOnly(Form1& palette, storage::ProgramState& state, int index, bool singleClick) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    const QString text = palette.PasteText(index);
+    // As in a paste: an empty ASCII-art piece leaves the clipboard empty.
+    if (!(state.CurrentGroup == storage::kAsciiArtMode && text.isEmpty()))
+        clipboard->setMimeData(new PasteData(text));
+
+    if (singleClick) {
+        palette.RecordHistory(palette.Command1[std::size_t(index)]->caption());
+        if (palette.Combo1->listIndex() == kHistoryPage)
+            for (int i = 0; i < kHistoryShown; ++i)
+                palette.Command1[std::size_t(i)]->setCaption(
+                    state.KaomojiTable.at(kHistoryPage, kHistoryRow, i));
+    }
+    ClipboardOnlyNotice::showOnce(&palette);
+}
+
+} // namespace palette

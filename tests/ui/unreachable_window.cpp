@@ -1,0 +1,115 @@
+// Clicks while the user works in a window that keystrokes cannot reach (a native window on a
+// Wayland session): the entry goes on the clipboard only, the history is kept as for a paste,
+// nothing is sent anywhere, and a note says why once a run. X11 windows still get their paste.
+#include "palette/clipboard_only_notice.h"
+#include "palette/form1.h"
+#include "settings/form2.h"
+#include "test_program.h"
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QtTest>
+
+namespace {
+constexpr platform::WindowHandle kX11Window = 0x4200001;
+
+QString clipboardText() {
+    return QGuiApplication::clipboard()->text();
+}
+} // namespace
+
+class UnreachableWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void clicksCopyOnlyAndTheNoteShowsOnce();
+
+private:
+    Form1& f1() { return t->program().form1(); }
+    Form2& f2() { return t->program().form2(); }
+    QStringList history(int count) {
+        QStringList list;
+        for (int i = 0; i < count; ++i)
+            list << t->state().KaomojiTable.at(9, 1, i);
+        return list;
+    }
+    QList<palette::ClipboardOnlyNotice*> notes() {
+        return f1().findChildren<palette::ClipboardOnlyNotice*>();
+    }
+    void userFocuses(platform::WindowHandle window) {
+        t->desktop.foreground = window;
+        f1().Timer2_Timer();
+    }
+    void doubleClick(int index) {
+        QTimer::singleShot(100, this, [this, index] { f1().Command1[std::size_t(index)]->press(); });
+        f1().Command1[std::size_t(index)]->press();
+    }
+
+    std::unique_ptr<TestProgram> t;
+};
+
+void UnreachableWindowTest::clicksCopyOnlyAndTheNoteShowsOnce() {
+    t = std::make_unique<TestProgram>();
+    QString text;
+    for (int line = 0; line < 3400; ++line)
+        text += (line >= 20 && line < 40 ? QStringLiteral("k%1").arg(line - 20) : QString()) +
+                QStringLiteral("\r\n");
+    t->writeText(QStringLiteral("顔文字.ini"), text);
+    t->start();
+    QStringList received;
+    t->desktop.onSendKeys = [&](const std::string& k) {
+        if (k == "^v")
+            received << clipboardText();
+    };
+    // Every option that sends or restores something is on: keep the clipboard, toggle the input
+    // method, Enter after a double-click.
+    f2().Check1[3]->setValue(1);
+    f2().Check1[7]->setValue(0);
+    f2().Combo2->setListIndex(1);
+    QGuiApplication::clipboard()->setText(QStringLiteral("the user's text"));
+
+    // The user was in an X11 window, then moved to a Wayland one: the older window is not the
+    // target any more.
+    userFocuses(kX11Window);
+    userFocuses(platform::kUnreachableWindow);
+    QCOMPARE(f1().TargetWindow, platform::kUnreachableWindow);
+
+    f1().Command1[3]->press();
+    QCOMPARE(clipboardText(), QStringLiteral("k3")); // stays, despite the keep-clipboard option
+    QCOMPARE(history(2), (QStringList{"k3", ""}));
+    QVERIFY(t->desktop.keys.empty());
+    QVERIFY(t->desktop.foregroundRequests.empty());
+    QCOMPARE(f1().ClickCount, 0);
+    QCOMPARE(notes().size(), 1);
+    QVERIFY(notes()[0]->isVisible());
+    QVERIFY(notes()[0]->text().contains(QStringLiteral("Ctrl+V")));
+    QVERIFY(!notes()[0]->geometry().intersects(f1().frameGeometry()));
+    notes()[0]->hide();
+
+    // Later clicks: no note again. A double-click copies once and leaves the history alone.
+    f1().Command1[5]->press();
+    QCOMPARE(clipboardText(), QStringLiteral("k5"));
+    doubleClick(7);
+    QCOMPARE(clipboardText(), QStringLiteral("k7"));
+    QCOMPARE(history(3), (QStringList{"k5", "k3", ""}));
+    QVERIFY(t->desktop.keys.empty());
+    QCOMPARE(notes().size(), 1);
+    QVERIFY(!notes()[0]->isVisible());
+
+    // On the history page the buttons show the new order at once.
+    f1().Combo1->setListIndex(9);
+    f1().Command1[1]->press();
+    QCOMPARE(f1().Command1[0]->caption(), QStringLiteral("k3"));
+    QCOMPARE(f1().Command1[1]->caption(), QStringLiteral("k5"));
+    f1().Combo1->setListIndex(0);
+
+    // Back in an X11 window, a click pastes as always.
+    userFocuses(kX11Window);
+    QGuiApplication::clipboard()->setText(QStringLiteral("the user's text"));
+    f1().Command1[2]->press();
+    QCOMPARE(received, QStringList{"k2"});
+    QCOMPARE(t->desktop.keys.front().foreground, kX11Window);
+    QCOMPARE(clipboardText(), QStringLiteral("the user's text"));
+    QVERIFY(!notes()[0]->isVisible());
+}
+
+QTEST_MAIN(UnreachableWindowTest)
+#include "unreachable_window.moc"
