@@ -2,6 +2,7 @@
 #include "app/program.h"
 #include "app/read_ahead.h"
 #include "platform/program_folder.h"
+#include "platform/x11/wayland_session.h"
 #include "platform/x11/x11_desktop.h"
 #include <QApplication>
 #include <QDBusConnection>
@@ -16,6 +17,8 @@ int main(int argc, char* argv[]) {
     std::filesystem::path folder = platform::executableFolder();
     ReadAhead readAhead = folder.empty() ? ReadAhead{} : startReadingAhead(folder);
 
+    // The desktop layer speaks X11: through XWayland on a Wayland session.
+    platform::chooseX11Platform();
     QApplication app(argc, argv);
     // Closing a dialog never ends the program: only the palette's exit does.
     QApplication::setQuitOnLastWindowClosed(false);
