@@ -140,7 +140,7 @@ start_session_receiver x11-target xcb
 palette_log=$E2E_ARTIFACTS/pikome-wayland.log
 e2e_spawn spawn_as_user "$home/app/pikome" >"$palette_log" 2>&1
 palette_pid=$E2E_LAST_PID
-wait_until 15 _window_shown 'ぴこめ' || fail "the palette did not appear"
+wait_until 15 _window_shown 'ぴこめ' || fail "the palette did not appear: $(tail -n 3 "$palette_log")"
 [ "$(window_info 'ぴこめ' | cut -d' ' -f1)" = xwayland ] ||
     fail "the palette did not choose X11 although the session is Wayland: $(window_info 'ぴこめ')"
 palette_id=$(x11_window_named '^ぴこめ$')
