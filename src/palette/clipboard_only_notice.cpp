@@ -28,6 +28,8 @@ ClipboardOnlyNotice::ClipboardOnlyNotice(QWidget* palette)
     // A tool tip's kind of window: above the others, no frame, never activated.
     : QLabel(palette, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus) {
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // Named like the program's other windows, for window lists and screen readers.
+    setWindowTitle(QStringLiteral("ぴこめ　お知らせ"));
     setTextFormat(Qt::PlainText);
     setWordWrap(true);
     setMargin(6);

@@ -184,13 +184,16 @@ active=$(active_window)
 click_entry_button 1
 wait_until 3 _clipboard_is "${KAOMOJI[1]}" ||
     fail "the clipboard holds $(show_text "$(clipboard)"), expected $(show_text "${KAOMOJI[1]}")"
+# The note that says why shows beside the palette.
+_note_shown() { [ -n "$(as_user xdotool search --onlyvisible --name '^ぴこめ　お知らせ$' 2>/dev/null)" ]; }
+wait_until 3 _note_shown || fail "no note says why nothing was typed"
 quiet
 for name in native-target x11-target; do
     [ ! -s "$home/$name.txt" ] || fail "$name got $(show_file "$home/$name.txt") from a click into the native window"
     [ ! -s "$home/$name.keys" ] || fail "$name got keys from a click into the native window: $(cut -f1 "$home/$name.keys" | paste -sd' ')"
 done
 _clipboard_is "${KAOMOJI[1]}" || fail "the clipboard changed after the click: $(show_text "$(clipboard)")"
-e2e_log "native window: nothing typed, ${KAOMOJI[1]} on the Wayland clipboard"
+e2e_log "native window: nothing typed, ${KAOMOJI[1]} on the Wayland clipboard, a note says why"
 
 # --- into the XWayland window: a paste as on X11 -------------------------------------------
 focus_window x11-target
