@@ -5,7 +5,8 @@ set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
        libx11-dev libxtst-dev libxfixes-dev libxcb1-dev fonts-ipafont-gothic fonts-noto-cjk)
-test_only=(clang libclang-rt-14-dev xvfb openbox x11-utils x11-xserver-utils xdotool xclip dbus-x11 zenity imagemagick)
+test_only=(clang libclang-rt-14-dev xvfb openbox x11-utils x11-xserver-utils xdotool xclip dbus-x11 zenity imagemagick
+           passwd desktop-file-utils appstream dpkg-dev lintian)
 
 want=("${build[@]}")
 if [ "${1:-}" = "--with-tests" ]; then
