@@ -8,7 +8,10 @@ build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-de
 test_only=(clang libclang-rt-14-dev xvfb openbox x11-utils x11-xserver-utils xdotool xclip dbus-x11 zenity imagemagick
            # a Wayland session for the end-to-end tests: headless sway with XWayland, Qt's Wayland
            # platform for a native receiver, the Wayland clipboard tools, jq for sway's window tree
-           sway xwayland qt6-wayland wl-clipboard jq)
+           sway xwayland qt6-wayland wl-clipboard jq
+           # the installed program and its package: an account to run it, the entry and metainfo
+           # validators, cpack's dpkg-shlibdeps and lintian
+           passwd desktop-file-utils appstream dpkg-dev lintian)
 
 want=("${build[@]}")
 if [ "${1:-}" = "--with-tests" ]; then

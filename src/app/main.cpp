@@ -1,4 +1,5 @@
 // ぴこめ: a palette of kaomoji that types the one you click into the window you were using.
+#include "app/command_line.h"
 #include "app/program.h"
 #include "app/read_ahead.h"
 #include "platform/program_folder.h"
@@ -12,14 +13,27 @@
 #include <thread>
 
 int main(int argc, char* argv[]) {
-    // Every file of the program lives in the folder that holds the executable. The big reads of
-    // start-up begin at once, on other cores, while Qt starts.
-    std::filesystem::path folder = platform::executableFolder();
+    // The files live beside the executable, or in the user's data folder for an installed copy.
+    const platform::FilesFolder files = platform::filesFolder();
+    if (const auto exitStatus = answerCommandLine(argc, argv, files))
+        return *exitStatus;
+    if (std::string error; !platform::makeFilesFolder(files, error)) {
+        std::fprintf(stderr, "pikome: cannot make the folder for your files (%s).\n", error.c_str());
+        // Without a home there is no folder of the user's own, and the executable's is not one.
+        if (files.folder.empty())
+            return 1;
+    }
+    // The big reads of start-up begin at once, on other cores, while Qt starts.
+    std::filesystem::path folder = files.folder;
     ReadAhead readAhead = folder.empty() ? ReadAhead{} : startReadingAhead(folder);
 
     // The desktop layer speaks X11: through XWayland on a Wayland session.
     platform::chooseX11Platform();
-    QApplication app(argc, argv);
+    // Qt sees the program's name only: its own options (-platform, -display …) are not taken.
+    int qtArgc = 1;
+    char fallbackName[] = "pikome";
+    char* qtArgv[] = {argc > 0 ? argv[0] : fallbackName, nullptr};
+    QApplication app(qtArgc, qtArgv);
     // Closing a dialog never ends the program: only the palette's exit does.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -35,7 +49,7 @@ int main(int argc, char* argv[]) {
 
     platform::X11Desktop desktop(x11->display());
 
-    if (folder.empty())
+    if (folder.empty() && !files.installed)
         folder = QCoreApplication::applicationDirPath().toStdString();
     Program program(folder, desktop, std::move(readAhead));
     program.start();

@@ -1,5 +1,11 @@
 #include "platform/program_folder.h"
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace platform {
 
@@ -11,6 +17,64 @@ std::filesystem::path executableFolder() {
     if (ec || !exe.is_absolute())
         return {};
     return exe.parent_path();
+}
+
+FilesFolder chooseFilesFolder(const std::filesystem::path& executableFolder, std::string_view xdgDataHome,
+                              std::string_view home) {
+    if (executableFolder.filename() != "bin")
+        return {executableFolder, false};
+    // A relative XDG_DATA_HOME is invalid and ignored, as the base-directory rules say.
+    const std::filesystem::path dataHome(xdgDataHome);
+    if (dataHome.is_absolute())
+        return {dataHome / "pikome", true};
+    const std::filesystem::path homeFolder(home);
+    if (homeFolder.is_absolute())
+        return {homeFolder / ".local" / "share" / "pikome", true};
+    return {{}, true};
+}
+
+namespace {
+std::string_view environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string homeFolder() {
+    std::string_view home = environment("HOME");
+    if (!home.empty())
+        return std::string(home);
+    const passwd* entry = getpwuid(getuid());
+    return entry && entry->pw_dir ? entry->pw_dir : "";
+}
+} // namespace
+
+FilesFolder filesFolder() {
+    return chooseFilesFolder(executableFolder(), environment("XDG_DATA_HOME"), homeFolder());
+}
+
+bool makeFilesFolder(const FilesFolder& files, std::string& error) {
+    if (!files.installed)
+        return true;
+    if (files.folder.empty()) {
+        error = "no home folder is known (HOME is not set)";
+        return false;
+    }
+    // One level at a time, so that every folder made here is private (0700), as the
+    // base-directory rules ask of the data folder.
+    std::filesystem::path made;
+    for (const auto& part : files.folder) {
+        made /= part;
+        if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) {
+            error = made.string() + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_directory(files.folder, ec)) {
+        error = files.folder.string() + ": not a folder";
+        return false;
+    }
+    return true;
 }
 
 } // namespace platform

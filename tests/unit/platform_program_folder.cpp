@@ -1,5 +1,6 @@
 // The program folder is found before Qt starts; it must be the folder Qt itself names, even when
-// the program was started through a symbolic link.
+// the program was started through a symbolic link. An installed copy keeps each user's files in
+// the user's data folder, a copy anywhere else beside itself.
 #include "platform/program_folder.h"
 #include <QCoreApplication>
 #include <QProcess>
@@ -8,13 +9,103 @@
 #include <cstdio>
 #include <filesystem>
 #include <string_view>
+#include <sys/stat.h>
 
 class ProgramFolderTest : public QObject {
     Q_OBJECT
 private slots:
     void sameAsQt();
     void throughASymbolicLink();
+    void whereTheFilesLive_data();
+    void whereTheFilesLive();
+    void installedFolderIsMadePrivate();
 };
+
+void ProgramFolderTest::whereTheFilesLive_data() {
+    QTest::addColumn<QString>("executableFolder");
+    QTest::addColumn<QString>("xdgDataHome");
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QString>("filesFolder"); // empty: no place for the files
+    QTest::addColumn<bool>("installed");
+    const QString home = QStringLiteral("/home/hana");
+    const QString userData = QStringLiteral("/home/hana/.local/share/pikome");
+    QTest::newRow("build folder") << "/home/hana/src/pikome/build/release"
+                                  << "" << home << "/home/hana/src/pikome/build/release" << false;
+    QTest::newRow("portable folder") << "/home/hana/ぴこめ"
+                                     << "/data" << home << "/home/hana/ぴこめ" << false;
+    QTest::newRow("a folder that only ends in bin") << "/opt/robin"
+                                                    << "" << home << "/opt/robin" << false;
+    QTest::newRow("Bin is not bin") << "/home/hana/Bin"
+                                    << "" << home << "/home/hana/Bin" << false;
+    QTest::newRow("root folder") << "/"
+                                 << "" << home << "/" << false;
+    QTest::newRow("/usr/bin") << "/usr/bin"
+                              << "" << home << userData << true;
+    QTest::newRow("/usr/local/bin") << "/usr/local/bin"
+                                    << "" << home << userData << true;
+    QTest::newRow("~/.local/bin") << "/home/hana/.local/bin"
+                                  << "" << home << userData << true;
+    QTest::newRow("any prefix") << "/tmp/prefix/bin"
+                                << "" << home << userData << true;
+    QTest::newRow("XDG_DATA_HOME") << "/usr/bin"
+                                   << "/srv/data/hana" << home << "/srv/data/hana/pikome" << true;
+    QTest::newRow("relative XDG_DATA_HOME is ignored") << "/usr/bin"
+                                                       << "data" << home << userData << true;
+    QTest::newRow("root's home") << "/usr/bin"
+                                 << ""
+                                 << "/root"
+                                 << "/root/.local/share/pikome" << true;
+    QTest::newRow("no home") << "/usr/bin"
+                             << ""
+                             << ""
+                             << "" << true;
+    QTest::newRow("relative home") << "/usr/bin"
+                                   << ""
+                                   << "hana"
+                                   << "" << true;
+}
+
+// Never the executable's folder for an installed copy, whatever the environment holds.
+void ProgramFolderTest::whereTheFilesLive() {
+    QFETCH(QString, executableFolder);
+    QFETCH(QString, xdgDataHome);
+    QFETCH(QString, home);
+    QFETCH(QString, filesFolder);
+    QFETCH(bool, installed);
+    const platform::FilesFolder files = platform::chooseFilesFolder(
+        executableFolder.toStdString(), xdgDataHome.toStdString(), home.toStdString());
+    QCOMPARE(QString::fromStdString(files.folder.string()), filesFolder);
+    QCOMPARE(files.installed, installed);
+}
+
+// A fresh account has no ~/.local/share yet: every missing level is made, private to its owner;
+// a second start finds it there. A copy that keeps its files beside itself makes nothing.
+void ProgramFolderTest::installedFolderIsMadePrivate() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const std::filesystem::path home = dir.path().toStdString();
+    const platform::FilesFolder files = platform::chooseFilesFolder("/usr/bin", "", home.string());
+    std::string error;
+    QVERIFY2(platform::makeFilesFolder(files, error), error.c_str());
+    QVERIFY(std::filesystem::is_directory(home / ".local/share/pikome"));
+    for (const char* made : {".local", ".local/share", ".local/share/pikome"}) {
+        struct stat info {};
+        QCOMPARE(::stat((home / made).c_str(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0700u);
+    }
+    QVERIFY2(platform::makeFilesFolder(files, error), error.c_str());
+
+    const std::filesystem::path portable = home / "portable";
+    QVERIFY(platform::makeFilesFolder({portable, false}, error));
+    QVERIFY(!std::filesystem::exists(portable));
+
+    // A file where the folder should be is reported, not taken for the folder.
+    const std::filesystem::path blocked = home / "blocked";
+    QVERIFY(QFile(QString::fromStdString(blocked.string())).open(QIODevice::WriteOnly));
+    QVERIFY(!platform::makeFilesFolder({blocked / "pikome", true}, error));
+    QVERIFY(!platform::makeFilesFolder({blocked, true}, error));
+    QVERIFY(!platform::makeFilesFolder({{}, true}, error));
+}
 
 void ProgramFolderTest::sameAsQt() {
     const std::filesystem::path folder = platform::executableFolder();

@@ -1,0 +1,48 @@
+#include "app/command_line.h"
+#include <cstdio>
+
+namespace {
+std::string helpText(const platform::FilesFolder& files) {
+    std::string text = "Usage: pikome [--help | --version]\n"
+                       "ぴこめ: a palette of kaomoji and ASCII art that stays on top; one click types\n"
+                       "the entry into the window you were working in.\n"
+                       "\n"
+                       "  -h, --help     show this help and exit\n"
+                       "      --version  show the version and exit\n"
+                       "\n"
+                       "Your files (設定.ini, 顔文字.ini and the folder AA) live in\n  ";
+    text += files.folder.empty() ? std::string("(unknown: HOME is not set)") : files.folder.string();
+    text += files.installed
+                ? "\nas this copy is installed (its executable is in a folder named bin): each user's\n"
+                  "files are in $XDG_DATA_HOME/pikome, by default ~/.local/share/pikome.\n"
+                : "\nbeside the executable, as this copy is not installed (its folder is not named bin).\n";
+    return text;
+}
+} // namespace
+
+std::optional<CommandLineAnswer> answerCommandLine(const std::vector<std::string>& arguments,
+                                                   const platform::FilesFolder& files) {
+    if (arguments.empty())
+        return std::nullopt;
+    const std::string& first = arguments.front();
+    if (arguments.size() == 1 && (first == "--help" || first == "-h"))
+        return CommandLineAnswer{0, helpText(files), {}};
+    if (arguments.size() == 1 && first == "--version")
+        return CommandLineAnswer{0, "pikome " PIKOME_VERSION "\n", {}};
+    const std::string& refused =
+        (first == "--help" || first == "-h" || first == "--version") ? arguments[1] : first;
+    return CommandLineAnswer{
+        2, {}, "pikome: unknown argument '" + refused + "' (pikome --help lists the options)\n"};
+}
+
+std::optional<int> answerCommandLine(int argc, char* argv[], const platform::FilesFolder& files) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.emplace_back(argv[i]);
+    const auto answer = answerCommandLine(arguments, files);
+    if (!answer)
+        return std::nullopt;
+    std::fputs(answer->out.c_str(), stdout);
+    std::fputs(answer->err.c_str(), stderr);
+    return answer->exitStatus;
+}
