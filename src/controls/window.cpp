@@ -1,6 +1,8 @@
 #include "controls/window.h"
+#include "controls/focus.h"
 #include "controls/twips.h"
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QWindow>
 #include <QWindowStateChangeEvent>
@@ -151,6 +153,15 @@ void Window::moveEvent(QMoveEvent* event) {
     correctPlacement();
 }
 
+void Window::keyPressEvent(QKeyEvent* event) {
+    // Reached only when no control used the key.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void Window::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange)
@@ -166,6 +177,9 @@ void Window::changeEvent(QEvent* event) {
 
 void Window::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // The controls have their places by now, and the text boxes their editors.
+    if (!shownOnce_)
+        orderTabsByPlace(this);
     shownOnce_ = true;
     if (correctPending_) {
         // The window manager reports the frame some time after mapping, with or without a

@@ -3,7 +3,8 @@
 // outer frame, caption and border included, as the user sees the window; the frame's size
 // comes from the window manager once the window is mapped and from the desktop's prediction
 // before that. Setting the width or height runs the resize handler at once, as a size change
-// by the user does; a close request can be refused and turned into hiding.
+// by the user does; a close request can be refused and turned into hiding. Its tab order follows
+// where its controls stand (controls/focus.h), and Escape asks it to close, as the close box does.
 #include "platform/desktop.h"
 #include <QWidget>
 #include <functional>
@@ -39,6 +40,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool frameKnown() const;

@@ -2,6 +2,7 @@
 #include "asciiart/aa_store.h"
 #include "asciiart/form5.h"
 #include "controls/color.h"
+#include "controls/focus.h"
 #include "controls/twips.h"
 #include "palette/tip_window.h"
 #include "platform/profile.h"
@@ -38,10 +39,6 @@ Form1::Form1(storage::ProgramState& state)
 
 void Form1::buildControls() {
     setFont(controls::pGothicFont(9));
-    // The palette is clicked, never typed into: it keeps out of the keyboard focus, so the
-    // window the user works in stays the active one while the buttons are clicked, however
-    // fast, and every paste goes there.
-    setWindowFlag(Qt::WindowDoesNotAcceptFocus);
 
     auto* clock = new controls::CommandButton(this);
     clock->setFont(controls::pGothicFont(15.75, true));
@@ -115,6 +112,10 @@ void Form1::buildControls() {
     Timer3->start();
 
     onResize = [this] { Form_Resize(); };
+    // The palette is clicked, never typed into: it keeps out of the keyboard focus, so the
+    // window the user works in stays the active one while the buttons are clicked, however
+    // fast, and every paste goes there.
+    controls::keepOutOfFocus(this);
 }
 
 void Form1::Form_Load() {
