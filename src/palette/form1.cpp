@@ -397,6 +397,10 @@ void Form1::Command5_Click() {
     if (s.form2->isVisible())
         return;
     const int p = Combo1->listIndex();
+    // The history page has no ASCII art, whichever way the palette came to show it (the
+    // page-name buttons, for one, leave the button enabled).
+    if (p == kHistoryPage)
+        return;
     paintGroupButtonsWith(-1);
     for (int i = 0; i < 20; ++i)
         Command1[std::size_t(i)]->setCaption(s.AAName.get(p + 1, i));
