@@ -178,6 +178,9 @@ void Form1::Form_Load() {
     setLeftTwips(readTwips("Form1Left", keys::kForm1LeftDefault));
     setTopTwips(readTwips("Form1Top", keys::kForm1TopDefault));
     setWidthTwips(readTwips("Form1Width", keys::kForm1WidthDefault));
+    // A stored width equal to the one the window was made with changes no size and runs no
+    // resize handler; the height rules must hold from the first frame all the same.
+    Form_Resize();
     const int form2Left = readTwips("Form2Left", keys::kForm2LeftDefault);
     const int form2Top = readTwips("Form2Top", keys::kForm2TopDefault);
     if (f2.Check1[2]->value() == 1) {

@@ -33,6 +33,8 @@ private slots:
     void captionHeightFollowsThePlatform_data();
     void captionHeightFollowsThePlatform();
     void timersFirstTickAfterStartUp();
+    void paletteHasItsHeightFromTheFirstFrame_data();
+    void paletteHasItsHeightFromTheFirstFrame();
 };
 
 void StartupTest::noFilesGivesTheDefaults() {
@@ -327,6 +329,27 @@ void StartupTest::timersFirstTickAfterStartUp() {
     // The clock bar is empty until the first tick, one second later.
     QCOMPARE(f1.Command1[20]->caption(), QString());
     QTRY_VERIFY_WITH_TIMEOUT(f1.Command1[20]->caption().contains(QStringLiteral("  ")), 2500);
+}
+
+void StartupTest::paletteHasItsHeightFromTheFirstFrame_data() {
+    QTest::addColumn<QStringList>("settings");
+    // The palette is made 408 pixels wide inside a 2-pixel frame: 6180 twips outside.
+    QTest::newRow("stored width equals the width made with") << QStringList{"[Form]", "Form1Width=6180"};
+    QTest::newRow("another stored width") << QStringList{"[Form]", "Form1Width=6000"};
+    QTest::newRow("no settings file") << QStringList{};
+}
+
+void StartupTest::paletteHasItsHeightFromTheFirstFrame() {
+    QFETCH(QStringList, settings);
+    TestProgram t;
+    if (!settings.isEmpty())
+        t.writeSettings(settings);
+    auto& program = t.start();
+    auto& f1 = program.form1();
+    // Looked at before any timer tick could set it; 7300 twips are 487 whole pixels.
+    const int expandedPixels = controls::toPixels(program.state().CaptionHeight + 7000);
+    QCOMPARE(f1.heightTwips(), controls::toTwips(expandedPixels));
+    QCOMPARE(f1.height(), expandedPixels - 4);
 }
 
 QTEST_MAIN(StartupTest)
