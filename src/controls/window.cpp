@@ -122,6 +122,24 @@ void Window::correctPlacement() {
         move(wantedFramePos_);
 }
 
+void Window::keepMostlyInWorkArea() {
+    // The desktop's work area spans all its screens (on X11, _NET_WORKAREA is one rectangle).
+    const platform::Rect work = desktop_.workArea();
+    const QRect area(work.left, work.top, work.width, work.height);
+    const QRect outer = outerRect();
+    if (area.isEmpty() || outer.isEmpty())
+        return;
+    const QRect inside = outer.intersected(area);
+    const qint64 insideArea = qint64(inside.width()) * inside.height();
+    if (2 * insideArea >= qint64(outer.width()) * outer.height())
+        return;
+    // Just inside, nearest to where it was; a window larger than the area keeps its top left
+    // corner, with the caption, in view.
+    const int left = std::max(area.left(), std::min(outer.left(), area.right() + 1 - outer.width()));
+    const int top = std::max(area.top(), std::min(outer.top(), area.bottom() + 1 - outer.height()));
+    moveFrameTo(left, top);
+}
+
 WindowState Window::windowState() const {
     const Qt::WindowStates state = QWidget::windowState();
     if (state & Qt::WindowMinimized)

@@ -28,6 +28,9 @@ public:
     void setHeightTwips(int twips);
     WindowState windowState() const;
     platform::WindowHandle handle();
+    // A window less than half of which lies in the desktop's work area (a position stored on a
+    // larger screen) is moved just inside it; a window mostly inside stays exactly where it is.
+    void keepMostlyInWorkArea();
 
     // Runs after every change of size or window state, by the user or by code.
     std::function<void()> onResize;

@@ -187,6 +187,9 @@ void Form1::Form_Load() {
         f2.setLeftTwips(form2Left);
         f2.setTopTwips(form2Top);
     }
+    // Positions stored on a larger screen must not leave a window out of reach.
+    keepMostlyInWorkArea();
+    f2.keepMostlyInWorkArea();
 
     // 7. Clock mode; choosing the option button stores it back into ClockMode.
     const int clockMode = keys::inRange(readInt(keys::kOptions, QStringLiteral("Time"), keys::kTimeDefault),
