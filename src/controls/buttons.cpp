@@ -1,5 +1,6 @@
 #include "controls/color.h"
 #include "controls/controls.h"
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -28,9 +29,9 @@ void drawEdge(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& 
 } // namespace
 
 CommandButton::CommandButton(QWidget* parent) : QAbstractButton(parent) {
-    // The palette types into whichever window had the focus before; a click on one of its
-    // buttons must leave that focus alone.
-    setFocusPolicy(Qt::NoFocus);
+    // A dialog's button is a tab stop and takes the focus when clicked, as on any desktop; the
+    // palette keeps its buttons out of the focus (keepOutOfFocus).
+    setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(this, &QAbstractButton::clicked, this, [this] {
@@ -93,6 +94,11 @@ void CommandButton::paintEvent(QPaintEvent*) {
         else
             shown = fm.elidedText(shown, Qt::ElideRight, textRect.width());
     }
+    if (hasFocus()) {
+        // The dotted focus rectangle inside the bevel, as the classic look draws it.
+        p.setPen(QPen(kDarkShadow, 1, Qt::DotLine));
+        p.drawRect(r.adjusted(3, 3, -4, -4));
+    }
     if (isEnabled()) {
         p.setPen(palette().color(QPalette::Active, QPalette::ButtonText));
         p.drawText(textRect, flags, shown);
@@ -103,6 +109,17 @@ void CommandButton::paintEvent(QPaintEvent*) {
         p.setPen(kShadow);
         p.drawText(textRect, flags, shown);
     }
+}
+
+void CommandButton::keyPressEvent(QKeyEvent* event) {
+    // Space is Qt's own (pressed on the key, clicked on its release); Enter presses the
+    // focused button at once, as a dialog's Enter does on Windows.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !event->isAutoRepeat() && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void CommandButton::mouseMoveEvent(QMouseEvent* event) {
@@ -144,12 +161,39 @@ OptionGroup::~OptionGroup() {
         member->group_ = nullptr;
 }
 
+void OptionGroup::updateTabStop() {
+    OptionButton* stop = chosen_ ? chosen_ : members_.empty() ? nullptr : members_.front();
+    for (OptionButton* member : members_) {
+        const Qt::FocusPolicy policy = member->focusPolicy();
+        if (policy == Qt::NoFocus)
+            continue; // kept out of the focus altogether
+        member->setFocusPolicy(member == stop ? Qt::FocusPolicy(policy | Qt::TabFocus)
+                                              : Qt::FocusPolicy(policy & ~Qt::TabFocus));
+    }
+}
+
+OptionButton* OptionGroup::neighbour(const OptionButton* from, int step) const {
+    const auto at = std::find(members_.begin(), members_.end(), from);
+    if (at == members_.end())
+        return nullptr;
+    const auto count = std::ptrdiff_t(members_.size());
+    std::ptrdiff_t index = at - members_.begin();
+    for (std::ptrdiff_t tried = 1; tried < count; ++tried) {
+        index = (index + step + count) % count;
+        OptionButton* candidate = members_[std::size_t(index)];
+        if (candidate->isEnabled() && candidate->isVisibleTo(candidate->window()))
+            return candidate;
+    }
+    return nullptr;
+}
+
 OptionButton::OptionButton(const QString& caption, OptionGroup& group, QWidget* parent)
     : QRadioButton(caption, parent), group_(&group) {
     // Qt's own exclusivity would pick a button of its own accord and knows nothing of a group
     // without a chosen member; the group here decides.
     setAutoExclusive(false);
     group_->members_.push_back(this);
+    group_->updateTabStop();
 }
 
 OptionButton::~OptionButton() {
@@ -159,12 +203,14 @@ OptionButton::~OptionButton() {
     members.erase(std::remove(members.begin(), members.end(), this), members.end());
     if (group_->chosen_ == this)
         group_->chosen_ = nullptr;
+    group_->updateTabStop();
 }
 
 void OptionButton::setValue(bool value) {
     if (!value) {
         if (this->value()) {
             group_->chosen_ = nullptr;
+            group_->updateTabStop();
             const QSignalBlocker blocker(this);
             setChecked(false);
         }
@@ -172,6 +218,7 @@ void OptionButton::setValue(bool value) {
     }
     if (group_) {
         group_->chosen_ = this;
+        group_->updateTabStop();
         for (OptionButton* member : group_->members_) {
             const QSignalBlocker blocker(member);
             member->setChecked(member == this);
@@ -192,6 +239,29 @@ void OptionButton::nextCheckState() {
 
 bool OptionButton::hitButton(const QPoint& pos) const {
     return rect().contains(pos);
+}
+
+void OptionButton::keyPressEvent(QKeyEvent* event) {
+    // The arrow keys move within the group and choose the button they reach, as a click would.
+    int step = 0;
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        step = -1;
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        step = 1;
+        break;
+    default:
+        QRadioButton::keyPressEvent(event);
+        return;
+    }
+    OptionButton* next = group_ ? group_->neighbour(this, step) : nullptr;
+    if (!next)
+        return;
+    next->setFocus(Qt::TabFocusReason);
+    next->setValue(true);
 }
 
 } // namespace controls

@@ -9,7 +9,10 @@
 //    never selects anything and runs no handler;
 //  - text boxes hold only what cp932 can store and run their change handler on every change;
 //  - buttons paint their own background colour on every style, can be pressed from code (even
-//    when disabled, as the program's own steps do) and report mouse moves.
+//    when disabled, as the program's own steps do) and report mouse moves;
+//  - the keyboard works as on any desktop dialog: buttons are tab stops pressed with Space or
+//    Enter, scroll bars take the arrow keys, and a group of option buttons is one tab stop (its
+//    chosen button) whose arrow keys choose the next or previous button.
 // Positions and sizes are given in twips relative to the parent's client area.
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -52,6 +55,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     QSize sizeHint() const override;
 
@@ -92,6 +96,11 @@ public:
 
 private:
     friend class OptionButton;
+    // Only the chosen button (the first while none is chosen) is reached with Tab.
+    void updateTabStop();
+    // The member after (step 1) or before (step -1) the given one that can take the focus,
+    // going round the group; nullptr when there is none.
+    OptionButton* neighbour(const OptionButton* from, int step) const;
     OptionButton* chosen_ = nullptr;
     std::vector<OptionButton*> members_;
 };
@@ -110,6 +119,7 @@ public:
 protected:
     void nextCheckState() override;
     bool hitButton(const QPoint& pos) const override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     friend class OptionGroup;
@@ -211,6 +221,10 @@ public:
     // Runs the change handler when the value changes; values are clamped to the range.
     void setScrollValue(int value);
     std::function<void()> onChange;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // A tab strip showing only its tab headers.

@@ -1,5 +1,7 @@
 #include "controls/color.h"
 #include "controls/controls.h"
+#include <QKeyEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QSignalBlocker>
 #include <algorithm>
@@ -66,6 +68,8 @@ void ComboBox::syncView() {
 }
 
 ScrollBar::ScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {
+    // Qt's scroll bars keep out of the focus; a dialog's bars are tab stops.
+    setFocusPolicy(Qt::StrongFocus);
     setRange(0, 32767);
     setSingleStep(1);
     setPageStep(1);
@@ -77,6 +81,48 @@ ScrollBar::ScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(
 
 void ScrollBar::setScrollValue(int value) {
     setValue(std::clamp(value, minimum(), maximum()));
+}
+
+void ScrollBar::keyPressEvent(QKeyEvent* event) {
+    // As a focused scroll bar does on Windows, whichever way it stands: left and up step
+    // towards the start, right and down towards the end.
+    SliderAction action = SliderNoAction;
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        action = SliderSingleStepSub;
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        action = SliderSingleStepAdd;
+        break;
+    case Qt::Key_PageUp:
+        action = SliderPageStepSub;
+        break;
+    case Qt::Key_PageDown:
+        action = SliderPageStepAdd;
+        break;
+    case Qt::Key_Home:
+        action = SliderToMinimum;
+        break;
+    case Qt::Key_End:
+        action = SliderToMaximum;
+        break;
+    default:
+        QScrollBar::keyPressEvent(event);
+        return;
+    }
+    triggerAction(action);
+}
+
+void ScrollBar::paintEvent(QPaintEvent* event) {
+    QScrollBar::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // The bars are only their two arrows: a dotted frame shows which one has the focus.
+    QPainter p(this);
+    p.setPen(QPen(Qt::black, 1, Qt::DotLine));
+    p.drawRect(rect().adjusted(1, 1, -2, -2));
 }
 
 TabStrip::TabStrip(QWidget* parent) : QTabBar(parent) {

@@ -1,6 +1,8 @@
 #include "controls/window.h"
+#include "controls/focus.h"
 #include "controls/twips.h"
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QWindow>
 #include <QWindowStateChangeEvent>
@@ -120,6 +122,24 @@ void Window::correctPlacement() {
         move(wantedFramePos_);
 }
 
+void Window::keepMostlyInWorkArea() {
+    // The desktop's work area spans all its screens (on X11, _NET_WORKAREA is one rectangle).
+    const platform::Rect work = desktop_.workArea();
+    const QRect area(work.left, work.top, work.width, work.height);
+    const QRect outer = outerRect();
+    if (area.isEmpty() || outer.isEmpty())
+        return;
+    const QRect inside = outer.intersected(area);
+    const qint64 insideArea = qint64(inside.width()) * inside.height();
+    if (2 * insideArea >= qint64(outer.width()) * outer.height())
+        return;
+    // Just inside, nearest to where it was; a window larger than the area keeps its top left
+    // corner, with the caption, in view.
+    const int left = std::max(area.left(), std::min(outer.left(), area.right() + 1 - outer.width()));
+    const int top = std::max(area.top(), std::min(outer.top(), area.bottom() + 1 - outer.height()));
+    moveFrameTo(left, top);
+}
+
 WindowState Window::windowState() const {
     const Qt::WindowStates state = QWidget::windowState();
     if (state & Qt::WindowMinimized)
@@ -151,6 +171,15 @@ void Window::moveEvent(QMoveEvent* event) {
     correctPlacement();
 }
 
+void Window::keyPressEvent(QKeyEvent* event) {
+    // Reached only when no control used the key.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void Window::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange)
@@ -166,6 +195,9 @@ void Window::changeEvent(QEvent* event) {
 
 void Window::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // The controls have their places by now, and the text boxes their editors.
+    if (!shownOnce_)
+        orderTabsByPlace(this);
     shownOnce_ = true;
     if (correctPending_) {
         // The window manager reports the frame some time after mapping, with or without a

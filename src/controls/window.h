@@ -3,7 +3,8 @@
 // outer frame, caption and border included, as the user sees the window; the frame's size
 // comes from the window manager once the window is mapped and from the desktop's prediction
 // before that. Setting the width or height runs the resize handler at once, as a size change
-// by the user does; a close request can be refused and turned into hiding.
+// by the user does; a close request can be refused and turned into hiding. Its tab order follows
+// where its controls stand (controls/focus.h), and Escape asks it to close, as the close box does.
 #include "platform/desktop.h"
 #include <QWidget>
 #include <functional>
@@ -27,6 +28,9 @@ public:
     void setHeightTwips(int twips);
     WindowState windowState() const;
     platform::WindowHandle handle();
+    // A window less than half of which lies in the desktop's work area (a position stored on a
+    // larger screen) is moved just inside it; a window mostly inside stays exactly where it is.
+    void keepMostlyInWorkArea();
 
     // Runs after every change of size or window state, by the user or by code.
     std::function<void()> onResize;
@@ -39,6 +43,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool frameKnown() const;

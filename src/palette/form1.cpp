@@ -2,6 +2,7 @@
 #include "asciiart/aa_store.h"
 #include "asciiart/form5.h"
 #include "controls/color.h"
+#include "controls/focus.h"
 #include "controls/twips.h"
 #include "palette/tip_window.h"
 #include "platform/profile.h"
@@ -38,10 +39,6 @@ Form1::Form1(storage::ProgramState& state)
 
 void Form1::buildControls() {
     setFont(controls::pGothicFont(9));
-    // The palette is clicked, never typed into: it keeps out of the keyboard focus, so the
-    // window the user works in stays the active one while the buttons are clicked, however
-    // fast, and every paste goes there.
-    setWindowFlag(Qt::WindowDoesNotAcceptFocus);
 
     auto* clock = new controls::CommandButton(this);
     clock->setFont(controls::pGothicFont(15.75, true));
@@ -115,6 +112,10 @@ void Form1::buildControls() {
     Timer3->start();
 
     onResize = [this] { Form_Resize(); };
+    // The palette is clicked, never typed into: it keeps out of the keyboard focus, so the
+    // window the user works in stays the active one while the buttons are clicked, however
+    // fast, and every paste goes there.
+    controls::keepOutOfFocus(this);
 }
 
 void Form1::Form_Load() {
@@ -177,12 +178,18 @@ void Form1::Form_Load() {
     setLeftTwips(readTwips("Form1Left", keys::kForm1LeftDefault));
     setTopTwips(readTwips("Form1Top", keys::kForm1TopDefault));
     setWidthTwips(readTwips("Form1Width", keys::kForm1WidthDefault));
+    // A stored width equal to the one the window was made with changes no size and runs no
+    // resize handler; the height rules must hold from the first frame all the same.
+    Form_Resize();
     const int form2Left = readTwips("Form2Left", keys::kForm2LeftDefault);
     const int form2Top = readTwips("Form2Top", keys::kForm2TopDefault);
     if (f2.Check1[2]->value() == 1) {
         f2.setLeftTwips(form2Left);
         f2.setTopTwips(form2Top);
     }
+    // Positions stored on a larger screen must not leave a window out of reach.
+    keepMostlyInWorkArea();
+    f2.keepMostlyInWorkArea();
 
     // 7. Clock mode; choosing the option button stores it back into ClockMode.
     const int clockMode = keys::inRange(readInt(keys::kOptions, QStringLiteral("Time"), keys::kTimeDefault),
@@ -396,6 +403,10 @@ void Form1::Command5_Click() {
     if (s.form2->isVisible())
         return;
     const int p = Combo1->listIndex();
+    // The history page has no ASCII art, whichever way the palette came to show it (the
+    // page-name buttons, for one, leave the button enabled).
+    if (p == kHistoryPage)
+        return;
     paintGroupButtonsWith(-1);
     for (int i = 0; i < 20; ++i)
         Command1[std::size_t(i)]->setCaption(s.AAName.get(p + 1, i));

@@ -1,5 +1,4 @@
 #include "tools/form3.h"
-#include "app/icon.h"
 #include <QApplication>
 #include <QPainter>
 #include <QPixmap>
@@ -61,7 +60,9 @@ Form3::Form3(storage::ProgramState& state)
     const QCursor cursor = linkCursor();
 
     Image1 = new controls::Label(QString(), this);
-    Image1->setPixmap(programIcon().pixmap(32, 32));
+    // The program's one icon, not a new one: every new icon's picture stays in Qt's pixmap
+    // cache for good, and the dialog is built for every opening.
+    Image1->setPixmap(windowIcon().pixmap(32, 32));
     placeTwips(Image1, 120, 240, 480, 480);
     Image2 = new controls::Label(QString(), this);
     Image2->setPixmap(banner());

@@ -23,6 +23,8 @@ private slots:
     void asciiArtModeFollowsPagesWhileTheDialogIsHidden();
     void pageSwitchWithTheDialogOpenLeavesAsciiArtMode();
     void asciiArtButtonIgnoredWhileTheDialogIsOpen();
+    void asciiArtButtonDoesNothingOnTheHistoryPage_data();
+    void asciiArtButtonDoesNothingOnTheHistoryPage();
     void groupSelectionColours();
     void tooltipsShowTheArtOnlyInAsciiArtMode();
     void tooltipWindowShowsTheTextInItsColours();
@@ -123,6 +125,47 @@ void PagesTest::asciiArtButtonIgnoredWhileTheDialogIsOpen() {
     f1().Command5->press();
     QCOMPARE(s().CurrentGroup, 0);
     QCOMPARE(f1().Command1[0]->caption(), cellName(0, 1, 0));
+}
+
+void PagesTest::asciiArtButtonDoesNothingOnTheHistoryPage_data() {
+    QTest::addColumn<QString>("way");
+    for (const char* way :
+         {"page list", "tab", "settings dialog's page list", "page-name button", "start-up"})
+        QTest::newRow(way) << QString::fromLatin1(way);
+}
+
+void PagesTest::asciiArtButtonDoesNothingOnTheHistoryPage() {
+    QFETCH(QString, way);
+    if (way == QStringLiteral("start-up")) {
+        t = std::make_unique<TestProgram>();
+        t->writeSelfNamingKaomojiFile();
+        t->writeSettings({"[Options]", "Check6=1", "PageNumber=9"});
+        t->start();
+    } else if (way == QStringLiteral("page list")) {
+        f1().Combo1->setListIndex(9);
+    } else if (way == QStringLiteral("tab")) {
+        f1().SSTab1->setTab(0);
+    } else {
+        // From the settings dialog, which is closed again: "AA" only acts while it is hidden.
+        f1().Command3->press();
+        if (way == QStringLiteral("page-name button"))
+            f2().Option3[9]->setValue(true);
+        else
+            f2().Combo1->setListIndex(9);
+        f2().Command3->press();
+    }
+    QCOMPARE(f1().Command1[0]->caption(), cellName(9, 1, 0));
+    QVERIFY(QTest::qWaitForWindowExposed(&f1()));
+    QStringList shown;
+    for (int i = 0; i < 20; ++i)
+        shown << f1().Command1[std::size_t(i)]->caption();
+
+    QTest::mouseClick(f1().Command5, Qt::LeftButton, {}, QPoint(5, 5));
+    f1().Command5->press();
+    QCOMPARE(s().CurrentGroup, 0);
+    QCOMPARE(f1().Command5->backColor(), kGreen);
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(f1().Command1[std::size_t(i)]->caption(), shown[i]);
 }
 
 void PagesTest::groupSelectionColours() {

@@ -33,6 +33,10 @@ private slots:
     void captionHeightFollowsThePlatform_data();
     void captionHeightFollowsThePlatform();
     void timersFirstTickAfterStartUp();
+    void paletteHasItsHeightFromTheFirstFrame_data();
+    void paletteHasItsHeightFromTheFirstFrame();
+    void windowsMostlyOutsideTheWorkAreaAreMovedInside_data();
+    void windowsMostlyOutsideTheWorkAreaAreMovedInside();
 };
 
 void StartupTest::noFilesGivesTheDefaults() {
@@ -327,6 +331,59 @@ void StartupTest::timersFirstTickAfterStartUp() {
     // The clock bar is empty until the first tick, one second later.
     QCOMPARE(f1.Command1[20]->caption(), QString());
     QTRY_VERIFY_WITH_TIMEOUT(f1.Command1[20]->caption().contains(QStringLiteral("  ")), 2500);
+}
+
+void StartupTest::paletteHasItsHeightFromTheFirstFrame_data() {
+    QTest::addColumn<QStringList>("settings");
+    // The palette is made 408 pixels wide inside a 2-pixel frame: 6180 twips outside.
+    QTest::newRow("stored width equals the width made with") << QStringList{"[Form]", "Form1Width=6180"};
+    QTest::newRow("another stored width") << QStringList{"[Form]", "Form1Width=6000"};
+    QTest::newRow("no settings file") << QStringList{};
+}
+
+void StartupTest::paletteHasItsHeightFromTheFirstFrame() {
+    QFETCH(QStringList, settings);
+    TestProgram t;
+    if (!settings.isEmpty())
+        t.writeSettings(settings);
+    auto& program = t.start();
+    auto& f1 = program.form1();
+    // Looked at before any timer tick could set it; 7300 twips are 487 whole pixels.
+    const int expandedPixels = controls::toPixels(program.state().CaptionHeight + 7000);
+    QCOMPARE(f1.heightTwips(), controls::toTwips(expandedPixels));
+    QCOMPARE(f1.height(), expandedPixels - 4);
+}
+
+void StartupTest::windowsMostlyOutsideTheWorkAreaAreMovedInside_data() {
+    QTest::addColumn<QStringList>("positions");
+    QTest::addColumn<QList<int>>("expected"); // palette left, top; settings dialog left, top
+    // The work area is 800 x 600 pixels at (20, 30): twips 300..12300 across, 450..9450 down.
+    // The palette is 4710 x 7305 twips outside, the settings dialog 9045 x 6705.
+    auto row = [](const char* name, QList<int> stored, QList<int> expected) {
+        QStringList lines{"[Form]"};
+        const char* keys[] = {"Form1Left", "Form1Top", "Form2Left", "Form2Top"};
+        for (int i = 0; i < 4; ++i)
+            lines << QStringLiteral("%1=%2").arg(QLatin1String(keys[i])).arg(stored[i]);
+        QTest::newRow(name) << lines << expected;
+    };
+    row("inside", {1500, 1500, 3000, 600}, {1500, 1500, 3000, 600});
+    row("partly outside, mostly inside", {-300, 3000, 4500, -900}, {-300, 3000, 4500, -900});
+    row("beyond the right and bottom edges", {30000, 3000, 30000, 30000}, {7590, 2145, 3255, 2745});
+    row("beyond the left and top edges", {-3990, -6000, -15000, 450}, {300, 450, 300, 450});
+}
+
+void StartupTest::windowsMostlyOutsideTheWorkAreaAreMovedInside() {
+    QFETCH(QStringList, positions);
+    QFETCH(QList<int>, expected);
+    TestProgram t;
+    t.desktop.area = {20, 30, 800, 600};
+    t.writeSettings(positions);
+    auto& program = t.start();
+    QCOMPARE(program.form1().widthTwips(), 4710);
+    QCOMPARE(program.form1().heightTwips(), 7305);
+    const QList<int> placed{program.form1().leftTwips(), program.form1().topTwips(),
+                            program.form2().leftTwips(), program.form2().topTwips()};
+    QCOMPARE(placed, expected);
 }
 
 QTEST_MAIN(StartupTest)
