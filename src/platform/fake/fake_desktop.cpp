@@ -27,6 +27,8 @@ bool FakeDesktop::sendKeys(std::string_view text, bool wait) {
 }
 
 std::uint32_t FakeDesktop::tickCount() {
+    if (manualTick)
+        return *manualTick;
     auto elapsed = std::chrono::steady_clock::now() - start_;
     return std::uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
 }

@@ -3,6 +3,7 @@
 #include "platform/desktop.h"
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,9 @@ public:
     Rect area{0, 0, 1280, 1024};
     WindowHandle foreground = 0;
     Point cursor{};
+    // When set, the tick count stands still at this value until the test moves it: a test then
+    // plays out timed steps in simulated time, exactly and fast.
+    std::optional<std::uint32_t> manualTick;
     // Windows that refuse to come to the foreground (closed windows, for example).
     std::vector<WindowHandle> refusingWindows;
     // Called after each accepted foreground switch, e.g. to let a test react.
