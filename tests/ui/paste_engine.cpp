@@ -34,6 +34,7 @@ private slots:
     void clipboardIsRestoredWhenAsked();
     void clockModesAndTheClockBarPaste();
     void targetThatNeverFetchesCostsOnlyTheBound();
+    void endingCancelsThePastesNotYetSent();
 
 private:
     Form1& f1() { return t->program().form1(); }
@@ -271,6 +272,31 @@ void PasteEngineTest::targetThatNeverFetchesCostsOnlyTheBound() {
     QVERIFY2(took >= 220 + 100 + Form1::kFetchBoundMs, qPrintable(QString::number(took)));
     QVERIFY2(took < 220 + 100 + Form1::kFetchBoundMs + 2000, qPrintable(QString::number(took)));
     QCOMPARE(clipboardText(), QStringLiteral("user's text"));
+}
+
+void PasteEngineTest::endingCancelsThePastesNotYetSent() {
+    UserAnswers answers(*t);
+    // "終了" while a click waits to be told single from double: the target is never touched.
+    QTimer::singleShot(100, this, [this] { f1().Command4->press(); });
+    f1().Command1[0]->press();
+    QTest::qWait(700);
+    QCOMPARE(answers.ended, 1);
+    QVERIFY(t->desktop.foregroundRequests.empty());
+    QVERIFY(keys().isEmpty());
+
+    // "終了" after the target was brought forward, before the paste keystroke: nothing is sent.
+    t = std::make_unique<TestProgram>();
+    t->start();
+    UserAnswers again(*t);
+    f1().TargetWindow = kTarget;
+    t->desktop.onForegroundSwitch = [this](platform::WindowHandle) {
+        QTimer::singleShot(0, this, [this] { f1().Command4->press(); });
+    };
+    f1().Command1[0]->press();
+    QTest::qWait(800);
+    QCOMPARE(again.ended, 1);
+    QCOMPARE(t->desktop.foregroundRequests.size(), std::size_t(1));
+    QVERIFY(keys().isEmpty());
 }
 
 QTEST_MAIN(PasteEngineTest)
