@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <array>
 #include <deque>
+#include <optional>
 
 class Form1 : public controls::Window {
     Q_OBJECT
@@ -81,6 +82,9 @@ public:
     // had borrowed it. Nothing reaches the target afterwards.
     void cancelPastes();
 
+    // How long reading the user's clipboard may take in all before a paste; an owner that
+    // never answers costs no more, and the user is told the clipboard could not be kept.
+    static constexpr int kClipboardReadBoundMs = 300;
     // How long the paste waits for the target to fetch the text after the paste keystroke,
     // at most; a target that ignores the keystroke costs no more than this.
     static constexpr int kFetchBoundMs = 500;
@@ -101,6 +105,10 @@ private:
     void closeClickGroup();
     void startNextPaste();
     void sendPasteKeystroke();
+    void offerPasteText();
+    bool stillOfferingPasteText() const;
+    // The target would paste another program's text: put ours back, once.
+    void putPasteTextBackIfTaken(bool keystrokeSent);
     void finishPaste();
     void endPasteRun();
     void schedulePasteTimer();
@@ -119,8 +127,11 @@ private:
     // box and picture box, which hold only what cp932 can store: the user's text comes back
     // exactly, whatever characters it has.
     bool inTopmostBand_ = false;
+    std::optional<platform::ClipboardSnapshot> savedClipboardFormats_;
     QImage savedClipboardImage_;
     QString savedClipboardText_;
+    bool clipboardNotKept_ = false;
+    void forgetSavedClipboard();
     bool anyDialogVisible() const;
     void buildControls();
     void paintGroupButtonsWith(int selectedGroup);

@@ -7,6 +7,7 @@
 // clipboard all go on meanwhile.
 #include "asciiart/form5.h"
 #include "palette/form1.h"
+#include "palette/kept_clipboard.h"
 #include "palette/paste_data.h"
 #include "settings/form2.h"
 #include <QClipboard>
@@ -82,12 +83,14 @@ void Form1::runDuePasteSteps() {
             break;
         case Step::WaitingForTarget:
             if (since(now, paste_.startedAt) > kForegroundSettleMs) {
+                putPasteTextBackIfTaken(false);
                 sendPasteKeystroke();
                 progressed = true;
             }
             break;
         case Step::WaitingForFetch:
-            if (!paste_.data || paste_.data->fetches() != paste_.fetchesBefore ||
+            putPasteTextBackIfTaken(true);
+            if (!paste_.offered || *paste_.fetches != paste_.fetchesBefore ||
                 since(now, paste_.stepAt) >= std::uint32_t(kFetchBoundMs)) {
                 paste_.step = Step::FinishingTransfer;
                 paste_.stepAt = now;
@@ -123,8 +126,7 @@ void Form1::startNextPaste() {
         // Abandoned: nothing sent, the history as it was, the clipboard as this paste found it.
         if (holdingUserClipboard_ && !clipboardChangedInRun_) {
             holdingUserClipboard_ = false;
-            savedClipboardImage_ = QImage();
-            savedClipboardText_.clear();
+            forgetSavedClipboard();
         }
         return;
     }
@@ -133,18 +135,37 @@ void Form1::startNextPaste() {
     clipboard->clear();
     clipboardChangedInRun_ = true;
     paste_ = {};
-    // In ASCII-art mode an empty piece leaves the clipboard empty.
-    if (!(CurrentGroupIsAsciiArt() && action.text.isEmpty())) {
-        paste_.data = new palette::PasteData(action.text);
-        clipboard->setMimeData(paste_.data);
-    }
     paste_.action = std::move(action);
+    // In ASCII-art mode an empty piece leaves the clipboard empty.
+    if (!(CurrentGroupIsAsciiArt() && paste_.action.text.isEmpty()))
+        offerPasteText();
     paste_.step = Step::WaitingForTarget;
     paste_.startedAt = t0;
 }
 
+void Form1::offerPasteText() {
+    paste_.offered = true;
+    paste_.data = new palette::PasteData(paste_.action.text, paste_.fetches);
+    QGuiApplication::clipboard()->setMimeData(paste_.data);
+}
+
+bool Form1::stillOfferingPasteText() const {
+    // Qt drops the palette's data when another program takes the clipboard.
+    return paste_.data && QGuiApplication::clipboard()->mimeData() == paste_.data;
+}
+
+void Form1::putPasteTextBackIfTaken(bool keystrokeSent) {
+    // Another program set the clipboard after ours (a clipboard manager, or one that sets it
+    // many times a second) and the target has not fetched yet: it would paste that text.
+    const bool fetched = keystrokeSent && *paste_.fetches != paste_.fetchesBefore;
+    if (!paste_.offered || paste_.putBack || fetched || stillOfferingPasteText())
+        return;
+    paste_.putBack = true;
+    offerPasteText();
+}
+
 void Form1::sendPasteKeystroke() {
-    paste_.fetchesBefore = paste_.data ? paste_.data->fetches() : 0;
+    paste_.fetchesBefore = *paste_.fetches;
     state_.desktop.sendKeys("^v", true);
     // The keystroke has been delivered; now the target asks us for the text.
     paste_.step = Step::WaitingForFetch;
@@ -172,13 +193,14 @@ void Form1::finishPaste() {
 
 void Form1::endPasteRun() {
     holdingUserClipboard_ = false;
-    if (clipboardChangedInRun_) {
+    if (clipboardChangedInRun_)
         RestoreClipboard();
-    } else {
-        savedClipboardImage_ = QImage();
-        savedClipboardText_.clear();
-    }
+    else
+        forgetSavedClipboard();
     clipboardChangedInRun_ = false;
+    if (clipboardNotKept_ && state_.reportClipboardNotKept)
+        state_.reportClipboardNotKept();
+    clipboardNotKept_ = false;
 }
 
 void Form1::schedulePasteTimer() {
@@ -210,6 +232,11 @@ void Form1::schedulePasteTimer() {
         pasteTimer_->setSingleShot(true);
         pasteTimer_->setTimerType(Qt::PreciseTimer);
         connect(pasteTimer_, &QTimer::timeout, this, [this] { runDuePasteSteps(); });
+        // Losing the clipboard while the target is about to fetch: put the text back at once.
+        connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
+            if (paste_.step == Step::WaitingForFetch)
+                runDuePasteSteps();
+        });
     }
     if (wait == UINT32_MAX)
         pasteTimer_->stop();
@@ -218,6 +245,7 @@ void Form1::schedulePasteTimer() {
 }
 
 void Form1::cancelPastes() {
+    clipboardNotKept_ = false;
     clickGroup_ = {};
     ClickCount = 0;
     queuedPastes_.clear();
@@ -247,7 +275,26 @@ QString Form1::PasteText(int index) const {
 }
 
 void Form1::SaveClipboard() {
-    const QMimeData* current = QGuiApplication::clipboard()->mimeData();
+    forgetSavedClipboard();
+    // Every format as the owner gives it, within one bound: nothing decoded, so a picture of
+    // any size or a text in any encoding comes back exactly. What the palette itself offers
+    // (the last paste's text, a clipboard it gave back) it reads from its own data: asking the
+    // window system would wait for an answer that only this thread could give.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    std::optional<platform::ClipboardSnapshot> taken;
+    if (!clipboard->ownsClipboard())
+        taken = state_.desktop.readClipboard(kClipboardReadBoundMs);
+    else if (const QMimeData* own = clipboard->mimeData();
+             own && !qobject_cast<const palette::PasteData*>(own))
+        taken = palette::snapshotOf(*own);
+    if (taken) {
+        clipboardNotKept_ = !taken->complete;
+        if (palette::holdsPicture(*taken))
+            state_.desktop.beep();
+        savedClipboardFormats_ = std::move(taken);
+        return;
+    }
+    const QMimeData* current = clipboard->mimeData();
     if (!current)
         return;
     if (current->hasImage()) {
@@ -261,18 +308,27 @@ void Form1::SaveClipboard() {
 void Form1::RestoreClipboard() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
+    if (savedClipboardFormats_) {
+        if (!savedClipboardFormats_->formats.empty())
+            clipboard->setMimeData(palette::mimeDataOffering(*savedClipboardFormats_));
+        forgetSavedClipboard();
+        return;
+    }
     if (savedClipboardImage_.isNull() && savedClipboardText_.isEmpty())
         return;
     auto* data = new QMimeData;
-    if (!savedClipboardImage_.isNull()) {
+    if (!savedClipboardImage_.isNull())
         data->setImageData(savedClipboardImage_);
-        savedClipboardImage_ = QImage();
-    }
-    if (!savedClipboardText_.isEmpty()) {
+    if (!savedClipboardText_.isEmpty())
         data->setText(savedClipboardText_);
-        savedClipboardText_.clear();
-    }
+    forgetSavedClipboard();
     clipboard->setMimeData(data);
+}
+
+void Form1::forgetSavedClipboard() {
+    savedClipboardFormats_.reset();
+    savedClipboardImage_ = QImage();
+    savedClipboardText_.clear();
 }
 
 void Form1::RecordHistory(const QString& caption) {

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QString>
 #include <cstdint>
+#include <memory>
 
 namespace palette {
 
@@ -39,8 +40,15 @@ struct PasteInProgress {
     PasteAction action;
     std::uint32_t startedAt = 0;
     std::uint32_t stepAt = 0;
+    // Whether the text was put on the clipboard (an empty ASCII-art piece is not), and the
+    // data that holds it while the palette owns the clipboard.
+    bool offered = false;
     QPointer<PasteData> data;
+    std::shared_ptr<int> fetches = std::make_shared<int>(0);
     int fetchesBefore = 0;
+    // Another program took the clipboard before the target had the text, and the text was
+    // put back; that is done once per paste.
+    bool putBack = false;
 };
 
 } // namespace palette

@@ -2,7 +2,9 @@
 // Everything the palette asks of the desktop it runs on, behind one small interface: one
 // implementation per desktop (x11/), and a scriptable, recording fake for tests (fake/).
 // Plain C++ only, so a Windows backend drops in beside the X11 one.
+#include "platform/clipboard_snapshot.h"
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -70,6 +72,13 @@ public:
     virtual void beep() = 0;
     // Opens the address with the desktop's default browser; true when the request was handed on.
     virtual bool openUrl(std::string_view url) = 0;
+    // Every format the clipboard's owner offers, as bytes, read within boundMs in all (an owner
+    // that never answers costs the bound). nullopt: this desktop leaves reading the clipboard
+    // to the toolkit.
+    virtual std::optional<ClipboardSnapshot> readClipboard(int boundMs) {
+        (void)boundMs;
+        return std::nullopt;
+    }
 };
 
 } // namespace platform

@@ -32,6 +32,9 @@ private slots:
     void inputModeToggleOnlyWhenTheBoxIsOff();
     void noTargetOrRefusedTargetSendsNothing();
     void clipboardIsRestoredWhenAsked();
+    void clipboardFormatsComeBackAsBytes();
+    void clipboardTakenBeforeTheFetchIsPutBack_data();
+    void clipboardTakenBeforeTheFetchIsPutBack();
     void clockModesAndTheClockBarPaste();
     void targetThatNeverFetchesCostsOnlyTheBound();
     void endingCancelsThePastesNotYetSent();
@@ -232,6 +235,64 @@ void PasteEngineTest::clipboardIsRestoredWhenAsked() {
     f2().Check1[3]->setValue(0);
     click(7);
     QCOMPARE(clipboardText(), QStringLiteral("k7"));
+}
+
+void PasteEngineTest::clipboardFormatsComeBackAsBytes() {
+    f2().Check1[3]->setValue(1);
+    int notices = 0;
+    t->state().reportClipboardNotKept = [&] { ++notices; };
+    // Not a picture Qt could decode: the bytes must come back untouched, whatever they are.
+    const std::string picture = std::string("\x89PNG\r\n\x1a\n", 8) + std::string(3 << 20, '\xab');
+    t->desktop.clipboardSnapshot = platform::ClipboardSnapshot{{{"UTF8_STRING", "user's ü"},
+                                                                {"STRING", "user's \xfc"},
+                                                                {"image/png", picture},
+                                                                {"text/html", "<b>ü</b>"}},
+                                                               true};
+    click(5);
+    QCOMPARE(received, QStringList{"k5"});
+    QCOMPARE(t->desktop.clipboardReadBounds, std::vector<int>{Form1::kClipboardReadBoundMs});
+    QCOMPARE(t->desktop.beeps, 1);
+    const QMimeData* back = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(back);
+    QCOMPARE(back->data(QStringLiteral("image/png")), QByteArray(picture.data(), qsizetype(picture.size())));
+    QCOMPARE(back->text(), QStringLiteral("user's ü"));
+    QCOMPARE(back->data(QStringLiteral("text/html")), QByteArray("<b>ü</b>"));
+    QCOMPARE(notices, 0);
+
+    // An owner that did not answer within the bound: the paste goes on, and the user is told.
+    QGuiApplication::clipboard()->clear();
+    t->desktop.clipboardSnapshot = platform::ClipboardSnapshot{{{"UTF8_STRING", "part"}}, false};
+    click(6);
+    QCOMPARE(received, (QStringList{"k5", "k6"}));
+    QCOMPARE(notices, 1);
+    QCOMPARE(clipboardText(), QStringLiteral("part"));
+}
+
+void PasteEngineTest::clipboardTakenBeforeTheFetchIsPutBack_data() {
+    QTest::addColumn<bool>("whileTheTargetSettles");
+    QTest::newRow("while the target settles") << true;
+    QTest::newRow("after the paste keystroke") << false;
+}
+
+void PasteEngineTest::clipboardTakenBeforeTheFetchIsPutBack() {
+    QFETCH(bool, whileTheTargetSettles);
+    // Another program sets the clipboard (as one flooding it would) before the target has
+    // fetched the text: the target must still get the entry, never the other program's text.
+    auto takeClipboard = [] { QGuiApplication::clipboard()->setText(QStringLiteral("other")); };
+    if (whileTheTargetSettles)
+        t->desktop.onForegroundSwitch = [=](platform::WindowHandle) {
+            QTimer::singleShot(20, takeClipboard);
+        };
+    t->desktop.onSendKeys = [=, this](const std::string& k) {
+        if (k != "^v")
+            return;
+        if (!whileTheTargetSettles)
+            takeClipboard();
+        // The target asks for the text a moment after the keystroke.
+        QTimer::singleShot(5, this, [this] { received << clipboardText(); });
+    };
+    click(3);
+    QTRY_COMPARE(received, QStringList{"k3"});
 }
 
 void PasteEngineTest::clockModesAndTheClockBarPaste() {

@@ -33,6 +33,11 @@ std::uint32_t FakeDesktop::tickCount() {
     return std::uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
 }
 
+std::optional<ClipboardSnapshot> FakeDesktop::readClipboard(int boundMs) {
+    clipboardReadBounds.push_back(boundMs);
+    return clipboardSnapshot;
+}
+
 bool FakeDesktop::openUrl(std::string_view url) {
     openedUrls.emplace_back(url);
     return true;

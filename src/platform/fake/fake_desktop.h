@@ -35,6 +35,7 @@ public:
     std::uint32_t tickCount() override;
     void beep() override { ++beeps; }
     bool openUrl(std::string_view url) override;
+    std::optional<ClipboardSnapshot> readClipboard(int boundMs) override;
 
     // Scripted answers.
     int captionHeight = 20;
@@ -49,6 +50,8 @@ public:
     std::optional<std::uint32_t> manualTick;
     // Windows that refuse to come to the foreground (closed windows, for example).
     std::vector<WindowHandle> refusingWindows;
+    // What reading the clipboard gives; by default the toolkit's clipboard is read instead.
+    std::optional<ClipboardSnapshot> clipboardSnapshot;
     // Called after each accepted foreground switch, e.g. to let a test react.
     std::function<void(WindowHandle)> onForegroundSwitch;
     // Called for each keystroke request after it is recorded, as the target would receive it
@@ -61,6 +64,7 @@ public:
     std::vector<KeyCall> keys;
     std::vector<std::string> openedUrls;
     int beeps = 0;
+    std::vector<int> clipboardReadBounds;
 
 private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();

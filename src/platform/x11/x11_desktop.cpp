@@ -1,4 +1,5 @@
 #include "platform/x11/x11_desktop.h"
+#include "platform/x11/x11_clipboard_reader.h"
 #include "platform/x11/x11_error_trap.h"
 #include "platform/x11/x11_keys.h"
 #include <X11/Xatom.h>
@@ -428,6 +429,10 @@ Point X11Desktop::cursorPos() {
     unsigned int mask = 0;
     XQueryPointer(queryDisplay(), root_, &rootReturn, &child, &rootX, &rootY, &winX, &winY, &mask);
     return {rootX, rootY};
+}
+
+std::optional<ClipboardSnapshot> X11Desktop::readClipboard(int boundMs) {
+    return x11::readClipboard(DisplayString(display_), boundMs);
 }
 
 std::uint32_t X11Desktop::tickCount() {
