@@ -106,7 +106,7 @@ private:
     void startNextPaste();
     void sendPasteKeystroke();
     void offerPasteText();
-    bool stillOfferingPasteText() const;
+    bool stillOfferingPasteText();
     // The target would paste another program's text: put ours back, once.
     void putPasteTextBackIfTaken(bool keystrokeSent);
     void finishPaste();

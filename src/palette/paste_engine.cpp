@@ -84,7 +84,13 @@ void Form1::runDuePasteSteps() {
         case Step::WaitingForTarget:
             if (since(now, paste_.startedAt) > kForegroundSettleMs) {
                 putPasteTextBackIfTaken(false);
-                sendPasteKeystroke();
+                if (paste_.offered && !stillOfferingPasteText()) {
+                    // Still another program's text on the clipboard: the target would type it.
+                    // This paste is abandoned.
+                    paste_ = {};
+                } else {
+                    sendPasteKeystroke();
+                }
                 progressed = true;
             }
             break;
@@ -149,9 +155,12 @@ void Form1::offerPasteText() {
     QGuiApplication::clipboard()->setMimeData(paste_.data);
 }
 
-bool Form1::stillOfferingPasteText() const {
-    // Qt drops the palette's data when another program takes the clipboard.
-    return paste_.data && QGuiApplication::clipboard()->mimeData() == paste_.data;
+bool Form1::stillOfferingPasteText() {
+    // Qt drops the palette's data when another program takes the clipboard. Qt also keeps the
+    // data when the window system refused it the clipboard (another program took it later by
+    // the server's clock than Qt's last event): the window system has the last word.
+    return paste_.data && QGuiApplication::clipboard()->mimeData() == paste_.data &&
+           state_.desktop.clipboardOwnedWith(handle()).value_or(true);
 }
 
 void Form1::putPasteTextBackIfTaken(bool keystrokeSent) {

@@ -79,6 +79,13 @@ public:
         (void)boundMs;
         return std::nullopt;
     }
+    // Whether the window system has the clipboard with this program (the one that made
+    // window). A toolkit may believe it owns the clipboard when the window system refused it
+    // (another program took it later by the server's clock). nullopt: this desktop cannot tell.
+    virtual std::optional<bool> clipboardOwnedWith(WindowHandle window) {
+        (void)window;
+        return std::nullopt;
+    }
 };
 
 } // namespace platform

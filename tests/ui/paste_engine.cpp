@@ -35,6 +35,7 @@ private slots:
     void clipboardFormatsComeBackAsBytes();
     void clipboardTakenBeforeTheFetchIsPutBack_data();
     void clipboardTakenBeforeTheFetchIsPutBack();
+    void clipboardRefusedByTheDesktopAbandonsThePaste();
     void clockModesAndTheClockBarPaste();
     void targetThatNeverFetchesCostsOnlyTheBound();
     void endingCancelsThePastesNotYetSent();
@@ -293,6 +294,19 @@ void PasteEngineTest::clipboardTakenBeforeTheFetchIsPutBack() {
     };
     click(3);
     QTRY_COMPARE(received, QStringList{"k3"});
+}
+
+void PasteEngineTest::clipboardRefusedByTheDesktopAbandonsThePaste() {
+    // The toolkit took the text, but the window system gave the clipboard to another program
+    // (its request came later by the server's clock): Ctrl+V would type that program's text.
+    t->desktop.clipboardOwned = false;
+    table().at(9, 1, 0) = QStringLiteral("old");
+    click(3);
+    QVERIFY(keys().isEmpty());
+    QCOMPARE(table().at(9, 1, 0), QStringLiteral("old"));
+    t->desktop.clipboardOwned = true;
+    click(4);
+    QCOMPARE(received, QStringList{"k4"});
 }
 
 void PasteEngineTest::clockModesAndTheClockBarPaste() {

@@ -36,6 +36,7 @@ public:
     void beep() override { ++beeps; }
     bool openUrl(std::string_view url) override;
     std::optional<ClipboardSnapshot> readClipboard(int boundMs) override;
+    std::optional<bool> clipboardOwnedWith(WindowHandle) override { return clipboardOwned; }
 
     // Scripted answers.
     int captionHeight = 20;
@@ -52,6 +53,9 @@ public:
     std::vector<WindowHandle> refusingWindows;
     // What reading the clipboard gives; by default the toolkit's clipboard is read instead.
     std::optional<ClipboardSnapshot> clipboardSnapshot;
+    // Whether the window system has the clipboard with the program; by default the toolkit's
+    // word is taken.
+    std::optional<bool> clipboardOwned;
     // Called after each accepted foreground switch, e.g. to let a test react.
     std::function<void(WindowHandle)> onForegroundSwitch;
     // Called for each keystroke request after it is recorded, as the target would receive it

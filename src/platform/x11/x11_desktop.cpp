@@ -1,4 +1,5 @@
 #include "platform/x11/x11_desktop.h"
+#include "platform/x11/x11_clipboard_owner.h"
 #include "platform/x11/x11_clipboard_reader.h"
 #include "platform/x11/x11_error_trap.h"
 #include "platform/x11/x11_keys.h"
@@ -433,6 +434,11 @@ Point X11Desktop::cursorPos() {
 
 std::optional<ClipboardSnapshot> X11Desktop::readClipboard(int boundMs) {
     return x11::readClipboard(DisplayString(display_), boundMs);
+}
+
+std::optional<bool> X11Desktop::clipboardOwnedWith(WindowHandle window) {
+    // Qt's own connection: the palette's windows and Qt's clipboard window are its resources.
+    return x11::clipboardOwnedByClientOf(display_, window);
 }
 
 std::uint32_t X11Desktop::tickCount() {

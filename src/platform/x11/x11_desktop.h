@@ -54,6 +54,7 @@ public:
     bool openUrl(std::string_view url) override;
     // Over a connection of its own, so Qt's connection never waits on a silent owner.
     std::optional<ClipboardSnapshot> readClipboard(int boundMs) override;
+    std::optional<bool> clipboardOwnedWith(WindowHandle window) override;
 
     _XDisplay* display() const { return display_; }
 
