@@ -22,6 +22,20 @@ Program::Program(std::filesystem::path folder, platform::Desktop& desktop, ReadA
         return QMessageBox::question(form1_.get(), QStringLiteral("ぴこめ"), question,
                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     };
+    state_.reportClipboardNotKept = [this] {
+        // Not modal and not activated: the user goes on typing in the window pasted into.
+        if (clipboardNotice_)
+            return;
+        clipboardNotice_ =
+            new QMessageBox(QMessageBox::Warning, QStringLiteral("ぴこめ"),
+                            QStringLiteral("クリップボードの元の内容を保存できませんでした。\n"
+                                           "クリップボードを持っているプログラムが応答しません。"),
+                            QMessageBox::Ok);
+        clipboardNotice_->setAttribute(Qt::WA_DeleteOnClose);
+        clipboardNotice_->setAttribute(Qt::WA_ShowWithoutActivating);
+        clipboardNotice_->setWindowModality(Qt::NonModal);
+        clipboardNotice_->show();
+    };
     state_.endProgram = [] { QApplication::exit(0); };
     // The settings, margin and ASCII-art dialogs exist, hidden, from start-up to the end.
     form2_ = std::make_unique<Form2>(state_);

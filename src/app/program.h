@@ -3,6 +3,8 @@
 #include "app/read_ahead.h"
 #include "platform/desktop.h"
 #include "storage/program_state.h"
+#include <QMessageBox>
+#include <QPointer>
 #include <QStringList>
 #include <filesystem>
 #include <memory>
@@ -40,4 +42,6 @@ private:
     std::unique_ptr<Form4> form4_;
     std::unique_ptr<Form5> form5_;
     std::unique_ptr<Form1> form1_;
+    // The notice that the user's clipboard could not be kept; one at a time.
+    QPointer<QMessageBox> clipboardNotice_;
 };

@@ -13,16 +13,16 @@ constexpr int kHistoryRow = 1;
 constexpr int kHistoryShown = 20;
 } // namespace
 
-void pasteByClipboardOnly(Form1& palette, storage::ProgramState& state, int index, bool singleClick) {
+void pasteByClipboardOnly(Form1& palette, storage::ProgramState& state, const QString& text,
+                          const QString& caption, bool singleClick) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    const QString text = palette.PasteText(index);
     // As in a paste: an empty ASCII-art piece leaves the clipboard empty.
     if (!(state.CurrentGroup == storage::kAsciiArtMode && text.isEmpty()))
         clipboard->setMimeData(new PasteData(text));
 
     if (singleClick) {
-        palette.RecordHistory(palette.Command1[std::size_t(index)]->caption());
+        palette.RecordHistory(caption);
         if (palette.Combo1->listIndex() == kHistoryPage)
             for (int i = 0; i < kHistoryShown; ++i)
                 palette.Command1[std::size_t(i)]->setCaption(

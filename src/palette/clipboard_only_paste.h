@@ -9,9 +9,10 @@ class Form1;
 
 namespace palette {
 
-// The click on entry button `index` has been told a single click (else a double-click). The text
+// `text` is what the click pastes, `caption` what a single click records in the history. The text
 // stays on the clipboard even with the keep-clipboard option on: it is the only way it reaches
 // the window.
-void pasteByClipboardOnly(Form1& palette, storage::ProgramState& state, int index, bool singleClick);
+void pasteByClipboardOnly(Form1& palette, storage::ProgramState& state, const QString& text,
+                          const QString& caption, bool singleClick);
 
 } // namespace palette

@@ -3,16 +3,14 @@
 // buttons and the clock bar. Its load handler is the program's whole start-up.
 #include "controls/controls.h"
 #include "controls/window.h"
+#include "palette/paste_queue.h"
 #include "storage/program_state.h"
 #include <QImage>
 #include <QPointer>
 #include <QTimer>
 #include <array>
-#include <vector>
-
-namespace palette {
-class PasteData;
-}
+#include <deque>
+#include <optional>
 
 class Form1 : public controls::Window {
     Q_OBJECT
@@ -63,7 +61,7 @@ public:
 
     // Foreground tracking: the last window other than the palette that had the focus.
     platform::WindowHandle TargetWindow = 0;
-    // Entry clicks since the last completed click handling; two or more make a double-click.
+    // Entry clicks in the group still being collected; two or more make it a double-click.
     int ClickCount = 0;
 
     // The text a click on the button pastes: its caption, or in ASCII-art mode the piece with
@@ -75,6 +73,18 @@ public:
     // back by one, so it is never listed twice.
     void RecordHistory(const QString& caption);
 
+    // Runs every paste step whose time has come; the engine's timer calls it, and a test on a
+    // simulated clock calls it after moving the clock.
+    void runDuePasteSteps();
+    // True while clicks wait to be told single from double, or pastes are queued or under way.
+    bool pastesPending() const;
+    // Drops every click and paste not yet sent, and gives the user's clipboard back if a paste
+    // had borrowed it. Nothing reaches the target afterwards.
+    void cancelPastes();
+
+    // How long reading the user's clipboard may take in all before a paste; an owner that
+    // never answers costs no more, and the user is told the clipboard could not be kept.
+    static constexpr int kClipboardReadBoundMs = 300;
     // How long the paste waits for the target to fetch the text after the paste keystroke,
     // at most; a target that ignores the keystroke costs no more than this.
     static constexpr int kFetchBoundMs = 500;
@@ -91,25 +101,37 @@ private:
     // clock bar in its own.
     void paintBackgroundColors();
     bool CurrentGroupIsAsciiArt() const;
-    // Steps shared by single and double clicks: clipboard saved, target brought forward, text
-    // on the clipboard, paste keystroke sent and fetched. False when abandoned.
-    bool pasteOnce(int index);
-    void sendKeysAndWait(const char* keys);
-    void waitForFetch(const QPointer<palette::PasteData>& data, int fetchesBefore);
-    void waitProcessingEvents(int milliseconds);
-    void handleClick(int index);
-    // Clicks inside their 220 ms wait, pastes past it, click handlers on the stack, and the
-    // clicks that came during a paste and wait for it to end.
-    int clicksWaiting_ = 0;
-    int pastesRunning_ = 0;
-    int handlersRunning_ = 0;
-    std::vector<int> queuedClicks_;
+    // The paste engine's steps (paste_engine.cpp).
+    void closeClickGroup();
+    void startNextPaste();
+    void sendPasteKeystroke();
+    void offerPasteText();
+    bool stillOfferingPasteText();
+    // The target would paste another program's text: put ours back, once.
+    void putPasteTextBackIfTaken(bool keystrokeSent);
+    void finishPaste();
+    void endPasteRun();
+    void schedulePasteTimer();
+    palette::ClickGroup clickGroup_;
+    std::deque<palette::PasteAction> queuedPastes_;
+    palette::PasteInProgress paste_;
+    // The user's clipboard is held from the first paste of a run of queued pastes to the end
+    // of the last one; whether any paste of the run has put its text on the clipboard since.
+    bool holdingUserClipboard_ = false;
+    bool clipboardChangedInRun_ = false;
+    bool runningPasteSteps_ = false;
+    // Set once ending the program has begun: no click is taken and nothing more is sent.
+    bool exiting_ = false;
+    QTimer* pasteTimer_ = nullptr;
     // The user's clipboard while a paste borrows it. Kept here rather than in the hidden text
     // box and picture box, which hold only what cp932 can store: the user's text comes back
     // exactly, whatever characters it has.
     bool inTopmostBand_ = false;
+    std::optional<platform::ClipboardSnapshot> savedClipboardFormats_;
     QImage savedClipboardImage_;
     QString savedClipboardText_;
+    bool clipboardNotKept_ = false;
+    void forgetSavedClipboard();
     bool anyDialogVisible() const;
     void buildControls();
     void paintGroupButtonsWith(int selectedGroup);

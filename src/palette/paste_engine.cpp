@@ -1,152 +1,281 @@
 // The paste engine: a click on an entry button types its text into the window the user was
-// working in. Single clicks are told from double-clicks by a 220 ms wait that keeps processing
-// events, so a second click runs its own handling inside the first one's wait.
+// working in. Clicks are grouped by their own times: one that comes less than 220 ms after the
+// previous click of its group makes the group a double-click of the last button clicked. Each
+// group becomes one paste 220 ms after its last click; pastes run one after another in click
+// order. The engine never blocks: every wait is a deadline on the tick count, and a timer
+// brings it back, so clicks, timer ticks, page switches and the target's requests for the
+// clipboard all go on meanwhile.
 #include "asciiart/form5.h"
 #include "palette/clipboard_only_paste.h"
 #include "palette/form1.h"
+#include "palette/kept_clipboard.h"
 #include "palette/paste_data.h"
 #include "settings/form2.h"
 #include <QClipboard>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QGuiApplication>
-#include <QPointer>
-#include <QScopeGuard>
-#include <QTimer>
+#include <QScopedValueRollback>
 
 using storage::kAsciiArtMode;
+using Step = palette::PasteInProgress::Step;
 
 namespace {
-constexpr int kDoubleClickMs = 220;
+constexpr std::uint32_t kDoubleClickMs = 220;
 // The target gets at least this long after the foreground switch before the paste keystroke,
 // so it is ready to take keys.
 constexpr std::uint32_t kForegroundSettleMs = 100;
 constexpr int kHistoryPage = storage::KaomojiTable::kHistoryPage;
 constexpr int kHistoryRow = 1;
 constexpr int kHistorySlots = 21; // 20 shown, slot 20 takes the entry pushed out
+
+// Milliseconds from then to now; right across the tick count's wrap every 49.7 days.
+std::uint32_t since(std::uint32_t now, std::uint32_t then) {
+    return now - then;
+}
 } // namespace
 
-void Form1::waitProcessingEvents(int milliseconds) {
-    // A nested event loop, not a sleep: clicks, timer ticks and the clipboard requests of the
-    // target all run while we wait.
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 void Form1::Command1_Click(int index) {
-    // A click that comes while another one's paste is under way (past its 220 ms wait) is
-    // not the second half of a double-click: it waits its turn and pastes on its own, so
-    // clicks more than 220 ms apart are always separate single clicks.
-    if (pastesRunning_ > 0 && clicksWaiting_ == 0) {
-        queuedClicks_.push_back(index);
+    if (exiting_)
         return;
+    const std::uint32_t now = state_.desktop.tickCount();
+    // The group's time may be up although its timer has not fired yet: this click starts a
+    // new action either way.
+    if (clickGroup_.open && since(now, clickGroup_.lastClickAt) >= kDoubleClickMs)
+        closeClickGroup();
+    if (!clickGroup_.open) {
+        clickGroup_.open = true;
+        clickGroup_.clicks = 0;
     }
-    ++handlersRunning_;
-    handleClick(index);
-    --handlersRunning_;
-    if (handlersRunning_ == 0 && !queuedClicks_.empty()) {
-        const int next = queuedClicks_.front();
-        queuedClicks_.erase(queuedClicks_.begin());
-        QTimer::singleShot(0, this, [this, next] { Command1_Click(next); });
-    }
+    ++clickGroup_.clicks;
+    clickGroup_.lastClickAt = now;
+    clickGroup_.action = {PasteText(index), Command1[std::size_t(index)]->caption(), clickGroup_.clicks > 1};
+    ClickCount = clickGroup_.clicks;
+    runDuePasteSteps();
 }
 
-void Form1::handleClick(int index) {
-    auto& f2 = *state_.form2;
-    ++ClickCount;
-    ++clicksWaiting_;
-    waitProcessingEvents(kDoubleClickMs);
-    --clicksWaiting_;
+bool Form1::pastesPending() const {
+    return clickGroup_.open || !queuedPastes_.empty() || paste_.step != Step::None || holdingUserClipboard_;
+}
 
-    ++pastesRunning_;
-    const auto done = qScopeGuard([this] { --pastesRunning_; });
-    // The user works in a window that keystrokes cannot reach (a native window on a Wayland
-    // session): the text goes on the clipboard for the user's own Ctrl+V, nothing is sent.
-    if (ClickCount > 0 && TargetWindow == platform::kUnreachableWindow) {
-        palette::pasteByClipboardOnly(*this, state_, index, ClickCount == 1);
-        ClickCount = 0;
-        return;
-    }
-    bool pasted = false;
-    if (ClickCount == 1) {
-        if (!pasteOnce(index)) {
-            ClickCount = 0;
-            return;
-        }
-        if (f2.Check1[7]->value() == 0)
-            state_.desktop.sendKeys("%{kanji}", false);
-        RecordHistory(Command1[std::size_t(index)]->caption());
-        pasted = true;
-    }
-    if (Combo1->listIndex() == kHistoryPage)
-        for (int i = 0; i < 20; ++i)
-            Command1[std::size_t(i)]->setCaption(state_.KaomojiTable.at(kHistoryPage, kHistoryRow, i));
-    if (pasted && f2.Check1[3]->value() == 1)
-        RestoreClipboard();
-    if (ClickCount < 2) {
-        ClickCount = 0;
-        return;
-    }
-    if (pasteOnce(index)) {
-        if (f2.Combo2->listIndex() == 1)
-            sendKeysAndWait("{ENTER}");
-        else if (f2.Combo2->listIndex() == 2)
-            sendKeysAndWait("{TAB}");
-        if (f2.Check1[7]->value() == 0)
-            state_.desktop.sendKeys("%{kanji}", false);
-        if (f2.Check1[3]->value() == 1)
-            RestoreClipboard();
-    }
+void Form1::closeClickGroup() {
+    queuedPastes_.push_back(clickGroup_.action);
+    clickGroup_ = {};
     ClickCount = 0;
 }
 
-bool Form1::pasteOnce(int index) {
+void Form1::runDuePasteSteps() {
+    // A step may run an event loop of its own (reading another program's clipboard can);
+    // a click or the timer inside it must not start a second step.
+    if (runningPasteSteps_ || exiting_)
+        return;
+    QScopedValueRollback<bool> guard(runningPasteSteps_, true);
+    for (bool progressed = true; progressed;) {
+        progressed = false;
+        const std::uint32_t now = state_.desktop.tickCount();
+        if (clickGroup_.open && since(now, clickGroup_.lastClickAt) >= kDoubleClickMs) {
+            closeClickGroup();
+            progressed = true;
+        }
+        switch (paste_.step) {
+        case Step::None:
+            if (!queuedPastes_.empty()) {
+                startNextPaste();
+                progressed = true;
+            }
+            break;
+        case Step::WaitingForTarget:
+            if (since(now, paste_.startedAt) > kForegroundSettleMs) {
+                putPasteTextBackIfTaken(false);
+                if (paste_.offered && !stillOfferingPasteText()) {
+                    // Still another program's text on the clipboard: the target would type it.
+                    // This paste is abandoned.
+                    paste_ = {};
+                } else {
+                    sendPasteKeystroke();
+                }
+                progressed = true;
+            }
+            break;
+        case Step::WaitingForFetch:
+            putPasteTextBackIfTaken(true);
+            if (!paste_.offered || *paste_.fetches != paste_.fetchesBefore ||
+                since(now, paste_.stepAt) >= std::uint32_t(kFetchBoundMs)) {
+                paste_.step = Step::FinishingTransfer;
+                paste_.stepAt = now;
+                progressed = true;
+            }
+            break;
+        case Step::FinishingTransfer:
+        case Step::AfterEnterOrTab:
+            if (since(now, paste_.stepAt) > std::uint32_t(kKeyGraceMs)) {
+                finishPaste();
+                progressed = true;
+            }
+            break;
+        }
+        if (paste_.step == Step::None && queuedPastes_.empty() && !clickGroup_.open && holdingUserClipboard_)
+            endPasteRun();
+    }
+    schedulePasteTimer();
+}
+
+void Form1::startNextPaste() {
     auto& s = state_;
-    auto& f2 = *s.form2;
-    if (f2.Check1[3]->value() == 1)
+    palette::PasteAction action = queuedPastes_.front();
+    queuedPastes_.pop_front();
+    // The user works in a window that keystrokes cannot reach (a native window on a Wayland
+    // session): the text goes on the clipboard for the user's own Ctrl+V and stays there, even
+    // over a user's clipboard kept by this run; nothing is sent.
+    if (TargetWindow == platform::kUnreachableWindow) {
+        if (holdingUserClipboard_) {
+            holdingUserClipboard_ = false;
+            clipboardChangedInRun_ = false;
+            forgetSavedClipboard();
+        }
+        palette::pasteByClipboardOnly(*this, s, action.text, action.caption, !action.doubleClick);
+        return;
+    }
+    // The user's clipboard is taken once for a run of pastes and given back after the last.
+    if (s.form2->Check1[3]->value() == 1 && !holdingUserClipboard_) {
         SaveClipboard();
+        holdingUserClipboard_ = true;
+        clipboardChangedInRun_ = false;
+    }
     const std::uint32_t t0 = s.desktop.tickCount();
     if (TargetWindow == 0 || !s.desktop.setForegroundWindow(TargetWindow)) {
-        // Abandoned: nothing sent, the clipboard as it was.
-        savedClipboardImage_ = QImage();
-        savedClipboardText_.clear();
-        return false;
+        // Abandoned: nothing sent, the history as it was, the clipboard as this paste found it.
+        if (holdingUserClipboard_ && !clipboardChangedInRun_) {
+            holdingUserClipboard_ = false;
+            forgetSavedClipboard();
+        }
+        return;
     }
 
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    const QString text = PasteText(index);
-    QPointer<palette::PasteData> data;
-    if (!(CurrentGroupIsAsciiArt() && text.isEmpty())) {
-        data = new palette::PasteData(text);
-        clipboard->setMimeData(data);
+    clipboardChangedInRun_ = true;
+    paste_ = {};
+    paste_.action = std::move(action);
+    // In ASCII-art mode an empty piece leaves the clipboard empty.
+    if (!(CurrentGroupIsAsciiArt() && paste_.action.text.isEmpty()))
+        offerPasteText();
+    paste_.step = Step::WaitingForTarget;
+    paste_.startedAt = t0;
+}
+
+void Form1::offerPasteText() {
+    paste_.offered = true;
+    paste_.data = new palette::PasteData(paste_.action.text, paste_.fetches);
+    QGuiApplication::clipboard()->setMimeData(paste_.data);
+}
+
+bool Form1::stillOfferingPasteText() {
+    // Qt drops the palette's data when another program takes the clipboard. Qt also keeps the
+    // data when the window system refused it the clipboard (another program took it later by
+    // the server's clock than Qt's last event): the window system has the last word.
+    return paste_.data && QGuiApplication::clipboard()->mimeData() == paste_.data &&
+           state_.desktop.clipboardOwnedWith(handle()).value_or(true);
+}
+
+void Form1::putPasteTextBackIfTaken(bool keystrokeSent) {
+    // Another program set the clipboard after ours (a clipboard manager, or one that sets it
+    // many times a second) and the target has not fetched yet: it would paste that text.
+    const bool fetched = keystrokeSent && *paste_.fetches != paste_.fetchesBefore;
+    if (!paste_.offered || paste_.putBack || fetched || stillOfferingPasteText())
+        return;
+    paste_.putBack = true;
+    offerPasteText();
+}
+
+void Form1::sendPasteKeystroke() {
+    paste_.fetchesBefore = *paste_.fetches;
+    state_.desktop.sendKeys("^v", true);
+    // The keystroke has been delivered; now the target asks us for the text.
+    paste_.step = Step::WaitingForFetch;
+    paste_.stepAt = state_.desktop.tickCount();
+}
+
+void Form1::finishPaste() {
+    auto& f2 = *state_.form2;
+    if (paste_.step == Step::FinishingTransfer && paste_.action.doubleClick && f2.Combo2->listIndex() > 0) {
+        state_.desktop.sendKeys(f2.Combo2->listIndex() == 1 ? "{ENTER}" : "{TAB}", true);
+        paste_.step = Step::AfterEnterOrTab;
+        paste_.stepAt = state_.desktop.tickCount();
+        return;
     }
-
-    // The tick count wraps every 49.7 days; the difference stays right across the wrap.
-    while (std::uint32_t(s.desktop.tickCount() - t0) <= kForegroundSettleMs)
-        waitProcessingEvents(int(kForegroundSettleMs + 1 - std::uint32_t(s.desktop.tickCount() - t0)));
-
-    const int fetchesBefore = data ? data->fetches() : 0;
-    s.desktop.sendKeys("^v", true);
-    waitForFetch(data, fetchesBefore);
-    return true;
+    if (f2.Check1[7]->value() == 0)
+        state_.desktop.sendKeys("%{kanji}", false);
+    if (!paste_.action.doubleClick) {
+        RecordHistory(paste_.action.caption);
+        if (Combo1->listIndex() == kHistoryPage)
+            for (int i = 0; i < 20; ++i)
+                Command1[std::size_t(i)]->setCaption(state_.KaomojiTable.at(kHistoryPage, kHistoryRow, i));
+    }
+    paste_ = {};
 }
 
-void Form1::sendKeysAndWait(const char* keys) {
-    state_.desktop.sendKeys(keys, true);
-    waitProcessingEvents(kKeyGraceMs);
+void Form1::endPasteRun() {
+    holdingUserClipboard_ = false;
+    if (clipboardChangedInRun_)
+        RestoreClipboard();
+    else
+        forgetSavedClipboard();
+    clipboardChangedInRun_ = false;
+    if (clipboardNotKept_ && state_.reportClipboardNotKept)
+        state_.reportClipboardNotKept();
+    clipboardNotKept_ = false;
 }
 
-void Form1::waitForFetch(const QPointer<palette::PasteData>& data, int fetchesBefore) {
-    // The paste keystroke has been delivered; now the target asks us for the text. Keep
-    // answering until it has it (or gives no sign within the bound), then leave a short grace
-    // for the transfer to finish before anything else touches the clipboard.
-    QElapsedTimer waited;
-    waited.start();
-    while (data && data->fetches() == fetchesBefore && waited.elapsed() < kFetchBoundMs)
-        waitProcessingEvents(kFetchPollMs);
-    waitProcessingEvents(kKeyGraceMs);
+void Form1::schedulePasteTimer() {
+    const std::uint32_t now = state_.desktop.tickCount();
+    std::uint32_t wait = UINT32_MAX;
+    auto due = [&](std::uint32_t from, std::uint32_t after) {
+        const std::uint32_t passed = since(now, from);
+        wait = std::min(wait, passed >= after ? 0u : after - passed);
+    };
+    if (clickGroup_.open)
+        due(clickGroup_.lastClickAt, kDoubleClickMs);
+    switch (paste_.step) {
+    case Step::None:
+        break;
+    case Step::WaitingForTarget:
+        due(paste_.startedAt, kForegroundSettleMs + 1);
+        break;
+    case Step::WaitingForFetch:
+        due(paste_.stepAt, std::uint32_t(kFetchBoundMs));
+        wait = std::min(wait, std::uint32_t(kFetchPollMs));
+        break;
+    case Step::FinishingTransfer:
+    case Step::AfterEnterOrTab:
+        due(paste_.stepAt, std::uint32_t(kKeyGraceMs) + 1);
+        break;
+    }
+    if (!pasteTimer_) {
+        pasteTimer_ = new QTimer(this);
+        pasteTimer_->setSingleShot(true);
+        pasteTimer_->setTimerType(Qt::PreciseTimer);
+        connect(pasteTimer_, &QTimer::timeout, this, [this] { runDuePasteSteps(); });
+        // Losing the clipboard while the target is about to fetch: put the text back at once.
+        connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
+            if (paste_.step == Step::WaitingForFetch)
+                runDuePasteSteps();
+        });
+    }
+    if (wait == UINT32_MAX)
+        pasteTimer_->stop();
+    else
+        pasteTimer_->start(int(wait));
+}
+
+void Form1::cancelPastes() {
+    clipboardNotKept_ = false;
+    clickGroup_ = {};
+    ClickCount = 0;
+    queuedPastes_.clear();
+    paste_ = {};
+    if (holdingUserClipboard_)
+        endPasteRun();
+    if (pasteTimer_)
+        pasteTimer_->stop();
 }
 
 bool Form1::CurrentGroupIsAsciiArt() const {
@@ -168,7 +297,26 @@ QString Form1::PasteText(int index) const {
 }
 
 void Form1::SaveClipboard() {
-    const QMimeData* current = QGuiApplication::clipboard()->mimeData();
+    forgetSavedClipboard();
+    // Every format as the owner gives it, within one bound: nothing decoded, so a picture of
+    // any size or a text in any encoding comes back exactly. What the palette itself offers
+    // (the last paste's text, a clipboard it gave back) it reads from its own data: asking the
+    // window system would wait for an answer that only this thread could give.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    std::optional<platform::ClipboardSnapshot> taken;
+    if (!clipboard->ownsClipboard())
+        taken = state_.desktop.readClipboard(kClipboardReadBoundMs);
+    else if (const QMimeData* own = clipboard->mimeData();
+             own && !qobject_cast<const palette::PasteData*>(own))
+        taken = palette::snapshotOf(*own);
+    if (taken) {
+        clipboardNotKept_ = !taken->complete;
+        if (palette::holdsPicture(*taken))
+            state_.desktop.beep();
+        savedClipboardFormats_ = std::move(taken);
+        return;
+    }
+    const QMimeData* current = clipboard->mimeData();
     if (!current)
         return;
     if (current->hasImage()) {
@@ -182,18 +330,27 @@ void Form1::SaveClipboard() {
 void Form1::RestoreClipboard() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
+    if (savedClipboardFormats_) {
+        if (!savedClipboardFormats_->formats.empty())
+            clipboard->setMimeData(palette::mimeDataOffering(*savedClipboardFormats_));
+        forgetSavedClipboard();
+        return;
+    }
     if (savedClipboardImage_.isNull() && savedClipboardText_.isEmpty())
         return;
     auto* data = new QMimeData;
-    if (!savedClipboardImage_.isNull()) {
+    if (!savedClipboardImage_.isNull())
         data->setImageData(savedClipboardImage_);
-        savedClipboardImage_ = QImage();
-    }
-    if (!savedClipboardText_.isEmpty()) {
+    if (!savedClipboardText_.isEmpty())
         data->setText(savedClipboardText_);
-        savedClipboardText_.clear();
-    }
+    forgetSavedClipboard();
     clipboard->setMimeData(data);
+}
+
+void Form1::forgetSavedClipboard() {
+    savedClipboardFormats_.reset();
+    savedClipboardImage_ = QImage();
+    savedClipboardText_.clear();
 }
 
 void Form1::RecordHistory(const QString& caption) {

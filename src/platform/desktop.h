@@ -2,7 +2,9 @@
 // Everything the palette asks of the desktop it runs on, behind one small interface: one
 // implementation per desktop (x11/), and a scriptable, recording fake for tests (fake/).
 // Plain C++ only, so a Windows backend drops in beside the X11 one.
+#include "platform/clipboard_snapshot.h"
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -78,6 +80,20 @@ public:
     virtual void beep() = 0;
     // Opens the address with the desktop's default browser; true when the request was handed on.
     virtual bool openUrl(std::string_view url) = 0;
+    // Every format the clipboard's owner offers, as bytes, read within boundMs in all (an owner
+    // that never answers costs the bound). nullopt: this desktop leaves reading the clipboard
+    // to the toolkit.
+    virtual std::optional<ClipboardSnapshot> readClipboard(int boundMs) {
+        (void)boundMs;
+        return std::nullopt;
+    }
+    // Whether the window system has the clipboard with this program (the one that made
+    // window). A toolkit may believe it owns the clipboard when the window system refused it
+    // (another program took it later by the server's clock). nullopt: this desktop cannot tell.
+    virtual std::optional<bool> clipboardOwnedWith(WindowHandle window) {
+        (void)window;
+        return std::nullopt;
+    }
 };
 
 } // namespace platform

@@ -83,6 +83,9 @@ struct ProgramState {
     // lost); ending with automatic saving asks whether to end anyway when a save failed.
     std::function<void(const QStringList& files)> reportSaveFailure;
     std::function<bool(const QStringList& files)> confirmEndWithoutSaving;
+    // The user's clipboard could not be read in time before a paste, so it was not put back
+    // whole afterwards; the program object shows a notice that does not take the focus.
+    std::function<void()> reportClipboardNotKept;
     // Ends the event loop; the program object quits the application.
     std::function<void()> endProgram;
 

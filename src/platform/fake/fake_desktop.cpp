@@ -27,8 +27,15 @@ bool FakeDesktop::sendKeys(std::string_view text, bool wait) {
 }
 
 std::uint32_t FakeDesktop::tickCount() {
+    if (manualTick)
+        return *manualTick;
     auto elapsed = std::chrono::steady_clock::now() - start_;
     return std::uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+std::optional<ClipboardSnapshot> FakeDesktop::readClipboard(int boundMs) {
+    clipboardReadBounds.push_back(boundMs);
+    return clipboardSnapshot;
 }
 
 bool FakeDesktop::openUrl(std::string_view url) {

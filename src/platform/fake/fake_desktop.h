@@ -3,6 +3,7 @@
 #include "platform/desktop.h"
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,8 @@ public:
     std::uint32_t tickCount() override;
     void beep() override { ++beeps; }
     bool openUrl(std::string_view url) override;
+    std::optional<ClipboardSnapshot> readClipboard(int boundMs) override;
+    std::optional<bool> clipboardOwnedWith(WindowHandle) override { return clipboardOwned; }
 
     // Scripted answers.
     int captionHeight = 20;
@@ -45,8 +48,16 @@ public:
     // on a Wayland session).
     WindowHandle foreground = 0;
     Point cursor{};
+    // When set, the tick count stands still at this value until the test moves it: a test then
+    // plays out timed steps in simulated time, exactly and fast.
+    std::optional<std::uint32_t> manualTick;
     // Windows that refuse to come to the foreground (closed windows, for example).
     std::vector<WindowHandle> refusingWindows;
+    // What reading the clipboard gives; by default the toolkit's clipboard is read instead.
+    std::optional<ClipboardSnapshot> clipboardSnapshot;
+    // Whether the window system has the clipboard with the program; by default the toolkit's
+    // word is taken.
+    std::optional<bool> clipboardOwned;
     // Called after each accepted foreground switch, e.g. to let a test react.
     std::function<void(WindowHandle)> onForegroundSwitch;
     // Called for each keystroke request after it is recorded, as the target would receive it
@@ -59,6 +70,7 @@ public:
     std::vector<KeyCall> keys;
     std::vector<std::string> openedUrls;
     int beeps = 0;
+    std::vector<int> clipboardReadBounds;
 
 private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();

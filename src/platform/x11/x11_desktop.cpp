@@ -1,5 +1,7 @@
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/wayland_session.h"
+#include "platform/x11/x11_clipboard_owner.h"
+#include "platform/x11/x11_clipboard_reader.h"
 #include "platform/x11/x11_error_trap.h"
 #include "platform/x11/x11_keys.h"
 #include <X11/Xatom.h>
@@ -437,6 +439,15 @@ Point X11Desktop::cursorPos() {
     unsigned int mask = 0;
     XQueryPointer(queryDisplay(), root_, &rootReturn, &child, &rootX, &rootY, &winX, &winY, &mask);
     return {rootX, rootY};
+}
+
+std::optional<ClipboardSnapshot> X11Desktop::readClipboard(int boundMs) {
+    return x11::readClipboard(DisplayString(display_), boundMs);
+}
+
+std::optional<bool> X11Desktop::clipboardOwnedWith(WindowHandle window) {
+    // Qt's own connection: the palette's windows and Qt's clipboard window are its resources.
+    return x11::clipboardOwnedByClientOf(display_, window);
 }
 
 std::uint32_t X11Desktop::tickCount() {

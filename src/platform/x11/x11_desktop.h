@@ -56,6 +56,9 @@ public:
     // Starts xdg-open detached (its own session, never our child for long, so no zombie); true
     // when it could be started.
     bool openUrl(std::string_view url) override;
+    // Over a connection of its own, so Qt's connection never waits on a silent owner.
+    std::optional<ClipboardSnapshot> readClipboard(int boundMs) override;
+    std::optional<bool> clipboardOwnedWith(WindowHandle window) override;
 
     _XDisplay* display() const { return display_; }
 

@@ -1,0 +1,54 @@
+#pragma once
+// The paste engine's state: the clicks being told single from double, and the pastes the user
+// asked for, which run one after another in the order they were asked for.
+#include "palette/paste_data.h"
+#include <QPointer>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+namespace palette {
+
+// One paste: the entry's text and caption as they were when it was clicked, so a page switch
+// or a relabelled history page before its turn does not change what it pastes.
+struct PasteAction {
+    QString text;    // what is pasted
+    QString caption; // what the history records after a single click
+    bool doubleClick = false;
+};
+
+// Clicks less than the double-click time apart: one action, a double-click of the last button
+// clicked when there are two or more.
+struct ClickGroup {
+    bool open = false;
+    int clicks = 0;
+    std::uint32_t lastClickAt = 0;
+    PasteAction action;
+};
+
+// Where the paste under way stands. Every step waits by returning to the event loop, so
+// clicks, timer ticks and page switches go on meanwhile.
+struct PasteInProgress {
+    enum class Step {
+        None,
+        WaitingForTarget,  // the target was brought forward at startedAt; it settles first
+        WaitingForFetch,   // the paste keystroke went at stepAt; the target fetches the text
+        FinishingTransfer, // fetched (or the bound passed); a short grace until stepAt
+        AfterEnterOrTab,   // Enter or Tab went; a short grace until stepAt
+    };
+    Step step = Step::None;
+    PasteAction action;
+    std::uint32_t startedAt = 0;
+    std::uint32_t stepAt = 0;
+    // Whether the text was put on the clipboard (an empty ASCII-art piece is not), and the
+    // data that holds it while the palette owns the clipboard.
+    bool offered = false;
+    QPointer<PasteData> data;
+    std::shared_ptr<int> fetches = std::make_shared<int>(0);
+    int fetchesBefore = 0;
+    // Another program took the clipboard before the target had the text, and the text was
+    // put back; that is done once per paste.
+    bool putBack = false;
+};
+
+} // namespace palette

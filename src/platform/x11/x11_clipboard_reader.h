@@ -1,0 +1,15 @@
+#pragma once
+// Reads the CLIPBOARD selection over a connection of its own, with one bound for the whole
+// read: an owner that never answers costs the bound, not the several seconds per format that
+// a toolkit's own clipboard waits.
+#include "platform/clipboard_snapshot.h"
+#include <optional>
+
+namespace platform::x11 {
+
+// Every data format the owner offers, as bytes (TARGETS first, then each target in turn).
+// nullopt when the display cannot be opened; an empty, complete snapshot when nobody owns the
+// clipboard. A transfer in parts gets the bound again for each part that comes.
+std::optional<ClipboardSnapshot> readClipboard(const char* displayName, int boundMs);
+
+} // namespace platform::x11

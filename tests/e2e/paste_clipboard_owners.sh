@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The user's clipboard with "クリップボードは使わない" on (Check3=1), against hostile owners:
+# (a) an owner that never answers costs a bounded wait, the paste still arrives, and the user is
+#     told the clipboard could not be kept; (b) a 6000×6000 picture comes back byte for byte;
+# (c) only with PASTE_FLOOD=1 (an open problem, see docs/reliability.md): another program setting
+#     the clipboard 50 times a second never gets its text pasted.
+# usage: paste_clipboard_owners.sh PROGRAM RECEIVER SILENT_OWNER CLIPBOARD_FLOOD
+set -euo pipefail
+program=$1
+receiver=$2
+silent_owner=$3
+flood=$4
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=lib.sh
+source "$here/lib.sh"
+# shellcheck source=paste_lib.sh
+source "$here/paste_lib.sh"
+
+e2e_start_desktop
+xdotool mousemove 1000 900
+prepare_folder "$E2E_TMP/keep" Check3=1
+start_palette "$E2E_TMP/keep" || fail "the palette did not appear"
+
+palette_windows() { xdotool search --name '^ぴこめ$' 2>/dev/null | wc -l; }
+
+# --- (a) an owner that never answers ----------------------------------------------------------
+e2e_spawn "$silent_owner" >"$E2E_TMP/silent.out" 2>>"$E2E_ARTIFACTS/silent.log"
+silent_pid=$E2E_LAST_PID
+wait_until 5 grep -q owner "$E2E_TMP/silent.out" || fail "the silent owner did not take the clipboard"
+start_receiver silent-target || fail "the receiver did not appear"
+make_target "$receiver_id"
+started=$(date +%s%N)
+click_entry 0
+wait_file_is "$receiver_text" "${KAOMOJI[0]}" 3 ||
+    fail "with a silent clipboard owner the receiver holds $(show_file "$receiver_text") 3 s after the click"
+took=$((($(date +%s%N) - started) / 1000000))
+e2e_log "a silent clipboard owner: the paste arrived ${took} ms after the click"
+# The notice: a second window titled like the palette, which did not take the focus.
+_notice_shown() { [ "$(palette_windows)" -ge 2 ]; }
+wait_until 3 _notice_shown || fail "the user was not told that the clipboard could not be kept"
+# A second paste is as quick: the silent owner lost the clipboard to the first paste.
+click_entry 1
+wait_file_is "$receiver_text" "${KAOMOJI[0]}${KAOMOJI[1]}" 3 ||
+    fail "the second paste gave $(show_file "$receiver_text")"
+kill "$silent_pid" 2>/dev/null || true
+palette_healthy || fail "the palette is not healthy"
+
+# --- (b) a 6000×6000 picture ------------------------------------------------------------------
+picture=$E2E_TMP/big.png
+convert -size 6000x6000 gradient:red-blue -swirl 90 "$picture"
+e2e_log "the picture: $(stat -c %s "$picture") bytes of PNG"
+e2e_spawn xclip -quiet -selection clipboard -t image/png -i "$picture" >"$E2E_TMP/xclip.log" 2>&1
+_offers_png() { timeout 2 xclip -o -selection clipboard -t TARGETS 2>/dev/null | grep -qx image/png; }
+wait_until 5 _offers_png || fail "xclip did not take the clipboard with the picture"
+start_receiver picture-target || fail "the receiver did not appear"
+make_target "$receiver_id"
+click_entry 2
+wait_file_is "$receiver_text" "${KAOMOJI[2]}" 5 || fail "the paste over a picture gave $(show_file "$receiver_text")"
+_picture_back() {
+    timeout 10 xclip -o -selection clipboard -t image/png >"$E2E_TMP/back.png" 2>/dev/null &&
+        cmp -s "$picture" "$E2E_TMP/back.png"
+}
+wait_until 15 _picture_back ||
+    fail "the picture did not come back: $(stat -c %s "$E2E_TMP/back.png" 2>/dev/null || echo 0) bytes, not $(stat -c %s "$picture")"
+e2e_log "the 6000×6000 picture came back byte for byte"
+palette_healthy || fail "the palette is not healthy"
+
+# --- (c) another program sets the clipboard 50 times a second -------------------------------------
+if [ "${PASTE_FLOOD:-0}" != 1 ]; then
+    echo "e2e paste_clipboard_owners: passed (the clipboard flood not run: PASTE_FLOOD=1 runs it)"
+    exit 0
+fi
+e2e_spawn "$flood" FLOODTEXT >"$E2E_TMP/flood.out" 2>>"$E2E_ARTIFACTS/flood.log"
+flood_pid=$E2E_LAST_PID
+wait_until 5 grep -q flooding "$E2E_TMP/flood.out" || fail "the flooding program did not start"
+start_receiver flood-target || fail "the receiver did not appear"
+make_target "$receiver_id"
+# Each paste either types its entry or is abandoned; none may type the other program's text.
+for i in $(seq 0 19); do
+    click_entry $((i % 6))
+    sleep 0.6
+done
+sleep 1
+kill "$flood_pid" 2>/dev/null || true
+if grep -q FLOODTEXT "$receiver_text"; then
+    fail "the receiver got the other program's text: $(show_file "$receiver_text")"
+fi
+e2e_log "20 pastes while another program set the clipboard 50 times a second: the receiver holds" \
+    "$(show_file "$receiver_text"), none of the other program's text"
+palette_healthy || fail "the palette is not healthy"
+echo "e2e paste_clipboard_owners: passed"
