@@ -4,6 +4,7 @@
 #include "palette/paste_data.h"
 #include <QClipboard>
 #include <QGuiApplication>
+#include <memory>
 
 namespace palette {
 
@@ -19,7 +20,7 @@ void pasteByClipboardOnly(Form1& palette, storage::ProgramState& state, const QS
     clipboard->clear();
     // As in a paste: an empty ASCII-art piece leaves the clipboard empty.
     if (!(state.CurrentGroup == storage::kAsciiArtMode && text.isEmpty()))
-        clipboard->setMimeData(new PasteData(text));
+        clipboard->setMimeData(new PasteData(text, std::make_shared<int>(0)));
 
     if (singleClick) {
         palette.RecordHistory(caption);
