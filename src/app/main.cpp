@@ -1,8 +1,11 @@
 // ぴこめ: a palette of kaomoji that types the one you click into the window you were using.
 #include "app/program.h"
 #include "app/read_ahead.h"
+#include "app/session_end.h"
+#include "app/single_instance.h"
 #include "platform/program_folder.h"
 #include "platform/x11/x11_desktop.h"
+#include "platform/x11/x11_display_probe.h"
 #include <QApplication>
 #include <QDBusConnection>
 #include <QGuiApplication>
@@ -16,6 +19,11 @@ int main(int argc, char* argv[]) {
     std::filesystem::path folder = platform::executableFolder();
     ReadAhead readAhead = folder.empty() ? ReadAhead{} : startReadingAhead(folder);
 
+    // Without a display Qt's xcb plugin would abort the process before a word could be said.
+    if (const std::string missing = platform::x11::missingDisplayMessage(); !missing.empty()) {
+        std::fprintf(stderr, "%s\n", missing.c_str());
+        return 1;
+    }
     QApplication app(argc, argv);
     // Closing a dialog never ends the program: only the palette's exit does.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -34,7 +42,17 @@ int main(int argc, char* argv[]) {
 
     if (folder.empty())
         folder = QCoreApplication::applicationDirPath().toStdString();
+    SingleInstance instance(folder);
+    if (const auto claim = instance.claim(); claim != SingleInstance::Claim::First) {
+        if (claim == SingleInstance::Claim::OtherCameForward)
+            return 0;
+        std::fprintf(stderr, "pikome: another copy holds the files in %s but does not answer.\n",
+                     folder.c_str());
+        return 1;
+    }
     Program program(folder, desktop, std::move(readAhead));
+    instance.onAnotherStart = [&program] { program.bringForward(); };
+    SessionEnd sessionEnd(program, [&desktop] { desktop.abandonConnection(); });
     program.start();
     return app.exec();
 }

@@ -265,16 +265,29 @@ double X11Desktop::osVersion() {
 }
 
 Rect X11Desktop::workArea() {
+    if (connectionAbandoned_)
+        return lastWorkArea_;
     if (auto p = readProperty(display_, root_, atoms_.netWorkarea, XA_CARDINAL, 4)) {
         auto l = p->longs();
         if (l.size() >= 4 && l[2] > 0 && l[3] > 0)
-            return {int(long(l[0])), int(long(l[1])), int(l[2]), int(l[3])};
+            return lastWorkArea_ = {int(long(l[0])), int(long(l[1])), int(l[2]), int(l[3])};
     }
     Window rootReturn = 0;
     int x = 0, y = 0;
     unsigned int width = 0, height = 0, border = 0, depth = 0;
     XGetGeometry(display_, root_, &rootReturn, &x, &y, &width, &height, &border, &depth);
-    return {0, 0, int(width), int(height)};
+    return lastWorkArea_ = {0, 0, int(width), int(height)};
+}
+
+void X11Desktop::abandonConnection() {
+    if (connectionAbandoned_)
+        return;
+    connectionAbandoned_ = true;
+    // DisplayString only reads the connection's own record; it sends nothing.
+    if (Display* fresh = XOpenDisplay(DisplayString(display_))) {
+        keys_->giveBackOver(fresh);
+        XCloseDisplay(fresh);
+    }
 }
 
 std::optional<X11Desktop::ClientWindow> X11Desktop::clientWindowOf(Xid window) {

@@ -55,6 +55,12 @@ public:
 
     _XDisplay* display() const { return display_; }
 
+    // The connection is gone (the server died or closed it) and the process is ending: nothing
+    // more is asked over it; the work area is the last one seen. The keycodes borrowed for
+    // missing keysyms are given back over a new connection if the server still answers (it
+    // closed only our connection), since a dead connection cannot give them back.
+    void abandonConnection();
+
 private:
     X11Desktop(_XDisplay* display, bool ownsDisplay);
 
@@ -105,6 +111,8 @@ private:
     std::optional<FrameExtents> frameExtents_;
     Xid frameProbe_ = 0; // the unmapped window the extents were asked for, until answered
     std::unique_ptr<x11::KeyInjector> keys_;
+    bool connectionAbandoned_ = false;
+    Rect lastWorkArea_{};
 };
 
 } // namespace platform
