@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # How the real program ends when the desktop ends it, and how it starts when it is already
 # running: SIGTERM and SIGHUP save (with automatic saving on) and end within 2 s; without
-# automatic saving nothing is written; a lost X connection saves too; every way of ending gives
-# back the keycode borrowed for Kanji; a second start on the same files brings the first copy
-# forward and ends, and a copy killed with SIGKILL never blocks the next start; without an X
-# display the program says so in one line and exits 1.
+# automatic saving nothing is written; a lost X connection (xkill, the server killed) saves too;
+# every way of ending gives back the keycode borrowed for Kanji; a second start on the same files
+# brings the first copy forward and ends, and a copy killed with SIGKILL never blocks the next
+# start; without an X display the program says so in one line and exits 1.
 # usage: session_end.sh PROGRAM RECEIVER
 set -euo pipefail
 program=$1
@@ -122,4 +122,19 @@ wait "$first_pid" 2>/dev/null || true
 start_palette "$folder" || fail "after SIGKILL of the first copy, a new start did not show the palette"
 palette_healthy || fail "the palette started after the SIGKILL is not healthy"
 e2e_log "after SIGKILL of the running copy, the next start runs"
+
+# --- the X server dies -------------------------------------------------------------------------
+# Last: the desktop goes with it. The palette started just above is given a history to save.
+start_receiver target-last || fail "the receiver did not appear"
+make_target "$receiver_id"
+click_entry 0
+wait_file_is "$receiver_text" "${KAOMOJI[0]}" 3 || fail "the paste did not arrive"
+xvfb_pid=${E2E_PIDS[0]}
+[ "$(ps -o comm= -p "$xvfb_pid")" = Xvfb ] || fail "pid $xvfb_pid is not the X server"
+kill -KILL "$xvfb_pid"
+wait "$xvfb_pid" 2>/dev/null || true
+wait_until 2 _ended "$palette_pid" || fail "the palette still runs 2 s after its X server died"
+[ "$(history_first "$folder")" = "${KAOMOJI[0]}" ] ||
+    fail "the history was not saved when the X server died (log: $(show_file "$palette_log"))"
+e2e_log "the X server died: the palette saved the history and ended"
 echo "e2e session_end: passed"
