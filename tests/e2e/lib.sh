@@ -91,7 +91,8 @@ wait_until() {
     local timeout=$1
     shift
     local deadline
-    deadline=$(($(date +%s%N) + $(awk -v t="$timeout" 'BEGIN { printf "%d", t * 1e9 }')))
+    # %.0f, not %d: mawk (Debian's awk) caps %d at 2^31 - 1, which cut every wait to 2.1 s.
+    deadline=$(($(date +%s%N) + $(awk -v t="$timeout" 'BEGIN { printf "%.0f", t * 1e9 }')))
     while true; do
         "$@" && return 0
         [ "$(date +%s%N)" -ge "$deadline" ] && return 1
