@@ -52,7 +52,8 @@ int main(int argc, char* argv[]) {
     }
     Program program(folder, desktop, std::move(readAhead));
     instance.onAnotherStart = [&program] { program.bringForward(); };
-    SessionEnd sessionEnd(program, [&desktop] { desktop.abandonConnection(); });
+    SessionEnd sessionEnd(
+        program, [&desktop] { desktop.abandonConnection(); }, SessionEnd::AfterEnd::EndProcess);
     program.start();
     return app.exec();
 }

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QThread>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -13,9 +14,9 @@ SessionEnd* running = nullptr;
 bool exitHookRegistered = false;
 } // namespace
 
-SessionEnd::SessionEnd(Program& program, std::function<void()> beforeSaveWithoutDisplay)
-    : program_(program), beforeSaveWithoutDisplay_(std::move(beforeSaveWithoutDisplay)) {
-    connect(&signals_, &EndSignals::received, this, [this](int) { program_.endUnattended(); });
+SessionEnd::SessionEnd(Program& program, std::function<void()> releaseDisplay, AfterEnd afterEnd)
+    : program_(program), releaseDisplay_(std::move(releaseDisplay)), afterEnd_(afterEnd) {
+    connect(&signals_, &EndSignals::received, this, [this](int) { endForTheDesktop(); });
     // The session manager asks every client to save before the session ends (and at checkpoints,
     // when the session goes on): the automatic save runs, the palette stays. The order to end
     // comes afterwards as a Quit event.
@@ -38,15 +39,29 @@ SessionEnd::~SessionEnd() {
     running = nullptr;
 }
 
+void SessionEnd::endForTheDesktop() {
+    // Not a second save from the exit hook should the process be ended during this one.
+    running = nullptr;
+    program_.endUnattended();
+    if (afterEnd_ != AfterEnd::EndProcess)
+        return;
+    if (releaseDisplay_)
+        releaseDisplay_();
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
 void SessionEnd::sessionSaveRequested(QSessionManager&) {
+    running = nullptr;
     program_.saveUnattended();
+    running = this;
 }
 
 bool SessionEnd::eventFilter(QObject* watched, QEvent* event) {
     // Qt would close every window instead, and a dialog that hides rather than closes would keep
     // the program running.
     if (watched == qApp && event->type() == QEvent::Quit) {
-        program_.endUnattended();
+        endForTheDesktop();
         return true;
     }
     return QObject::eventFilter(watched, event);
@@ -60,7 +75,7 @@ void SessionEnd::saveAtAbruptExit() {
     if (!session || QThread::currentThread() != session->thread())
         return;
     running = nullptr;
-    if (session->beforeSaveWithoutDisplay_)
-        session->beforeSaveWithoutDisplay_();
+    if (session->releaseDisplay_)
+        session->releaseDisplay_();
     session->program_.saveUnattended();
 }

@@ -13,10 +13,19 @@ class QSessionManager;
 class SessionEnd : public QObject {
     Q_OBJECT
 public:
-    // beforeSaveWithoutDisplay: stops every use of the display connection; it runs when the
-    // process ends through exit() while the program is still running (the display is gone), just
-    // before the automatic save.
-    SessionEnd(Program& program, std::function<void()> beforeSaveWithoutDisplay);
+    // What happens once the palette's exit has run for the desktop.
+    enum class AfterEnd {
+        // The process ends at once: the desktop is going away, and the X server may die in the
+        // middle of a teardown, which Qt does not survive. Everything is saved by then.
+        EndProcess,
+        // The event loop ends as it does after "終了" (for tests, which go on running).
+        ReturnFromEventLoop,
+    };
+    // releaseDisplay: gives back what the program holds in the X server (the keycodes it
+    // borrowed) over a fresh connection and stops every use of the program's own, which may be
+    // gone. It runs before the process ends at once, and when the process ends through exit()
+    // while the program still runs (the display is lost), before the automatic save.
+    SessionEnd(Program& program, std::function<void()> releaseDisplay, AfterEnd afterEnd);
     ~SessionEnd() override;
     SessionEnd(const SessionEnd&) = delete;
     SessionEnd& operator=(const SessionEnd&) = delete;
@@ -27,8 +36,10 @@ protected:
 private:
     static void saveAtAbruptExit();
     void sessionSaveRequested(QSessionManager& manager);
+    void endForTheDesktop();
 
     Program& program_;
     EndSignals signals_;
-    std::function<void()> beforeSaveWithoutDisplay_;
+    std::function<void()> releaseDisplay_;
+    AfterEnd afterEnd_;
 };

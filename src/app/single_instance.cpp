@@ -2,6 +2,7 @@
 #include <QCryptographicHash>
 #include <QLocalSocket>
 #include <QThread>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -60,6 +61,16 @@ SingleInstance::Claim SingleInstance::claim() {
 }
 
 void SingleInstance::answer(QLocalSocket* socket) {
+    // Names in the abstract namespace are open to every user of the machine: only the user's
+    // own starts may call the palette forward.
+    struct ucred peer {};
+    socklen_t size = sizeof peer;
+    if (::getsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
+        peer.uid != ::getuid()) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
         if (!socket->canReadLine())

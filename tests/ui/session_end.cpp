@@ -50,7 +50,7 @@ void SessionEndTest::endingSavesWithoutAsking() {
     t.state().KaomojiTable.at(0, 1, 0) = kEdit;
     if (!writable)
         ::chmod(t.folder().c_str(), 0555);
-    SessionEnd sessionEnd(t.program(), {});
+    SessionEnd sessionEnd(t.program(), {}, SessionEnd::AfterEnd::ReturnFromEventLoop);
 
     if (how == QLatin1String("SIGTERM"))
         std::raise(SIGTERM);

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <span>
@@ -25,6 +26,22 @@
 namespace platform {
 
 namespace {
+
+// Xlib's answer to a broken connection is exit(), from inside whatever call noticed it: in the
+// middle of a save (the work area is asked for), the exit handlers would run a second save
+// inside the first. Both Xlib's handler (which exits) and its exit are replaced, per process and
+// per connection: the connection is marked dead, every later call on it fails at once, and the
+// program goes on to where Qt, which notices the broken connection itself, ends it from its
+// event loop.
+int noteBrokenConnection(Display*) {
+    static bool said = false;
+    if (!said) {
+        said = true;
+        std::fputs("pikome: the connection to the X server broke.\n", stderr);
+    }
+    return 0;
+}
+void keepRunningAfterIoError(Display*, void*) {}
 
 using namespace std::chrono_literals;
 using x11::ErrorTrap;
@@ -137,6 +154,8 @@ X11Desktop::X11Desktop(_XDisplay* display) : X11Desktop(display, false) {}
 
 X11Desktop::X11Desktop(_XDisplay* display, bool ownsDisplay)
     : display_(display), ownsDisplay_(ownsDisplay), root_(DefaultRootWindow(display)) {
+    XSetIOErrorHandler(&noteBrokenConnection);
+    XSetIOErrorExitHandler(display_, &keepRunningAfterIoError, nullptr);
     const std::pair<const char*, Xid*> wanted[] = {
         {"_NET_ACTIVE_WINDOW", &atoms_.netActiveWindow},
         {"_NET_FRAME_EXTENTS", &atoms_.netFrameExtents},
@@ -285,6 +304,7 @@ void X11Desktop::abandonConnection() {
     connectionAbandoned_ = true;
     // DisplayString only reads the connection's own record; it sends nothing.
     if (Display* fresh = XOpenDisplay(DisplayString(display_))) {
+        XSetIOErrorExitHandler(fresh, &keepRunningAfterIoError, nullptr);
         keys_->giveBackOver(fresh);
         XCloseDisplay(fresh);
     }
@@ -366,6 +386,8 @@ _XDisplay* X11Desktop::queryDisplay() {
     if (!queryDisplayTried_) {
         queryDisplayTried_ = true;
         queryDisplay_ = XOpenDisplay(DisplayString(display_));
+        if (queryDisplay_)
+            XSetIOErrorExitHandler(queryDisplay_, &keepRunningAfterIoError, nullptr);
     }
     return queryDisplay_ ? queryDisplay_ : display_;
 }

@@ -55,10 +55,10 @@ public:
 
     _XDisplay* display() const { return display_; }
 
-    // The connection is gone (the server died or closed it) and the process is ending: nothing
-    // more is asked over it; the work area is the last one seen. The keycodes borrowed for
-    // missing keysyms are given back over a new connection if the server still answers (it
-    // closed only our connection), since a dead connection cannot give them back.
+    // The process ends without its teardown, and the connection may be gone (the server died
+    // or closed it): nothing more is asked over it; the work area is the last one seen. The
+    // keycodes borrowed for missing keysyms are given back over a new connection if the server
+    // still answers, since a dead connection cannot give them back.
     void abandonConnection();
 
 private:
