@@ -71,10 +71,9 @@ void Program::saveUnattended() {
 }
 
 void Program::reportUnsavedOnStandardError(const QStringList& files) const {
-    const QByteArray line =
-        QStringLiteral("pikome: could not save %1 before ending; the file(s) were left as they were.\n")
-            .arg(files.join(QStringLiteral(", ")))
-            .toLocal8Bit();
+    const QByteArray line = QStringLiteral("pikome: could not save %1; what is on disk is unchanged.\n")
+                                .arg(files.join(QStringLiteral(", ")))
+                                .toLocal8Bit();
     std::fputs(line.constData(), stderr);
 }
 
