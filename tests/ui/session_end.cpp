@@ -50,6 +50,10 @@ void SessionEndTest::endingSavesWithoutAsking() {
     t.state().KaomojiTable.at(0, 1, 0) = kEdit;
     if (!writable)
         ::chmod(t.folder().c_str(), 0555);
+    // A test run as a background job starts with SIGINT ignored, and the program leaves an
+    // ignored signal ignored (nohup): give all three their default action first.
+    for (int signalNumber : {SIGTERM, SIGHUP, SIGINT})
+        std::signal(signalNumber, SIG_DFL);
     SessionEnd sessionEnd(t.program(), {}, SessionEnd::AfterEnd::ReturnFromEventLoop);
 
     if (how == QLatin1String("SIGTERM"))
