@@ -9,9 +9,14 @@
 #include <cstdlib>
 
 namespace {
-// The running program's session end while it lives; the exit hook is the process's.
+// The running program's session end while it lives; Qt's message handler is the process's.
 SessionEnd* running = nullptr;
-bool exitHookRegistered = false;
+QtMessageHandler handlerBefore = nullptr;
+
+// Qt's xcb plugin says this, then ends the process with exit(), when its X connection breaks.
+// By the time exit handlers run, exit() has already destroyed thread-local objects the save
+// relies on, so the save runs here, when Qt says it, before exit().
+constexpr QLatin1StringView kConnectionBroke("The X11 connection broke");
 } // namespace
 
 SessionEnd::SessionEnd(Program& program, std::function<void()> releaseDisplay, AfterEnd afterEnd)
@@ -29,18 +34,16 @@ SessionEnd::SessionEnd(Program& program, std::function<void()> releaseDisplay, A
     qApp->installEventFilter(this);
 
     running = this;
-    if (!exitHookRegistered) {
-        exitHookRegistered = true;
-        std::atexit(&SessionEnd::saveAtAbruptExit);
-    }
+    handlerBefore = qInstallMessageHandler(&SessionEnd::noteQtMessage);
 }
 
 SessionEnd::~SessionEnd() {
     running = nullptr;
+    qInstallMessageHandler(handlerBefore);
 }
 
 void SessionEnd::endForTheDesktop() {
-    // Not a second save from the exit hook should the process be ended during this one.
+    // No second save should the connection break during this one.
     running = nullptr;
     program_.endUnattended();
     if (afterEnd_ != AfterEnd::EndProcess)
@@ -67,15 +70,16 @@ bool SessionEnd::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-void SessionEnd::saveAtAbruptExit() {
-    // exit() while the program still runs: Qt's xcb plugin ends the process this way when the X
-    // connection breaks (the server died, or closed our connection). The windows are out of the
-    // display's reach, but everything to be saved is in memory.
+void SessionEnd::noteQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     SessionEnd* session = running;
-    if (!session || QThread::currentThread() != session->thread())
-        return;
-    running = nullptr;
-    if (session->releaseDisplay_)
-        session->releaseDisplay_();
-    session->program_.saveUnattended();
+    if (session && type == QtWarningMsg && message.startsWith(kConnectionBroke) &&
+        QThread::currentThread() == session->thread()) {
+        // The windows are out of the display's reach, but everything to be saved is in memory.
+        running = nullptr;
+        if (session->releaseDisplay_)
+            session->releaseDisplay_();
+        session->program_.saveUnattended();
+    }
+    if (handlerBefore)
+        handlerBefore(type, context, message);
 }

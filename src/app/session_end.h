@@ -1,10 +1,11 @@
 #pragma once
 // The ways the desktop ends the program, each led into the palette's own exit so that nothing
 // is lost: SIGTERM, SIGHUP and SIGINT; the X session manager's save request and its order to
-// end (a Quit event); and the display connection lost, when the platform plugin ends the process
-// with exit() from inside the event loop.
+// end (a Quit event); and the display connection lost, which the platform plugin announces
+// before it ends the process with exit().
 #include "app/end_signals.h"
 #include <QObject>
+#include <QtGlobal>
 #include <functional>
 
 class Program;
@@ -23,8 +24,8 @@ public:
     };
     // releaseDisplay: gives back what the program holds in the X server (the keycodes it
     // borrowed) over a fresh connection and stops every use of the program's own, which may be
-    // gone. It runs before the process ends at once, and when the process ends through exit()
-    // while the program still runs (the display is lost), before the automatic save.
+    // gone. It runs before the process ends at once, and when the display is lost, before the
+    // automatic save.
     SessionEnd(Program& program, std::function<void()> releaseDisplay, AfterEnd afterEnd);
     ~SessionEnd() override;
     SessionEnd(const SessionEnd&) = delete;
@@ -34,7 +35,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    static void saveAtAbruptExit();
+    static void noteQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message);
     void sessionSaveRequested(QSessionManager& manager);
     void endForTheDesktop();
 
