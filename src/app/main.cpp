@@ -2,9 +2,12 @@
 #include "app/command_line.h"
 #include "app/program.h"
 #include "app/read_ahead.h"
+#include "app/session_end.h"
+#include "app/single_instance.h"
 #include "platform/program_folder.h"
 #include "platform/x11/wayland_session.h"
 #include "platform/x11/x11_desktop.h"
+#include "platform/x11/x11_display_probe.h"
 #include <QApplication>
 #include <QDBusConnection>
 #include <QGuiApplication>
@@ -29,6 +32,11 @@ int main(int argc, char* argv[]) {
 
     // The desktop layer speaks X11: through XWayland on a Wayland session.
     platform::chooseX11Platform();
+    // Without a display Qt's xcb plugin would abort the process before a word could be said.
+    if (const std::string missing = platform::x11::missingDisplayMessage(); !missing.empty()) {
+        std::fprintf(stderr, "%s\n", missing.c_str());
+        return 1;
+    }
     // Qt sees the program's name only: its own options (-platform, -display …) are not taken.
     int qtArgc = 1;
     char fallbackName[] = "pikome";
@@ -51,7 +59,18 @@ int main(int argc, char* argv[]) {
 
     if (folder.empty() && !files.installed)
         folder = QCoreApplication::applicationDirPath().toStdString();
+    SingleInstance instance(folder);
+    if (const auto claim = instance.claim(); claim != SingleInstance::Claim::First) {
+        if (claim == SingleInstance::Claim::OtherCameForward)
+            return 0;
+        std::fprintf(stderr, "pikome: another copy holds the files in %s but does not answer.\n",
+                     folder.c_str());
+        return 1;
+    }
     Program program(folder, desktop, std::move(readAhead));
+    instance.onAnotherStart = [&program] { program.bringForward(); };
+    SessionEnd sessionEnd(
+        program, [&desktop] { desktop.abandonConnection(); }, SessionEnd::AfterEnd::EndProcess);
     program.start();
     return app.exec();
 }

@@ -8,6 +8,7 @@
 #include "tools/form6.h"
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdio>
 
 Program::Program(std::filesystem::path folder, platform::Desktop& desktop, ReadAhead readAhead)
     : state_(std::move(folder), desktop) {
@@ -62,6 +63,43 @@ Program::~Program() {
     delete state_.form6;
     state_.form1 = nullptr;
     form1_.reset();
+}
+
+void Program::endUnattended() {
+    state_.confirmEndWithoutSaving = [this](const QStringList& files) {
+        reportUnsavedOnStandardError(files);
+        return true;
+    };
+    form1_->ExitProgram();
+}
+
+void Program::saveUnattended() {
+    if (form2_->Check1[8]->value() == 0)
+        return;
+    // The same saves, in the same order, as the exit's.
+    QStringList failed = form5_->SaveStore();
+    failed << form2_->SaveAll();
+    failed.removeDuplicates();
+    if (!failed.isEmpty())
+        reportUnsavedOnStandardError(failed);
+}
+
+void Program::reportUnsavedOnStandardError(const QStringList& files) const {
+    const QByteArray line = QStringLiteral("pikome: could not save %1; what is on disk is unchanged.\n")
+                                .arg(files.join(QStringLiteral(", ")))
+                                .toLocal8Bit();
+    std::fputs(line.constData(), stderr);
+}
+
+void Program::bringForward() {
+    if (form1_->windowState() != controls::WindowState::Normal)
+        form1_->showNormal();
+    form1_->show();
+    form1_->setHeightTwips(form1_->expandedHeight());
+    form1_->raise();
+    // As a pager asks it: window managers refuse an application's own request to come forward
+    // when it carries no recent user input.
+    state_.desktop.setForegroundWindow(platform::WindowHandle(form1_->winId()));
 }
 
 void Program::start() {

@@ -35,7 +35,20 @@ public:
     // The message shown when files could not be saved.
     static QString saveFailureText(const QStringList& files);
 
+    // The desktop ends the program (a signal, the session's end): the palette's exit runs as
+    // "終了" does, but nobody is there to answer a question, so a save that fails is reported
+    // on standard error and the program ends with its files as they were.
+    void endUnattended();
+    // The automatic save of the exit (when it is on) with nothing asked or shown, for moments
+    // when the program cannot or must not end through its windows: the session manager's
+    // checkpoint, the display gone.
+    void saveUnattended();
+    // Another start on the same files asked for the palette: shown, at full height, in front.
+    void bringForward();
+
 private:
+    void reportUnsavedOnStandardError(const QStringList& files) const;
+
     storage::ProgramState state_;
     // Dialogs first: the palette refers to them while it lives, so it goes first.
     std::unique_ptr<Form2> form2_;

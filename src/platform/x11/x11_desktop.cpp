@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <span>
@@ -28,6 +29,22 @@
 namespace platform {
 
 namespace {
+
+// Xlib's answer to a broken connection is exit(), from inside whatever call noticed it: in the
+// middle of a save (the work area is asked for), the exit handlers would run a second save
+// inside the first. Both Xlib's handler (which exits) and its exit are replaced, per process and
+// per connection: the connection is marked dead, every later call on it fails at once, and the
+// program goes on to where Qt, which notices the broken connection itself, ends it from its
+// event loop.
+int noteBrokenConnection(Display*) {
+    static bool said = false;
+    if (!said) {
+        said = true;
+        std::fputs("pikome: the connection to the X server broke.\n", stderr);
+    }
+    return 0;
+}
+void keepRunningAfterIoError(Display*, void*) {}
 
 using namespace std::chrono_literals;
 using x11::ErrorTrap;
@@ -141,6 +158,8 @@ X11Desktop::X11Desktop(_XDisplay* display) : X11Desktop(display, false) {}
 X11Desktop::X11Desktop(_XDisplay* display, bool ownsDisplay)
     : display_(display), ownsDisplay_(ownsDisplay), waylandSession_(isWaylandSession()),
       root_(DefaultRootWindow(display)) {
+    XSetIOErrorHandler(&noteBrokenConnection);
+    XSetIOErrorExitHandler(display_, &keepRunningAfterIoError, nullptr);
     const std::pair<const char*, Xid*> wanted[] = {
         {"_NET_ACTIVE_WINDOW", &atoms_.netActiveWindow},
         {"_NET_FRAME_EXTENTS", &atoms_.netFrameExtents},
@@ -269,16 +288,30 @@ double X11Desktop::osVersion() {
 }
 
 Rect X11Desktop::workArea() {
+    if (connectionAbandoned_)
+        return lastWorkArea_;
     if (auto p = readProperty(display_, root_, atoms_.netWorkarea, XA_CARDINAL, 4)) {
         auto l = p->longs();
         if (l.size() >= 4 && l[2] > 0 && l[3] > 0)
-            return {int(long(l[0])), int(long(l[1])), int(l[2]), int(l[3])};
+            return lastWorkArea_ = {int(long(l[0])), int(long(l[1])), int(l[2]), int(l[3])};
     }
     Window rootReturn = 0;
     int x = 0, y = 0;
     unsigned int width = 0, height = 0, border = 0, depth = 0;
     XGetGeometry(display_, root_, &rootReturn, &x, &y, &width, &height, &border, &depth);
-    return {0, 0, int(width), int(height)};
+    return lastWorkArea_ = {0, 0, int(width), int(height)};
+}
+
+void X11Desktop::abandonConnection() {
+    if (connectionAbandoned_)
+        return;
+    connectionAbandoned_ = true;
+    // DisplayString only reads the connection's own record; it sends nothing.
+    if (Display* fresh = XOpenDisplay(DisplayString(display_))) {
+        XSetIOErrorExitHandler(fresh, &keepRunningAfterIoError, nullptr);
+        keys_->giveBackOver(fresh);
+        XCloseDisplay(fresh);
+    }
 }
 
 std::optional<X11Desktop::ClientWindow> X11Desktop::clientWindowOf(Xid window) {
@@ -357,6 +390,8 @@ _XDisplay* X11Desktop::queryDisplay() {
     if (!queryDisplayTried_) {
         queryDisplayTried_ = true;
         queryDisplay_ = XOpenDisplay(DisplayString(display_));
+        if (queryDisplay_)
+            XSetIOErrorExitHandler(queryDisplay_, &keepRunningAfterIoError, nullptr);
     }
     return queryDisplay_ ? queryDisplay_ : display_;
 }

@@ -62,6 +62,12 @@ public:
 
     _XDisplay* display() const { return display_; }
 
+    // The process ends without its teardown, and the connection may be gone (the server died
+    // or closed it): nothing more is asked over it; the work area is the last one seen. The
+    // keycodes borrowed for missing keysyms are given back over a new connection if the server
+    // still answers, since a dead connection cannot give them back.
+    void abandonConnection();
+
 private:
     X11Desktop(_XDisplay* display, bool ownsDisplay);
 
@@ -115,6 +121,8 @@ private:
     std::optional<FrameExtents> frameExtents_;
     Xid frameProbe_ = 0; // the unmapped window the extents were asked for, until answered
     std::unique_ptr<x11::KeyInjector> keys_;
+    bool connectionAbandoned_ = false;
+    Rect lastWorkArea_{};
 };
 
 } // namespace platform

@@ -89,7 +89,11 @@ KeyInjector::KeyInjector(Display* display) : display_(display) {
 }
 
 KeyInjector::~KeyInjector() {
-    giveBackBorrowedKeycodes();
+    giveBackBorrowedKeycodes(display_);
+}
+
+void KeyInjector::giveBackOver(Display* display) {
+    giveBackBorrowedKeycodes(display);
 }
 
 bool KeyInjector::send(std::span<const KeyChord> chords, bool wait) {
@@ -177,20 +181,20 @@ KeyCode KeyInjector::borrowSpareKeycode(Keymap& keymap, KeySym sym) {
     return 0;
 }
 
-void KeyInjector::giveBackBorrowedKeycodes() {
+void KeyInjector::giveBackBorrowedKeycodes(Display* display) {
     if (borrowed_.empty())
         return;
     const auto since = std::chrono::steady_clock::now() - lastSend_;
     if (since < kGiveBackDelay)
         std::this_thread::sleep_for(kGiveBackDelay - since);
-    Keymap keymap(display_);
-    ErrorTrap trap(display_);
+    Keymap keymap(display);
+    ErrorTrap trap(display);
     for (const Borrowed& b : borrowed_) {
         // Someone (a layout switch, setxkbmap) may have reused the keycode since: leave it be.
         if (keymap.firstLevel(b.code) != b.sym)
             continue;
         KeySym none = NoSymbol;
-        XChangeKeyboardMapping(display_, b.code, 1, &none, 1);
+        XChangeKeyboardMapping(display, b.code, 1, &none, 1);
     }
     borrowed_.clear();
 }

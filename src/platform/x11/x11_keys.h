@@ -28,6 +28,9 @@ public:
     // processed the events; otherwise only flushes them. False when XTest is missing or a key
     // cannot be typed (no keycode and no spare keycode to borrow).
     bool send(std::span<const KeyChord> chords, bool wait);
+    // For a connection that is gone: gives the borrowed keycodes back over another connection to
+    // the same server, and forgets them.
+    void giveBackOver(Display* display);
 
 private:
     struct Borrowed {
@@ -38,7 +41,7 @@ private:
 
     KeyCode keycodeFor(Keymap& keymap, KeySym sym);
     KeyCode borrowSpareKeycode(Keymap& keymap, KeySym sym);
-    void giveBackBorrowedKeycodes();
+    void giveBackBorrowedKeycodes(Display* display);
 
     Display* display_;
     bool available_ = false;

@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# How the real program ends when the desktop ends it, and how it starts when it is already
+# running: SIGTERM and SIGHUP save (with automatic saving on) and end within 2 s; without
+# automatic saving nothing is written; a lost X connection (xkill, the server killed) saves too;
+# every way of ending gives back the keycode borrowed for Kanji; a second start on the same files
+# brings the first copy forward and ends, and a copy killed with SIGKILL never blocks the next
+# start; without an X display the program says so in one line and exits 1.
+# usage: session_end.sh PROGRAM RECEIVER
+set -euo pipefail
+program=$1
+receiver=$2
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=lib.sh
+source "$here/lib.sh"
+# shellcheck source=paste_lib.sh
+source "$here/paste_lib.sh"
+
+# --- no display --------------------------------------------------------------------------------
+folder=$E2E_TMP/nodisplay
+prepare_folder "$folder"
+no_display() { # description, then the environment to run with
+    local what=$1 status=0 out=$E2E_TMP/nodisplay.err
+    shift
+    env "$@" timeout 10 "$folder/pikome" >/dev/null 2>"$out" || status=$?
+    [ "$status" -eq 1 ] || fail "$what: exit status $status, expected 1; stderr: $(show_file "$out")"
+    [ "$(wc -l <"$out")" -eq 1 ] && grep -q 'no X display' "$out" && grep -q 'DISPLAY' "$out" ||
+        fail "$what: expected one line naming DISPLAY, got $(show_file "$out")"
+    e2e_log "$what: $(cat "$out")"
+}
+no_display "DISPLAY unset" -u DISPLAY
+# A display number no server uses (Xvfb below takes the first free one, counting from 0).
+no_display "DISPLAY without a server" DISPLAY=:4711
+
+e2e_start_desktop
+xdotool mousemove 1000 900
+
+# Line 3081 of the kaomoji file: page 10 (the history), row 1, the newest entry.
+history_first() { sed -n 3081p "$1/顔文字.ini" | iconv -f CP932 -t UTF-8 | tr -d '\r'; }
+kanji_bound() { xmodmap -pke | grep -qw Kanji; }
+# A process that has ended (a zombie until waited for counts as ended).
+_ended() {
+    local state
+    state=$(ps -o stat= -p "$1" 2>/dev/null) || return 0
+    [[ $state == Z* ]]
+}
+# Starts a palette on FOLDER, pastes entry 0 into a receiver, which leaves the kaomoji at the
+# head of the history (in memory only) and, with Check7=0, Kanji bound to a spare keycode.
+paste_once() {
+    local folder=$1
+    start_palette "$folder" || fail "the palette did not appear"
+    start_receiver "target-$(basename "$folder")" || fail "the receiver did not appear"
+    make_target "$receiver_id"
+    click_entry 0
+    wait_file_is "$receiver_text" "${KAOMOJI[0]}" 3 || fail "the paste did not arrive: $(show_file "$receiver_text")"
+    # Alt+Kanji follows the paste once the target has fetched the text.
+    wait_until 3 kanji_bound || fail "no keycode is bound to Kanji after a paste with Check7=0: the test would not test"
+}
+# end_by HOW FOLDER EXPECTED-STATUS: ends the palette, within 2 s, with the given exit status.
+end_by() {
+    local how=$1 folder=$2 expected=$3 status=0
+    case $how in
+    SIG*) kill "-${how#SIG}" "$palette_pid" ;;
+    xkill) xkill -id "$palette_id" >/dev/null ;;
+    esac
+    wait_until 2 _ended "$palette_pid" || fail "$how: the palette still runs 2 s later"
+    wait "$palette_pid" || status=$?
+    [ "$status" -eq "$expected" ] || fail "$how: exit status $status, expected $expected (log: $(show_file "$palette_log"))"
+    kill -TERM "$receiver_pid" 2>/dev/null || true
+    wait "$receiver_pid" 2>/dev/null || true
+}
+
+for how in SIGTERM SIGHUP xkill; do
+    folder=$E2E_TMP/$how
+    prepare_folder "$folder" Check7=0 Check8=1
+    paste_once "$folder"
+    expected=0
+    # Qt's xcb plugin ends the process with status 1 when its connection breaks.
+    [ "$how" = xkill ] && expected=1
+    end_by "$how" "$folder" "$expected"
+    [ "$(history_first "$folder")" = "${KAOMOJI[0]}" ] ||
+        fail "$how: the history was not saved (line 3081 holds $(show_text "$(history_first "$folder")"))"
+    ! kanji_bound || fail "$how: a keycode is still bound to Kanji after the palette ended"
+    e2e_log "$how: saved the history, gave the Kanji keycode back, ended"
+done
+
+# Without automatic saving nothing is written.
+folder=$E2E_TMP/nosave
+prepare_folder "$folder" Check7=1 Check8=0
+cp -a "$folder" "$E2E_TMP/nosave-before"
+paste_once_nokanji() {
+    start_palette "$folder" || fail "the palette did not appear"
+    start_receiver target-nosave || fail "the receiver did not appear"
+    make_target "$receiver_id"
+    click_entry 0
+    wait_file_is "$receiver_text" "${KAOMOJI[0]}" 3 || fail "the paste did not arrive"
+}
+paste_once_nokanji
+end_by SIGTERM "$folder" 0
+diff -r "$E2E_TMP/nosave-before" "$folder" >/dev/null || fail "SIGTERM without automatic saving changed files"
+e2e_log "SIGTERM without automatic saving: nothing written"
+
+# --- one copy per collection -------------------------------------------------------------------
+folder=$E2E_TMP/single
+prepare_folder "$folder"
+start_palette "$folder" || fail "the palette did not appear"
+first_pid=$palette_pid first_id=$palette_id
+xdotool windowminimize "$first_id"
+_viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+wait_until 5 bash -c "! xwininfo -id $first_id | grep -q IsViewable" || fail "the palette could not be minimized"
+for round in 1 2; do
+    status=0
+    timeout 15 "$folder/pikome" >"$E2E_TMP/second.log" 2>&1 || status=$?
+    [ "$status" -eq 0 ] || fail "start $((round + 1)): exit status $status ($(show_file "$E2E_TMP/second.log"))"
+    kill -0 "$first_pid" || fail "start $((round + 1)) ended the first copy"
+    wait_until 5 _viewable "$first_id" || fail "start $((round + 1)) did not bring the palette forward"
+    [ "$(xdotool search --name '^ぴこめ$' | wc -l)" -eq 1 ] || fail "start $((round + 1)) left a second palette"
+    xdotool windowminimize "$first_id"
+    wait_until 5 bash -c "! xwininfo -id $first_id | grep -q IsViewable" || fail "the palette could not be minimized"
+done
+e2e_log "two more starts on the same files brought the first copy forward and ended"
+kill -KILL "$first_pid"
+wait "$first_pid" 2>/dev/null || true
+start_palette "$folder" || fail "after SIGKILL of the first copy, a new start did not show the palette"
+palette_healthy || fail "the palette started after the SIGKILL is not healthy"
+e2e_log "after SIGKILL of the running copy, the next start runs"
+
+# --- the session ends: SIGTERM and the X server's death at once --------------------------------
+# Last: the desktop goes with it. At a logout the palette is told to end while its server goes
+# away; an ending that tears the program down as the connection breaks crashed (heap corruption)
+# now and then. The palette started just above is given a history to save.
+start_receiver target-last || fail "the receiver did not appear"
+make_target "$receiver_id"
+click_entry 0
+wait_file_is "$receiver_text" "${KAOMOJI[0]}" 3 || fail "the paste did not arrive"
+xvfb_pid=${E2E_PIDS[0]}
+[ "$(ps -o comm= -p "$xvfb_pid")" = Xvfb ] || fail "pid $xvfb_pid is not the X server"
+kill -TERM "$palette_pid"
+kill -KILL "$xvfb_pid"
+wait "$xvfb_pid" 2>/dev/null || true
+wait_until 2 _ended "$palette_pid" || fail "the palette still runs 2 s after SIGTERM and its X server's death"
+status=0
+wait "$palette_pid" || status=$?
+[ "$status" -le 1 ] && ! grep -Eiq 'corrupt|free\(\)|abort' "$palette_log" ||
+    fail "the palette crashed (status $status): $(show_file "$palette_log")"
+[ "$(history_first "$folder")" = "${KAOMOJI[0]}" ] ||
+    fail "the history was not saved (log: $(show_file "$palette_log"))"
+e2e_log "SIGTERM as the X server died: the palette saved the history and ended (status $status)"
+echo "e2e session_end: passed"
