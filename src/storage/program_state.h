@@ -70,7 +70,8 @@ struct ProgramState {
     // Files that existed at start-up but could not be read: the program does not know what
     // they hold, so a save never overwrites or deletes them in its ignorance.
     bool kaomojiFileUnreadable = false;
-    // ASCII-art texts read only in part, by page * 100 + entry, with what was read of them.
+    // ASCII-art texts that could not be read whole (so none of it was taken), by
+    // page * 100 + entry, with the text they were given at start-up (empty).
     QHash<int, QString> aaTextReadInPart;
 
     // The kaomoji file and the ASCII-art texts, when the program has begun reading them on other
@@ -83,6 +84,9 @@ struct ProgramState {
     // lost); ending with automatic saving asks whether to end anyway when a save failed.
     std::function<void(const QStringList& files)> reportSaveFailure;
     std::function<bool(const QStringList& files)> confirmEndWithoutSaving;
+    // Tells the user why something asked for could not be done (a dropped file that cannot be
+    // read); nothing was changed.
+    std::function<void(const QString& message)> reportProblem;
     // Ends the event loop; the program object quits the application.
     std::function<void()> endProgram;
 

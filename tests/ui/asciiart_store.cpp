@@ -29,6 +29,7 @@ private slots:
     void optionsLoadAndSave();
     void unwritableTextFileIsReportedAndTheRestIsSaved();
     void unchangedTextsAreNotRewritten();
+    void longTextsComeBackWholeTooLargeAreKept();
 };
 
 void AsciiArtStoreTest::noFolderLoadsEmptyAndFirstSaveCreatesIt() {
@@ -175,6 +176,29 @@ void AsciiArtStoreTest::unchangedTextsAreNotRewritten() {
     QCOMPARE(inode("AA/AAText_1_00.txt"), same);
     QVERIFY(inode("AA/AAText_1_01.txt") != old);
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_01.txt")), std::string("new\r\n"));
+}
+
+// A piece with a line over a megabyte (an LF-only file's lines too) loads whole and a save
+// writes it back unchanged; a file over the bound is not loaded, and the save keeps it and
+// names it.
+void AsciiArtStoreTest::longTextsComeBackWholeTooLargeAreKept() {
+    TestProgram t;
+    const std::string longLine((2 << 20) + 3, 'x');
+    t.writeBytes(QStringLiteral("AA/AAText_1_00.txt"), longLine + "\r\nend\r\n");
+    t.writeBytes(QStringLiteral("AA/AAText_1_01.txt"), "a\nb\n");
+    const auto huge = t.path(QStringLiteral("AA/AAText_1_02.txt"));
+    t.writeBytes(QStringLiteral("AA/AAText_1_02.txt"), "big\r\n");
+    std::filesystem::resize_file(huge, asciiart::kMaxTextBytes + 1);
+    t.start();
+    Quiet quiet(t);
+    QCOMPARE(t.state().AAText.at(1, 0), QString::fromStdString(longLine) + QStringLiteral("\r\nend"));
+    QCOMPARE(t.state().AAText.at(1, 1), QStringLiteral("a\r\nb"));
+    QCOMPARE(t.state().AAText.at(1, 2), QString());
+    t.state().form5->Command1->press();
+    QCOMPARE(quiet.reported, QList<QStringList>{{QStringLiteral("AA/AAText_1_02.txt")}});
+    QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_00.txt")), longLine + "\r\nend\r\n");
+    QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_01.txt")), std::string("a\r\nb\r\n"));
+    QCOMPARE(std::filesystem::file_size(huge), asciiart::kMaxTextBytes + 1);
 }
 
 QTEST_MAIN(AsciiArtStoreTest)
