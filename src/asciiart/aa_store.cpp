@@ -129,9 +129,11 @@ QStringList save(storage::ProgramState& state) {
                                                       state.AAName.at(page, entry), ini);
     for (int i = 0; i < 3; ++i) {
         const auto& option = kOptionKeys[i];
-        iniFailed |=
-            !storage::WriteProfileString(QString::fromLatin1(option.section), QString::fromLatin1(option.key),
-                                         QString::number(state.form5->Check1[std::size_t(i)]->value()), ini);
+        // A greyed box (2, as a hand-edited file may set it) counts as on wherever an option is
+        // read; the file only ever holds 0 or 1.
+        const int on = state.form5->Check1[std::size_t(i)]->value() != 0 ? 1 : 0;
+        iniFailed |= !storage::WriteProfileString(QString::fromLatin1(option.section),
+                                                  QString::fromLatin1(option.key), QString::number(on), ini);
     }
     iniFailed |= !batch.commit();
     if (iniFailed)

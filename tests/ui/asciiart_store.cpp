@@ -112,10 +112,12 @@ void AsciiArtStoreTest::clearingTextDeletesTheFileClearingNameKeepsIt() {
 
 void AsciiArtStoreTest::longNameIsCutOnACharacterBoundary() {
     TestProgram t;
-    t.writeText(kOptions,
-                QStringLiteral("[Page1]\r\nName_0=") + QString(150, QChar(u'猫')) + QStringLiteral("\r\n"));
+    t.writeText(kOptions, QStringLiteral("[Page1]\r\nName_0=") + QString(150, QChar(u'猫')) +
+                              QStringLiteral("\r\nName_1=ab") + QChar(0) + QStringLiteral("cd\r\n"));
     t.start();
     QCOMPARE(t.state().AAName.at(1, 0), QString(127, QChar(u'猫')));
+    // A name is cut at a NUL byte, as Windows reads it.
+    QCOMPARE(t.state().AAName.at(1, 1), QStringLiteral("ab"));
 }
 
 void AsciiArtStoreTest::fileNamesHaveTwoDigitEntries() {
@@ -127,15 +129,16 @@ void AsciiArtStoreTest::fileNamesHaveTwoDigitEntries() {
 void AsciiArtStoreTest::optionsLoadAndSave() {
     TestProgram t;
     t.writeText(kOptions, QStringLiteral(
-                              "[Options]\r\nFrontLine=0\r\nBackLine=7\r\n[ToolTipOptions]\r\nDisplay=0\r\n"));
+                              "[Options]\r\nFrontLine=2\r\nBackLine=7\r\n[ToolTipOptions]\r\nDisplay=1\r\n"));
     t.start();
     Quiet quiet(t);
     auto& f5 = *t.state().form5;
-    QCOMPARE(f5.Check1[0]->value(), 0);
+    QCOMPARE(f5.Check1[0]->value(), 2); // greyed, which counts as on
     QCOMPARE(f5.Check1[1]->value(), 1); // no state a check box can hold: the default
-    QCOMPARE(f5.Check1[2]->value(), 0);
-    f5.Check1[0]->setValue(1);
+    QCOMPARE(f5.Check1[2]->value(), 1);
+    f5.Check1[2]->setValue(0);
     f5.Command1->press();
+    // Only 0 and 1 are ever written.
     const std::string ini = t.readBytes(kOptions);
     QVERIFY(ini.find("FrontLine=1\r\nBackLine=1\r\n") != std::string::npos);
     QVERIFY(ini.find("Display=0\r\n") != std::string::npos);
