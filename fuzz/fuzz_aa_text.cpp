@@ -13,7 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto path = fuzz::scratch() / "AAText_1_00.txt";
     fuzz::writeFile(path, bytes);
 
-    const QString text = asciiart::readTextFile(path);
+    const asciiart::TextRead read = asciiart::readTextFile(path);
+    FUZZ_CHECK(read.ok());
+    const QString& text = read.text;
 
     std::string joined;
     const std::vector<std::string> lines = text_lines::split(bytes);
@@ -26,6 +28,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Saving the text writes it with a final CR LF; reading that back gives the same text.
     const auto saved = fuzz::scratch() / "AAText_1_01.txt";
     fuzz::writeFile(saved, storage::toCp932(text + QStringLiteral("\r\n")));
-    FUZZ_CHECK(asciiart::readTextFile(saved) == text);
+    FUZZ_CHECK(asciiart::readTextFile(saved).text == text);
     return 0;
 }

@@ -75,8 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool ok = profile::writeString(section, k, v, path);
     const std::string after = fuzz::readFile(path);
 
-    // A value with a line end is refused and the file stays as it was.
-    if (v && v->find_first_of("\r\n") != std::string_view::npos) {
+    // The arguments are C strings: a NUL ends each. A value with a line end before it is
+    // refused and the file stays as it was.
+    auto beforeNul = [](std::string_view text) { return text.substr(0, text.find('\0')); };
+    if (v && beforeNul(*v).find_first_of("\r\n") != std::string_view::npos) {
         FUZZ_CHECK(!ok);
         FUZZ_CHECK(after == content);
         return 0;
@@ -89,8 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // One line's content changes (the key's value), or new lines come in; no other byte of
         // the file goes.
         FUZZ_CHECK(countLineEnds(change.removed) == 0);
-        if (plainName(section) && plainName(key)) {
-            std::string_view expected = trim(value);
+        if (plainName(beforeNul(section)) && plainName(beforeNul(key))) {
+            std::string_view expected = trim(beforeNul(value));
             if (expected.size() >= 2 && (expected.front() == '"' || expected.front() == '\'') &&
                 expected.back() == expected.front())
                 expected = expected.substr(1, expected.size() - 2);

@@ -37,6 +37,9 @@ Program::Program(std::filesystem::path folder, platform::Desktop& desktop, ReadA
         clipboardNotice_->setWindowModality(Qt::NonModal);
         clipboardNotice_->show();
     };
+    state_.reportProblem = [this](const QString& message) {
+        QMessageBox::warning(form1_.get(), QStringLiteral("ぴこめ"), message);
+    };
     state_.endProgram = [] { QApplication::exit(0); };
     // The settings, margin and ASCII-art dialogs exist, hidden, from start-up to the end.
     form2_ = std::make_unique<Form2>(state_);

@@ -59,27 +59,22 @@ QString textFileName(int page, int entry) {
     return QStringLiteral("AAText_%1_%2.txt").arg(page).arg(entry, 2, 10, QLatin1Char('0'));
 }
 
-QString readTextFile(const std::filesystem::path& file, bool* ok) {
-    platform::textfile::LineReader reader(file);
-    QString text;
-    std::string line;
-    std::size_t total = 0;
-    bool first = true;
-    bool whole = true;
-    while (reader.next(line)) {
-        if (total >= kMaxTextBytes) {
-            whole = false;
-            break;
-        }
-        total += line.size() + 2;
-        if (!first)
-            text += QStringLiteral("\r\n");
-        text += storage::fromCp932(line);
-        first = false;
+TextRead readTextFile(const std::filesystem::path& file) {
+    TextRead read;
+    std::string bytes;
+    read.result = platform::textfile::readWhole(file, kMaxTextBytes, bytes);
+    if (!read.ok())
+        return read;
+    const std::vector<std::string_view> lines = platform::textfile::splitLines(bytes);
+    std::string joined;
+    joined.reserve(bytes.size() + lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            joined += "\r\n";
+        joined += lines[i];
     }
-    if (ok)
-        *ok = whole && !reader.failed();
-    return text;
+    read.text = storage::fromCp932(joined);
+    return read;
 }
 
 void load(storage::ProgramState& state) {
@@ -108,10 +103,10 @@ storage::AATextsRead readTexts(const std::filesystem::path& folder) {
         for (int entry = 0; entry < storage::AATable::kEntries; ++entry) {
             const auto file = folder / textFileName(page, entry).toStdString();
             if (platform::textfile::isFile(file)) {
-                bool ok = true;
-                read.texts.at(page, entry) = readTextFile(file, &ok);
-                if (!ok)
-                    read.readInPart.insert(partKey(page, entry), read.texts.at(page, entry));
+                TextRead text = readTextFile(file);
+                if (!text.ok())
+                    read.readInPart.insert(partKey(page, entry), QString());
+                read.texts.at(page, entry) = std::move(text.text);
             }
         }
     return read;
@@ -134,9 +129,11 @@ QStringList save(storage::ProgramState& state) {
                                                       state.AAName.at(page, entry), ini);
     for (int i = 0; i < 3; ++i) {
         const auto& option = kOptionKeys[i];
-        iniFailed |=
-            !storage::WriteProfileString(QString::fromLatin1(option.section), QString::fromLatin1(option.key),
-                                         QString::number(state.form5->Check1[std::size_t(i)]->value()), ini);
+        // A greyed box (2, as a hand-edited file may set it) counts as on wherever an option is
+        // read; the file only ever holds 0 or 1.
+        const int on = state.form5->Check1[std::size_t(i)]->value() != 0 ? 1 : 0;
+        iniFailed |= !storage::WriteProfileString(QString::fromLatin1(option.section),
+                                                  QString::fromLatin1(option.key), QString::number(on), ini);
     }
     iniFailed |= !batch.commit();
     if (iniFailed)
@@ -152,7 +149,9 @@ QStringList save(storage::ProgramState& state) {
                 // until the user gives the entry a text of its own.
                 failed << QStringLiteral("AA/") + textFileName(page, entry);
             } else if (!text.isEmpty()) {
-                if (platform::textfile::writeIfChanged(file, storage::toCp932(text + QStringLiteral("\r\n"))))
+                // A text too large to be read back is not written: the next start would refuse it.
+                const std::string bytes = storage::toCp932(text + QStringLiteral("\r\n"));
+                if (bytes.size() <= kMaxTextBytes && platform::textfile::writeIfChanged(file, bytes))
                     state.aaTextReadInPart.remove(partKey(page, entry));
                 else
                     failed << QStringLiteral("AA/") + textFileName(page, entry);

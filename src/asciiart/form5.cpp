@@ -1,6 +1,6 @@
 #include "asciiart/form5.h"
 #include "asciiart/aa_store.h"
-#include "platform/textfile.h"
+#include "asciiart/dropped_text.h"
 #include "settings/form2.h"
 #include "storage/text_rules.h"
 
@@ -116,16 +116,11 @@ void Form5::Command1_Click() {
 }
 
 void Form5::Text1_FilesDropped(const QStringList& paths) {
-    if (paths.isEmpty())
-        return;
-    // Only the first file counts, and only a ".txt" one (in any case of letters).
-    const QString& path = paths.first();
-    const QString extension = path.mid(path.lastIndexOf(QLatin1Char('.')) + 1).toUpper();
-    if (extension != QStringLiteral("TXT"))
-        return;
-    const std::filesystem::path file(path.toStdString());
-    if (!platform::textfile::isFile(file))
+    const asciiart::DroppedText dropped = asciiart::readDroppedText(paths);
+    if (dropped.kind == asciiart::DroppedText::Refused && state_.reportProblem)
+        state_.reportProblem(dropped.message);
+    if (dropped.kind != asciiart::DroppedText::Taken)
         return;
     Text1->setText(QString());
-    Text1->setText(asciiart::readTextFile(file));
+    Text1->setText(dropped.text);
 }

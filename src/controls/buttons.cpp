@@ -85,11 +85,18 @@ void CommandButton::paintEvent(QPaintEvent*) {
         textRect.translate(1, 1);
     const QFontMetrics fm = fontMetrics();
     int flags = Qt::AlignCenter;
-    QString shown = caption_;
-    if (fm.horizontalAdvance(shown) > textRect.width()) {
+    // No more characters can show than the button has pixels for: measuring and eliding a
+    // caption of megabytes (an entry of any length) would stall every repaint of the palette.
+    const qsizetype room =
+        qsizetype(textRect.width() + 1) * std::max(1, textRect.height() / std::max(1, fm.height()) + 1);
+    const bool cutShort = caption_.size() > room;
+    QString shown = cutShort ? caption_.left(room) : caption_;
+    if (cutShort || fm.horizontalAdvance(shown) > textRect.width()) {
         // A long caption wraps as it does on Windows when the lines fit, else it is cut short.
-        const QRect wrapped = fm.boundingRect(textRect, flags | Qt::TextWordWrap, shown);
-        if (wrapped.height() <= textRect.height() && !shown.contains(u'\n'))
+        const bool wraps =
+            !cutShort && !shown.contains(u'\n') &&
+            fm.boundingRect(textRect, flags | Qt::TextWordWrap, shown).height() <= textRect.height();
+        if (wraps)
             flags |= Qt::TextWordWrap;
         else
             shown = fm.elidedText(shown, Qt::ElideRight, textRect.width());
@@ -130,7 +137,9 @@ void CommandButton::mouseMoveEvent(QMouseEvent* event) {
 
 QSize CommandButton::sizeHint() const {
     const QFontMetrics fm = fontMetrics();
-    return QSize(fm.horizontalAdvance(caption_) + 16, fm.height() + 10);
+    // Wider than any screen is wide enough: measuring megabytes would stall the layout.
+    constexpr qsizetype kMeasuredChars = 4096;
+    return QSize(fm.horizontalAdvance(caption_.left(kMeasuredChars)) + 16, fm.height() + 10);
 }
 
 CheckBox::CheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {

@@ -1,6 +1,7 @@
 #include "palette/tip_window.h"
 #include "controls/color.h"
 #include "controls/controls.h"
+#include "palette/tip_preview.h"
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
@@ -94,10 +95,9 @@ void TipWindow::showFor(QWidget* button) {
         hide();
         return;
     }
-    // Windows' tips break lines at CR LF; the label breaks at LF.
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    setText(shown);
+    // A tip shows lines as the piece has them; a huge piece only its corner (laying out
+    // megabytes would freeze the palette).
+    setText(tipPreview(text));
     setWordWrap(false);
     QSize size = sizeHint();
     if (size.width() > maxWidth_) {

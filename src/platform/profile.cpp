@@ -3,6 +3,7 @@
 #include "platform/cp932.h"
 #include "platform/textfile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -44,6 +45,11 @@ std::size_t charLength(std::string_view s, std::size_t i) {
     return 1;
 }
 
+// The part before the first NUL byte: what a C string holds.
+std::string_view beforeNul(std::string_view s) {
+    return s.substr(0, s.find('\0'));
+}
+
 constexpr unsigned char foldAscii(unsigned char b) {
     return (b >= 'A' && b <= 'Z') ? b + ('a' - 'A') : b;
 }
@@ -69,75 +75,150 @@ bool sameName(std::string_view a, std::string_view b) {
 
 // One physical line of the file. Each CR LF, CR or LF ends its own line here (reading would
 // merge runs of them, but the blank lines in between are skipped anyway), so a write can put a
-// new key right after the last line that holds something.
+// new key right after the last line that holds something. Positions are byte offsets into the
+// text, so a batch can edit its text and keep the lines before the edit as they are.
 struct Line {
     enum Kind { Blank, Header, Entry };
     Kind kind = Blank;
     std::size_t start = 0;      // first byte
     std::size_t contentEnd = 0; // first byte of the line end (or the end of the file)
     std::size_t end = 0;        // first byte of the next line
-    std::string_view name;      // trimmed section name (Header) or key name (Entry)
-    bool hasValue = false;      // Entry: the line holds a '='
+    std::size_t nameAt = 0;     // trimmed section name (Header) or key name (Entry)
+    std::size_t nameSize = 0;
+    bool hasValue = false; // Entry: the line holds a '='
     std::size_t afterEquals = 0;
-    std::string_view value; // trimmed
+    std::size_t valueAt = 0; // trimmed
+    std::size_t valueSize = 0;
+
+    std::string_view name(std::string_view text) const { return text.substr(nameAt, nameSize); }
+    std::string_view value(std::string_view text) const { return text.substr(valueAt, valueSize); }
+    void shift(std::ptrdiff_t by) {
+        for (std::size_t* at : {&start, &contentEnd, &end, &nameAt, &afterEquals, &valueAt})
+            *at = std::size_t(std::ptrdiff_t(*at) + by);
+    }
 };
+
+// The line that starts at pos (pos < text.size()).
+Line parseLine(std::string_view text, std::size_t pos) {
+    Line line;
+    line.start = pos;
+    std::size_t e = pos;
+    while (e < text.size() && text[e] != '\r' && text[e] != '\n')
+        ++e;
+    line.contentEnd = e;
+    line.end = e;
+    if (line.end < text.size()) {
+        if (text[line.end] == '\r' && line.end + 1 < text.size() && text[line.end + 1] == '\n')
+            line.end += 2;
+        else
+            line.end += 1;
+    }
+    auto offsetOf = [&text](std::string_view part) {
+        return static_cast<std::size_t>(part.data() - text.data());
+    };
+    auto setName = [&](std::string_view name) {
+        line.nameAt = offsetOf(name);
+        line.nameSize = name.size();
+    };
+
+    // Windows reads the file as C strings: a NUL byte ends what the line says, so a value or a
+    // name holding one is cut there.
+    std::string_view content = beforeNul(text.substr(line.start, line.contentEnd - line.start));
+    content = trim(content);
+    line.nameAt = line.afterEquals = line.valueAt = line.start;
+    if (content.empty())
+        return line;
+    if (content[0] == '[') {
+        std::size_t close = std::string_view::npos;
+        for (std::size_t i = 1; i < content.size(); i += charLength(content, i))
+            if (content[i] == ']')
+                close = i;
+        if (close != std::string_view::npos) {
+            line.kind = Line::Header;
+            setName(trim(content.substr(1, close - 1)));
+            return line;
+        }
+    }
+    line.kind = Line::Entry;
+    std::size_t equals = std::string_view::npos;
+    for (std::size_t i = 0; i < content.size(); i += charLength(content, i)) {
+        if (content[i] == '=') {
+            equals = i;
+            break;
+        }
+    }
+    if (equals == std::string_view::npos) {
+        setName(content);
+    } else {
+        setName(trim(content.substr(0, equals)));
+        line.hasValue = true;
+        line.afterEquals = offsetOf(content) + equals + 1;
+        const std::string_view value = trim(content.substr(equals + 1));
+        line.valueAt = offsetOf(value);
+        line.valueSize = value.size();
+    }
+    return line;
+}
 
 std::vector<Line> parse(std::string_view text) {
     std::vector<Line> lines;
     lines.reserve(text.size() / 16 + 1);
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        Line line;
-        line.start = pos;
-        std::size_t e = pos;
-        while (e < text.size() && text[e] != '\r' && text[e] != '\n')
-            ++e;
-        line.contentEnd = e;
-        line.end = e;
-        if (line.end < text.size()) {
-            if (text[line.end] == '\r' && line.end + 1 < text.size() && text[line.end + 1] == '\n')
-                line.end += 2;
-            else
-                line.end += 1;
-        }
-        pos = line.end;
-
-        std::string_view content = trim(text.substr(line.start, line.contentEnd - line.start));
-        if (content.empty()) {
-            lines.push_back(line);
-            continue;
-        }
-        if (content[0] == '[') {
-            std::size_t close = std::string_view::npos;
-            for (std::size_t i = 1; i < content.size(); i += charLength(content, i))
-                if (content[i] == ']')
-                    close = i;
-            if (close != std::string_view::npos) {
-                line.kind = Line::Header;
-                line.name = trim(content.substr(1, close - 1));
-                lines.push_back(line);
-                continue;
-            }
-        }
-        line.kind = Line::Entry;
-        std::size_t equals = std::string_view::npos;
-        for (std::size_t i = 0; i < content.size(); i += charLength(content, i)) {
-            if (content[i] == '=') {
-                equals = i;
-                break;
-            }
-        }
-        if (equals == std::string_view::npos) {
-            line.name = content;
-        } else {
-            line.name = trim(content.substr(0, equals));
-            line.hasValue = true;
-            line.afterEquals = static_cast<std::size_t>(content.data() - text.data()) + equals + 1;
-            line.value = trim(content.substr(equals + 1));
-        }
-        lines.push_back(line);
-    }
+    for (std::size_t pos = 0; pos < text.size(); pos = lines.back().end)
+        lines.push_back(parseLine(text, pos));
     return lines;
+}
+
+// One change of a write: the bytes [from, to) of the text become insert.
+struct Edit {
+    std::size_t from = 0;
+    std::size_t to = 0;
+    std::string insert;
+};
+
+// Applies the edit to a text and its lines, parsing only the lines it touches: a save of many
+// keys then costs one parse of the file, not one a key. The lines are those parse() gives for
+// the new text.
+void applyEdit(std::string& text, std::vector<Line>& lines, const Edit& edit) {
+    // The first line to parse again: the one the edit begins in, or the one before it (its
+    // line end may join a CR LF with what comes in).
+    std::size_t first =
+        std::size_t(std::partition_point(lines.begin(), lines.end(),
+                                         [&edit](const Line& line) { return line.end < edit.from; }) -
+                    lines.begin());
+    if (first > 0)
+        --first;
+    // The old lines from which on nothing changes but their place: those after the edit.
+    std::size_t keep = first;
+    while (keep < lines.size() && lines[keep].start <= edit.to)
+        ++keep;
+    const std::ptrdiff_t delta = std::ptrdiff_t(edit.insert.size()) - std::ptrdiff_t(edit.to - edit.from);
+    text.replace(edit.from, edit.to - edit.from, edit.insert);
+
+    std::vector<Line> fresh;
+    std::size_t pos = first < lines.size() ? lines[first].start : (lines.empty() ? 0 : lines.back().end);
+    for (;;) {
+        // Parsing goes on until it meets the start of a kept line (moved by delta): from there on
+        // every line is as it was, a line's reading depending only on its own bytes and the byte
+        // after a CR.
+        while (keep < lines.size() && std::ptrdiff_t(lines[keep].start) + delta < std::ptrdiff_t(pos))
+            ++keep;
+        if (pos >= text.size() ||
+            (keep < lines.size() && std::size_t(std::ptrdiff_t(lines[keep].start) + delta) == pos))
+            break;
+        fresh.push_back(parseLine(text, pos));
+        pos = fresh.back().end;
+    }
+    if (delta != 0)
+        for (std::size_t i = keep; i < lines.size(); ++i)
+            lines[i].shift(delta);
+    const std::size_t from = std::min(first, lines.size());
+    if (fresh.size() == keep - from) {
+        // A value changed in place: as many lines as before, none to move.
+        std::copy(fresh.begin(), fresh.end(), lines.begin() + std::ptrdiff_t(from));
+        return;
+    }
+    lines.erase(lines.begin() + std::ptrdiff_t(from), lines.begin() + std::ptrdiff_t(keep));
+    lines.insert(lines.begin() + std::ptrdiff_t(from), fresh.begin(), fresh.end());
 }
 
 // A section as a range of lines: the header (if any) and the lines up to the next header.
@@ -146,7 +227,8 @@ struct Section {
     std::size_t last;  // one past the last line
 };
 
-std::optional<Section> findSection(const std::vector<Line>& lines, std::string_view name) {
+std::optional<Section> findSection(std::string_view text, const std::vector<Line>& lines,
+                                   std::string_view name) {
     std::size_t firstHeader = 0;
     while (firstHeader < lines.size() && lines[firstHeader].kind != Line::Header)
         ++firstHeader;
@@ -158,7 +240,7 @@ std::optional<Section> findSection(const std::vector<Line>& lines, std::string_v
                 return Section{0, firstHeader};
     }
     for (std::size_t i = firstHeader; i < lines.size(); ++i) {
-        if (lines[i].kind != Line::Header || !sameName(lines[i].name, name))
+        if (lines[i].kind != Line::Header || !sameName(lines[i].name(text), name))
             continue;
         std::size_t last = i + 1;
         while (last < lines.size() && lines[last].kind != Line::Header)
@@ -170,36 +252,34 @@ std::optional<Section> findSection(const std::vector<Line>& lines, std::string_v
 
 // The first line of the section that names the key, with or without '='. A line without '='
 // still hides a later line of the same name, as it does on Windows.
-std::optional<std::size_t> findKey(const std::vector<Line>& lines, const Section& section,
-                                   std::string_view key) {
+std::optional<std::size_t> findKey(std::string_view text, const std::vector<Line>& lines,
+                                   const Section& section, std::string_view key) {
     for (std::size_t i = section.first; i < section.last; ++i)
-        if (lines[i].kind == Line::Entry && sameName(lines[i].name, key))
+        if (lines[i].kind == Line::Entry && sameName(lines[i].name(text), key))
             return i;
     return std::nullopt;
 }
 
 enum class Load { Ok, Missing, Unreadable };
 
+// A settings file holds a few kilobytes. One far larger is no settings file: it is not read (so
+// start-up and saving stay quick and small) and, being unreadable, never written over.
+constexpr std::size_t kMaxFileBytes = 4u << 20;
+
 Load readWholeFile(const std::filesystem::path& file, std::string& bytes) {
-    bytes.clear();
-    if (!textfile::isFile(file)) {
-        std::error_code ec;
-        return std::filesystem::exists(file, ec) ? Load::Unreadable : Load::Missing; // e.g. a folder
+    switch (textfile::readWhole(file, kMaxFileBytes, bytes)) {
+    case textfile::ReadResult::Ok:
+        return Load::Ok;
+    case textfile::ReadResult::Missing:
+        return Load::Missing;
+    default:
+        return Load::Unreadable; // a folder, no permission, a failed read, too large
     }
-    std::FILE* f = std::fopen(file.c_str(), "rb");
-    if (!f)
-        return Load::Unreadable;
-    char buffer[1 << 14];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.append(buffer, n);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok ? Load::Ok : Load::Unreadable;
 }
 
 // The files of the running batch, as they will be written. Each is read from disk once and
-// parsed once until a write changes it: a window reading its settings asks for hundreds of keys.
+// parsed once (a window reading its settings asks for hundreds of keys); a write edits the text
+// and parses again only the lines it touches, so a save costs about one pass over the file.
 struct BatchFile {
     std::string text;
     bool exists = false;
@@ -266,47 +346,47 @@ int digitValue(unsigned char c) {
 
 // The file's new content after a write, or nothing when the write changes nothing (then the
 // file is not replaced at all: a read-only file accepts a write of what it already holds).
-std::optional<std::string> applyWrite(const std::string& text, std::string_view section,
-                                      std::optional<std::string_view> key,
-                                      std::optional<std::string_view> value) {
-    const std::vector<Line> lines = parse(text);
+// lines: the text as parse() gives it (a batch keeps it from one write to the next, so a save
+// whose keys mostly keep their values parses the file once rather than once a key).
+std::optional<Edit> applyWrite(std::string_view text, const std::vector<Line>& lines,
+                               std::string_view section, std::optional<std::string_view> key,
+                               std::optional<std::string_view> value) {
     const std::string_view sectionName = trim(section);
-    const std::optional<Section> s = findSection(lines, sectionName);
+    const std::optional<Section> s = findSection(text, lines, sectionName);
 
     if (!key) {
         if (!s)
             return std::nullopt;
-        std::size_t from = lines[s->first].start;
-        std::size_t to = s->last < lines.size() ? lines[s->last].start : text.size();
-        return text.substr(0, from) + text.substr(to);
+        const std::size_t to = s->last < lines.size() ? lines[s->last].start : text.size();
+        return Edit{lines[s->first].start, to, {}};
     }
     const std::string_view keyName = trim(*key);
-    const std::optional<std::size_t> k = s ? findKey(lines, *s, keyName) : std::nullopt;
+    const std::optional<std::size_t> k = s ? findKey(text, lines, *s, keyName) : std::nullopt;
     if (!value) {
         if (!k)
             return std::nullopt;
-        return text.substr(0, lines[*k].start) + text.substr(lines[*k].end);
+        return Edit{lines[*k].start, lines[*k].end, {}};
     }
 
     const std::string_view v = trimLeft(*value);
     if (k) {
         const Line& line = lines[*k];
-        if (line.hasValue && line.value == v)
+        if (line.hasValue && line.value(text) == v)
             return std::nullopt;
         // Only the value changes: the key keeps its spelling and spacing, and blanks before an
         // old value stay too, as they separate it from the '='.
-        std::size_t from;
-        std::string insert;
+        Edit edit;
         if (!line.hasValue) {
-            from = static_cast<std::size_t>(line.name.data() - text.data()) + line.name.size();
-            insert = "=";
-        } else if (line.value.empty()) {
-            from = line.afterEquals;
+            edit.from = line.nameAt + line.nameSize;
+            edit.insert = "=";
+        } else if (line.valueSize == 0) {
+            edit.from = line.afterEquals;
         } else {
-            from = static_cast<std::size_t>(line.value.data() - text.data());
+            edit.from = line.valueAt;
         }
-        insert += v;
-        return text.substr(0, from) + insert + text.substr(line.contentEnd);
+        edit.to = line.contentEnd;
+        edit.insert += v;
+        return edit;
     }
     if (s) {
         std::size_t last = s->first;
@@ -314,18 +394,18 @@ std::optional<std::string> applyWrite(const std::string& text, std::string_view 
             if (lines[i].kind != Line::Blank)
                 last = i;
         const Line& after = lines[last];
-        std::string insert;
+        Edit edit{after.end, after.end, {}};
         if (after.end == after.contentEnd) // the file's last line, without a line end
-            insert = "\r\n";
-        insert.append(keyName).append("=").append(v).append("\r\n");
-        return text.substr(0, after.end) + insert + text.substr(after.end);
+            edit.insert = "\r\n";
+        edit.insert.append(keyName).append("=").append(v).append("\r\n");
+        return edit;
     }
-    std::string updated = text;
-    if (!updated.empty() && updated.back() != '\r' && updated.back() != '\n')
-        updated += "\r\n";
-    updated.append("[").append(sectionName).append("]\r\n");
-    updated.append(keyName).append("=").append(v).append("\r\n");
-    return updated;
+    Edit edit{text.size(), text.size(), {}};
+    if (!text.empty() && text.back() != '\r' && text.back() != '\n')
+        edit.insert = "\r\n";
+    edit.insert.append("[").append(sectionName).append("]\r\n");
+    edit.insert.append(keyName).append("=").append(v).append("\r\n");
+    return edit;
 }
 
 } // namespace
@@ -333,9 +413,15 @@ std::optional<std::string> applyWrite(const std::string& text, std::string_view 
 std::string getString(std::string_view section, std::string_view key,
                       std::optional<std::string_view> defaultValue, std::size_t size,
                       const std::filesystem::path& file) {
+    // The Windows functions take C strings: a NUL ends each argument.
+    section = beforeNul(section);
+    key = beforeNul(key);
+    if (defaultValue)
+        defaultValue = beforeNul(*defaultValue);
     std::vector<Line> ownLines;
     const std::vector<Line>* parsed = &ownLines;
     std::string buffer;
+    std::string_view text;
     if (tBatch) {
         BatchFile* f = batchFile(file);
         if (!f || !f->exists)
@@ -345,19 +431,21 @@ std::string getString(std::string_view section, std::string_view key,
             f->parsed = true;
         }
         parsed = &f->lines;
+        text = f->text;
     } else {
         if (readWholeFile(file, buffer) != Load::Ok)
             return defaultResult(defaultValue, size);
         ownLines = parse(buffer);
+        text = buffer;
     }
     const std::vector<Line>& lines = *parsed;
-    std::optional<Section> s = findSection(lines, trim(section));
+    std::optional<Section> s = findSection(text, lines, trim(section));
     if (!s)
         return defaultResult(defaultValue, size);
-    std::optional<std::size_t> k = findKey(lines, *s, trim(key));
+    std::optional<std::size_t> k = findKey(text, lines, *s, trim(key));
     if (!k || !lines[*k].hasValue)
         return defaultResult(defaultValue, size);
-    return truncated(withoutQuotes(lines[*k].value), size);
+    return truncated(withoutQuotes(lines[*k].value(text)), size);
 }
 
 std::int32_t getInt(std::string_view section, std::string_view key, std::int32_t defaultValue,
@@ -406,6 +494,12 @@ std::int32_t getInt(std::string_view section, std::string_view key, std::int32_t
 
 bool writeString(std::string_view section, std::optional<std::string_view> key,
                  std::optional<std::string_view> value, const std::filesystem::path& file) {
+    // The Windows functions take C strings: a NUL ends each argument.
+    section = beforeNul(section);
+    if (key)
+        key = beforeNul(*key);
+    if (value)
+        value = beforeNul(*value);
     if (value && value->find_first_of("\r\n") != std::string_view::npos)
         return false;
 
@@ -413,12 +507,14 @@ bool writeString(std::string_view section, std::optional<std::string_view> key,
         BatchFile* f = batchFile(file);
         if (!f)
             return false;
-        if (std::optional<std::string> updated = applyWrite(f->text, section, key, value)) {
-            f->text = std::move(*updated);
+        if (!f->parsed) {
+            f->lines = parse(f->text);
+            f->parsed = true;
+        }
+        if (std::optional<Edit> edit = applyWrite(f->text, f->lines, section, key, value)) {
+            applyEdit(f->text, f->lines, *edit);
             f->exists = true;
             f->changed = true;
-            f->parsed = false;
-            f->lines.clear();
         }
         return true;
     }
@@ -426,8 +522,11 @@ bool writeString(std::string_view section, std::optional<std::string_view> key,
     std::string text;
     if (readWholeFile(file, text) == Load::Unreadable)
         return false; // what it holds must be kept, so it must be readable
-    std::optional<std::string> updated = applyWrite(text, section, key, value);
-    return !updated || textfile::writeAtomically(file, *updated);
+    const std::optional<Edit> edit = applyWrite(text, parse(text), section, key, value);
+    if (!edit)
+        return true;
+    text.replace(edit->from, edit->to - edit->from, edit->insert);
+    return textfile::writeAtomically(file, text);
 }
 
 Batch::Batch() : outermost_(!tBatch) {

@@ -1,10 +1,10 @@
 #include "platform/textfile.h"
 
-#include "platform/cp932.h"
-
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,9 +26,6 @@ int injectedFault(WriteStage stage, const std::filesystem::path& target) {
     const testing::WriteFault& fault = writeFault();
     return fault ? fault(stage, target) : 0;
 }
-
-// Larger than stdio's default so a long file costs few read calls.
-constexpr std::size_t kReadBufferBytes = 1 << 16;
 
 // Attempts at finding an unused temporary name before giving up; a clash needs another writer
 // picking the same random suffix at the same moment, so a few attempts are plenty.
@@ -75,69 +72,69 @@ std::string tempSuffix(unsigned attempt) {
 
 } // namespace
 
-LineReader::LineReader(const std::filesystem::path& file, std::size_t maxLineBytes)
-    : maxLineBytes_(maxLineBytes) {
-    if (!isFile(file))
-        return; // fopen would also "open" a folder
-    file_ = std::fopen(file.c_str(), "rb");
-    if (file_)
-        std::setvbuf(file_, nullptr, _IONBF, 0); // reads go straight into buffer_
-}
-
-LineReader::~LineReader() {
-    if (file_)
-        std::fclose(file_);
-}
-
-bool LineReader::failed() const {
-    return !file_ || std::ferror(file_) != 0;
-}
-
-bool LineReader::fill() {
-    if (buffer_.empty())
-        buffer_.resize(kReadBufferBytes);
-    pos_ = 0;
-    end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-    return end_ > 0;
-}
-
-bool LineReader::next(std::string& line) {
-    line.clear();
-    if (!file_)
-        return false;
-    // The LF of a CR LF pair is taken only when the next line is asked for, so a reader never
-    // waits for a byte beyond the line it returns.
-    if (pendingCr_) {
-        pendingCr_ = false;
-        if (pos_ == end_ && !fill())
-            return false;
-        if (buffer_[pos_] == '\n')
-            ++pos_;
-    }
-    if (pos_ == end_ && !fill())
-        return false;
-    // One byte beyond the bound is kept so prefixLength can tell whether the last kept byte
-    // starts a double-byte character that would be cut.
-    const std::size_t keep = maxLineBytes_ == SIZE_MAX ? SIZE_MAX : maxLineBytes_ + 1;
-    for (;;) {
-        const char* start = buffer_.data() + pos_;
-        const std::size_t left = end_ - pos_;
-        const auto* cr = static_cast<const char*>(std::memchr(start, '\r', left));
-        const std::size_t length = cr ? static_cast<std::size_t>(cr - start) : left;
-        if (line.size() < keep)
-            line.append(start, std::min(length, keep - line.size()));
-        pos_ += length;
-        if (cr) {
-            ++pos_;
-            pendingCr_ = true;
+std::vector<std::string_view> splitLines(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    const bool hasCr = bytes.find('\r') != std::string_view::npos;
+    const char end = hasCr ? '\r' : '\n';
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        const std::size_t stop = bytes.find(end, pos);
+        if (stop == std::string_view::npos) {
+            lines.push_back(bytes.substr(pos)); // the last line, without a line end
             break;
         }
-        if (!fill())
-            break; // the last line, without a line end
+        lines.push_back(bytes.substr(pos, stop - pos));
+        pos = stop + 1;
+        if (hasCr && pos < bytes.size() && bytes[pos] == '\n')
+            ++pos;
     }
-    if (line.size() > maxLineBytes_)
-        line.resize(cp932::prefixLength(line, maxLineBytes_));
-    return true;
+    return lines;
+}
+
+ReadResult readWhole(const std::filesystem::path& file, std::size_t maxBytes, std::string& bytes) {
+    bytes.clear();
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0)
+        return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
+    if (!S_ISREG(info.st_mode))
+        return ReadResult::Unreadable; // a folder, a pipe (which would wait forever), a device
+    if (std::uintmax_t(info.st_size) > maxBytes)
+        return ReadResult::TooLarge;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return ReadResult::Unreadable;
+    // One byte more than allowed is asked for, so a file that grew since stat() is noticed.
+    bytes.resize(std::size_t(info.st_size) + 1);
+    std::size_t got = 0;
+    bool failed = false;
+    for (;;) {
+        if (got == bytes.size()) {
+            if (bytes.size() > maxBytes)
+                break;
+            bytes.resize(std::min(maxBytes + 1, bytes.size() * 2));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            failed = true;
+            break;
+        }
+        if (n == 0)
+            break;
+        got += std::size_t(n);
+    }
+    ::close(fd);
+    if (failed) {
+        bytes.clear();
+        return ReadResult::Unreadable;
+    }
+    if (got > maxBytes) {
+        bytes.clear();
+        return ReadResult::TooLarge;
+    }
+    bytes.resize(got);
+    return ReadResult::Ok;
 }
 
 bool writeIfChanged(const std::filesystem::path& target, std::string_view bytes, std::string* error) {

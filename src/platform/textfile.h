@@ -1,7 +1,7 @@
 #pragma once
-// Text files as the program reads and writes them: sequential lines, whole-file atomic writes.
+// Text files as the program reads and writes them: whole files split into lines, whole-file
+// atomic writes.
 #include <cstddef>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -10,36 +10,27 @@
 
 namespace platform::textfile {
 
-// Reads lines one by one. A line ends at CR or at a CR LF pair; the line end is not part of
-// the line; a lone LF is ordinary text. A last line without a line end still counts; a file
+// How the program's text files (the kaomoji file, the ASCII-art texts, a dropped text file)
+// break into lines. The program writes CR LF after every line, and a kaomoji or a piece of
+// ASCII art may hold a lone LF as text, so in a file that holds any CR a line ends at CR or at
+// a CR LF pair and a lone LF is part of its line. A file that holds no CR at all had its line
+// ends converted to LF (dos2unix, git's autocrlf=input, a Linux editor): there every LF ends a
+// line, as that file's own line ends. (Such a conversion cannot be undone for an entry that held
+// a lone LF of its own: it becomes two lines, as it would in any other program.)
+// The line end is not part of the line; a last line without a line end still counts; a file
 // that ends with a line end has no empty line after it.
-// Memory stays bounded whatever the file holds: a line longer than maxLineBytes keeps its
-// first maxLineBytes bytes (never half a double-byte character) and the rest is skipped.
-class LineReader {
-public:
-    static constexpr std::size_t kDefaultMaxLineBytes = 1 << 20;
+std::vector<std::string_view> splitLines(std::string_view bytes);
 
-    explicit LineReader(const std::filesystem::path& file, std::size_t maxLineBytes = kDefaultMaxLineBytes);
-    ~LineReader();
-    LineReader(const LineReader&) = delete;
-    LineReader& operator=(const LineReader&) = delete;
-
-    bool isOpen() const { return file_ != nullptr; }
-    // True when the file could not be opened or a read failed: what came back is not all of it.
-    bool failed() const;
-    // Returns false at the end of the file (or when the file could not be opened / read).
-    bool next(std::string& line);
-
-private:
-    bool fill();
-    std::FILE* file_ = nullptr;
-    std::size_t maxLineBytes_;
-    bool pendingCr_ = false;
-    // Bytes read ahead, scanned for line ends a block at a time rather than byte by byte.
-    std::vector<char> buffer_;
-    std::size_t pos_ = 0;
-    std::size_t end_ = 0;
+enum class ReadResult {
+    Ok,
+    Missing,    // nothing by that name
+    Unreadable, // there, but no regular file, or no permission, or a read failed
+    TooLarge,   // larger than the caller's bound: not read at all, so memory stays bounded
 };
+
+// Reads the whole file into bytes, if it is a regular file of at most maxBytes. On anything
+// but Ok, bytes is empty: the program never works on part of a file.
+ReadResult readWhole(const std::filesystem::path& file, std::size_t maxBytes, std::string& bytes);
 
 // True for an existing regular file, whatever its permission bits (read-only files count).
 bool isFile(const std::filesystem::path& file);

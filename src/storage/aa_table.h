@@ -36,7 +36,7 @@ private:
 };
 
 // The ASCII-art texts as start-up reads them: the text of every entry that has a file (the
-// others empty), and the texts that could be read only in part, by page * 100 + entry.
+// others empty), and the entries whose files could not be read whole, by page * 100 + entry.
 struct AATextsRead {
     AATable texts;
     QHash<int, QString> readInPart;

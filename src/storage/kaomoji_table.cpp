@@ -29,18 +29,25 @@ const QString& KaomojiTable::get(int page, int row, int slot) const {
 namespace kaomoji_file {
 
 bool load(KaomojiTable& table, const std::filesystem::path& file) {
-    if (!platform::textfile::isFile(file))
+    std::string bytes;
+    switch (platform::textfile::readWhole(file, kMaxFileBytes, bytes)) {
+    case platform::textfile::ReadResult::Ok:
+        break;
+    case platform::textfile::ReadResult::Missing:
         return true;
-    platform::textfile::LineReader reader(file, kMaxLineBytes);
-    std::string line;
+    default:
+        return false;
+    }
+    const std::vector<std::string_view> lines = platform::textfile::splitLines(bytes);
+    std::size_t next = 0;
     for (int page = 0; page < KaomojiTable::kPages; ++page)
         for (int row = 0; row < kFileRows; ++row)
             for (int slot = 0; slot < kFileSlots; ++slot) {
-                if (!reader.next(line))
-                    return !reader.failed(); // a short file: the other cells keep their text
-                table.at(page, row, slot) = fromCp932(line);
+                if (next == lines.size())
+                    return true; // a short file: the other cells keep their text
+                table.at(page, row, slot) = fromCp932(lines[next++]);
             }
-    return !reader.failed();
+    return true;
 }
 
 Read read(const std::filesystem::path& file) {
@@ -62,7 +69,13 @@ std::string render(const KaomojiTable& table) {
 }
 
 bool save(const KaomojiTable& table, const std::filesystem::path& file, std::string* error) {
-    return platform::textfile::writeIfChanged(file, render(table), error);
+    const std::string bytes = render(table);
+    if (bytes.size() > kMaxFileBytes) {
+        if (error)
+            *error = "larger than the program reads back";
+        return false;
+    }
+    return platform::textfile::writeIfChanged(file, bytes, error);
 }
 
 } // namespace kaomoji_file

@@ -35,14 +35,16 @@ private:
 namespace kaomoji_file {
 
 constexpr int kLineCount = 3400;
-// A kaomoji is one short line; anything longer than this in a cell is not one, and keeping
-// the read bounded protects start-up from a huge or binary file.
-constexpr std::size_t kMaxLineBytes = 16 * 1024;
+// The largest file loaded. Lines are never cut (what the program writes it reads back whole);
+// a larger file is not read at all, so a huge or binary file cannot exhaust memory, and the
+// program never saves over it. Far beyond any real collection: 3400 lines of 16 KiB each.
+constexpr std::size_t kMaxFileBytes = 64u << 20;
 
-// Fills the table from the file in line order. A missing or unreadable file leaves the table
-// as it is; a short file fills only the cells it has; lines after line 3400 are never read.
-// Returns false when the file exists but could not be read whole (no permission, a failing
-// disk): then the table does not hold what the file holds, and saving must not replace it.
+// Fills the table from the file in line order (lines as platform::textfile::splitLines breaks
+// them). A missing file leaves the table as it is; a short file fills only the cells it has;
+// lines after line 3400 are never read. Returns false when the file exists but could not be
+// read whole (no permission, a failing disk, larger than kMaxFileBytes): then the table holds
+// nothing of it, and saving must not replace it.
 bool load(KaomojiTable& table, const std::filesystem::path& file);
 // The file as start-up reads it: loaded into an empty table. Needs no window, so start-up can
 // have it read on another thread.
@@ -53,7 +55,8 @@ struct Read {
 Read read(const std::filesystem::path& file);
 // The file's bytes for the table: all 3400 lines, each followed by CR LF.
 std::string render(const KaomojiTable& table);
-// Writes the whole file atomically; false (with a reason) when it could not be written.
+// Writes the whole file atomically; false (with a reason) when it could not be written, or when
+// it would be larger than load() takes.
 bool save(const KaomojiTable& table, const std::filesystem::path& file, std::string* error = nullptr);
 
 } // namespace kaomoji_file

@@ -70,7 +70,8 @@ struct ProgramState {
     // Files that existed at start-up but could not be read: the program does not know what
     // they hold, so a save never overwrites or deletes them in its ignorance.
     bool kaomojiFileUnreadable = false;
-    // ASCII-art texts read only in part, by page * 100 + entry, with what was read of them.
+    // ASCII-art texts that could not be read whole (so none of it was taken), by
+    // page * 100 + entry, with the text they were given at start-up (empty).
     QHash<int, QString> aaTextReadInPart;
 
     // The kaomoji file and the ASCII-art texts, when the program has begun reading them on other
@@ -86,6 +87,9 @@ struct ProgramState {
     // The user's clipboard could not be read in time before a paste, so it was not put back
     // whole afterwards; the program object shows a notice that does not take the focus.
     std::function<void()> reportClipboardNotKept;
+    // Tells the user why something asked for could not be done (a dropped file that cannot be
+    // read); nothing was changed.
+    std::function<void(const QString& message)> reportProblem;
     // Ends the event loop; the program object quits the application.
     std::function<void()> endProgram;
 

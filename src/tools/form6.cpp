@@ -1,4 +1,5 @@
 #include "tools/form6.h"
+#include "asciiart/dropped_text.h"
 #include "platform/cp932.h"
 #include "settings/form2.h"
 #include "storage/text_codec.h"
@@ -44,19 +45,27 @@ Form6::Form6(storage::ProgramState& state)
     Command2->onClick = [this] { Command2_Click(); };
     Command3->onClick = [this] { Command3_Click(); };
     Command4->onClick = [this] { Command4_Click(); };
+    Text1->onFilesDropped = [this](const QStringList& paths) { Text1_FilesDropped(paths); };
     onCloseRequest = [this] {
         Command2_Click();
         return true;
     };
 }
 
+namespace {
+// At most 255 bytes in cp932, cut before a character that would not fit.
+QString cutToLineBytes(const QString& line) {
+    const std::string bytes = storage::toCp932(line);
+    return storage::fromCp932(
+        std::string_view(bytes).substr(0, platform::cp932::prefixLength(bytes, kLineBytes)));
+}
+} // namespace
+
 QString Form6::lineOf(int index) const {
     const QStringList lines = Text1->text().split(QStringLiteral("\r\n"));
     if (index < 0 || index >= lines.size())
         return QString();
-    const std::string bytes = storage::toCp932(lines[index]);
-    return storage::fromCp932(
-        std::string_view(bytes).substr(0, platform::cp932::prefixLength(bytes, kLineBytes)));
+    return cutToLineBytes(lines[index]);
 }
 
 void Form6::Command1_Click() {
@@ -65,9 +74,12 @@ void Form6::Command1_Click() {
         return;
     for (int i = 0; i < kEntries; ++i) {
         QString line = lineOf(i);
+        const auto entry = std::size_t(i);
+        if (!fetchedLines_[entry].isNull() && line == fetchedLines_[entry])
+            line = cutToLineBytes(fetchedEntries_[entry]);
         while (line.endsWith(QLatin1Char(' ')))
             line.chop(1);
-        auto* box = f2.Text2[std::size_t(i)];
+        auto* box = f2.Text2[entry];
         box->setText(line);
         box->setText(box->text().replace(QLatin1Char('\t'), QLatin1Char(' ')));
     }
@@ -79,13 +91,36 @@ void Form6::Command2_Click() {
 
 void Form6::Command3_Click() {
     Text1->setText(QString());
+    forgetFetch();
+}
+
+void Form6::forgetFetch() {
+    fetchedEntries_ = {};
+    fetchedLines_ = {};
 }
 
 void Form6::Command4_Click() {
     auto& f2 = *state_.form2;
     Text1->setText(QString());
     QString text;
-    for (int i = 0; i < kEntries; ++i)
-        text += f2.Text2[std::size_t(i)]->text() + QStringLiteral("\r\n");
+    for (int i = 0; i < kEntries; ++i) {
+        const auto entry = std::size_t(i);
+        const QString& entryText = f2.Text2[entry]->text();
+        QString line = entryText;
+        line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        fetchedEntries_[entry] = entryText;
+        fetchedLines_[entry] = entryText.contains(QLatin1Char('\n')) ? cutToLineBytes(line) : QString();
+        text += line + QStringLiteral("\r\n");
+    }
     Text1->setText(text);
+}
+
+void Form6::Text1_FilesDropped(const QStringList& paths) {
+    const asciiart::DroppedText dropped = asciiart::readDroppedText(paths);
+    if (dropped.kind == asciiart::DroppedText::Refused && state_.reportProblem)
+        state_.reportProblem(dropped.message);
+    if (dropped.kind != asciiart::DroppedText::Taken)
+        return;
+    forgetFetch();
+    Text1->setText(dropped.text);
 }

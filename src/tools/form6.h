@@ -4,6 +4,7 @@
 #include "controls/controls.h"
 #include "controls/window.h"
 #include "storage/program_state.h"
+#include <array>
 
 class Form6 : public controls::Window {
     Q_OBJECT
@@ -26,6 +27,15 @@ public:
     // at most 255 bytes in cp932, cut before a character that would not fit; "" past the end.
     QString lineOf(int index) const;
 
+    // A text file dropped on the box replaces its text, as the ASCII-art editor takes one.
+    void Text1_FilesDropped(const QStringList& paths);
+
 private:
+    void forgetFetch();
     storage::ProgramState& state_;
+    // The entries of the last fetch and the lines that stood for them. An entry may hold a lone
+    // LF, which a line of the box cannot show: its line shows a space there, and a line still
+    // as fetched registers the entry as it was.
+    std::array<QString, 20> fetchedEntries_;
+    std::array<QString, 20> fetchedLines_;
 };

@@ -1,4 +1,5 @@
 // The ASCII-art dialog: pages, names, the editor, dropped text files.
+#include "asciiart/aa_store.h"
 #include "asciiart/form5.h"
 #include "palette/form1.h"
 #include "settings/form2.h"
@@ -7,6 +8,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QtTest>
+#include <fstream>
 
 namespace {
 // Drops the files on the widget as a file manager would.
@@ -116,33 +118,55 @@ void AsciiArtDialogTest::editorTextGoesToTheSelectedEntry() {
 void AsciiArtDialogTest::droppedTextFilesLoad_data() {
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<bool>("loads");
-    QTest::newRow("note.TXT") << QStringList{"note.TXT"} << true;
-    QTest::newRow("note.txt") << QStringList{"note.txt"} << true;
-    QTest::newRow("note.text") << QStringList{"note.text"} << false;
-    QTest::newRow("no extension") << QStringList{"note"} << false;
-    QTest::newRow("folder") << QStringList{"folder.txt"} << false;
-    QTest::newRow("missing") << QStringList{"missing.txt"} << false;
-    QTest::newRow("two files") << QStringList{"note.txt", "other.txt"} << true;
-    QTest::newRow("second is text") << QStringList{"note", "other.txt"} << false;
+    QTest::addColumn<bool>("told");
+    QTest::newRow("note.TXT") << QStringList{"note.TXT"} << true << false;
+    QTest::newRow("note.txt") << QStringList{"note.txt"} << true << false;
+    QTest::newRow("LF line ends") << QStringList{"unix.txt"} << true << false;
+    QTest::newRow("note.text") << QStringList{"note.text"} << false << false;
+    QTest::newRow("no extension") << QStringList{"note"} << false << false;
+    QTest::newRow("two files") << QStringList{"note.txt", "other.txt"} << true << false;
+    QTest::newRow("second is text") << QStringList{"note", "other.txt"} << false << false;
+    // A ".txt" that cannot be read whole changes nothing, and the user is told.
+    QTest::newRow("folder") << QStringList{"folder.txt"} << false << true;
+    QTest::newRow("missing") << QStringList{"missing.txt"} << false << true;
+    QTest::newRow("broken link") << QStringList{"broken.txt"} << false << true;
+    QTest::newRow("too large") << QStringList{"huge.txt"} << false << true;
 }
 
 void AsciiArtDialogTest::droppedTextFilesLoad() {
     QFETCH(QStringList, names);
     QFETCH(bool, loads);
+    QFETCH(bool, told);
+    const std::string text = storage::toCp932(QStringLiteral("（＾ω＾）\r\nline2\rline3\n!\x80"));
     for (const char* name : {"note.TXT", "note.txt", "note.text", "note"})
-        t->writeBytes(QString::fromLatin1(name),
-                      storage::toCp932(QStringLiteral("（＾ω＾）\r\nline2\rline3\n!\x80")));
+        t->writeBytes(QString::fromLatin1(name), text);
+    t->writeBytes(QStringLiteral("unix.txt"),
+                  storage::toCp932(QStringLiteral("（＾ω＾）\nline2\nline3\n!\x80")));
     t->writeBytes(QStringLiteral("other.txt"), "other\r\n");
     std::filesystem::create_directory(t->path(QStringLiteral("folder.txt")));
+    std::filesystem::create_symlink("nowhere.txt", t->path(QStringLiteral("broken.txt")));
+    {
+        // Sparse: one byte past the bound costs no disk.
+        std::ofstream huge(t->path(QStringLiteral("huge.txt")), std::ios::binary);
+        huge.seekp(std::streamoff(asciiart::kMaxTextBytes));
+        huge << 'x';
+    }
+    QStringList messages;
+    s().reportProblem = [&messages](const QString& message) { messages << message; };
     f5().Combo1->setListIndex(0);
     f5().Text1->setText(QStringLiteral("before"));
     QStringList paths;
     for (const QString& name : names)
         paths << QString::fromStdString(t->path(name).string());
     dropFiles(f5().Text1->editor()->viewport(), paths);
-    const QString expected = QStringLiteral("（＾ω＾）\r\nline2\r\nline3\n!") + QChar(0x80);
+    const QString expected = names.first() == QStringLiteral("unix.txt")
+                                 ? QStringLiteral("（＾ω＾）\r\nline2\r\nline3\r\n!") + QChar(0x80)
+                                 : QStringLiteral("（＾ω＾）\r\nline2\r\nline3\n!") + QChar(0x80);
     QCOMPARE(s().AAText.at(1, 0), loads ? expected : QStringLiteral("before"));
     QCOMPARE(f5().Text1->text(), s().AAText.at(1, 0));
+    QCOMPARE(messages.size(), told ? 1 : 0);
+    if (told)
+        QVERIFY(messages[0].contains(paths.first()));
 }
 
 void AsciiArtDialogTest::dropWhileEntrySevenIsSelected() {

@@ -29,6 +29,7 @@ private slots:
     void optionsLoadAndSave();
     void unwritableTextFileIsReportedAndTheRestIsSaved();
     void unchangedTextsAreNotRewritten();
+    void longTextsComeBackWholeTooLargeAreKept();
 };
 
 void AsciiArtStoreTest::noFolderLoadsEmptyAndFirstSaveCreatesIt() {
@@ -111,10 +112,12 @@ void AsciiArtStoreTest::clearingTextDeletesTheFileClearingNameKeepsIt() {
 
 void AsciiArtStoreTest::longNameIsCutOnACharacterBoundary() {
     TestProgram t;
-    t.writeText(kOptions,
-                QStringLiteral("[Page1]\r\nName_0=") + QString(150, QChar(u'猫')) + QStringLiteral("\r\n"));
+    t.writeText(kOptions, QStringLiteral("[Page1]\r\nName_0=") + QString(150, QChar(u'猫')) +
+                              QStringLiteral("\r\nName_1=ab") + QChar(0) + QStringLiteral("cd\r\n"));
     t.start();
     QCOMPARE(t.state().AAName.at(1, 0), QString(127, QChar(u'猫')));
+    // A name is cut at a NUL byte, as Windows reads it.
+    QCOMPARE(t.state().AAName.at(1, 1), QStringLiteral("ab"));
 }
 
 void AsciiArtStoreTest::fileNamesHaveTwoDigitEntries() {
@@ -126,15 +129,16 @@ void AsciiArtStoreTest::fileNamesHaveTwoDigitEntries() {
 void AsciiArtStoreTest::optionsLoadAndSave() {
     TestProgram t;
     t.writeText(kOptions, QStringLiteral(
-                              "[Options]\r\nFrontLine=0\r\nBackLine=7\r\n[ToolTipOptions]\r\nDisplay=0\r\n"));
+                              "[Options]\r\nFrontLine=2\r\nBackLine=7\r\n[ToolTipOptions]\r\nDisplay=1\r\n"));
     t.start();
     Quiet quiet(t);
     auto& f5 = *t.state().form5;
-    QCOMPARE(f5.Check1[0]->value(), 0);
+    QCOMPARE(f5.Check1[0]->value(), 2); // greyed, which counts as on
     QCOMPARE(f5.Check1[1]->value(), 1); // no state a check box can hold: the default
-    QCOMPARE(f5.Check1[2]->value(), 0);
-    f5.Check1[0]->setValue(1);
+    QCOMPARE(f5.Check1[2]->value(), 1);
+    f5.Check1[2]->setValue(0);
     f5.Command1->press();
+    // Only 0 and 1 are ever written.
     const std::string ini = t.readBytes(kOptions);
     QVERIFY(ini.find("FrontLine=1\r\nBackLine=1\r\n") != std::string::npos);
     QVERIFY(ini.find("Display=0\r\n") != std::string::npos);
@@ -175,6 +179,29 @@ void AsciiArtStoreTest::unchangedTextsAreNotRewritten() {
     QCOMPARE(inode("AA/AAText_1_00.txt"), same);
     QVERIFY(inode("AA/AAText_1_01.txt") != old);
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_01.txt")), std::string("new\r\n"));
+}
+
+// A piece with a line over a megabyte (an LF-only file's lines too) loads whole and a save
+// writes it back unchanged; a file over the bound is not loaded, and the save keeps it and
+// names it.
+void AsciiArtStoreTest::longTextsComeBackWholeTooLargeAreKept() {
+    TestProgram t;
+    const std::string longLine((2 << 20) + 3, 'x');
+    t.writeBytes(QStringLiteral("AA/AAText_1_00.txt"), longLine + "\r\nend\r\n");
+    t.writeBytes(QStringLiteral("AA/AAText_1_01.txt"), "a\nb\n");
+    const auto huge = t.path(QStringLiteral("AA/AAText_1_02.txt"));
+    t.writeBytes(QStringLiteral("AA/AAText_1_02.txt"), "big\r\n");
+    std::filesystem::resize_file(huge, asciiart::kMaxTextBytes + 1);
+    t.start();
+    Quiet quiet(t);
+    QCOMPARE(t.state().AAText.at(1, 0), QString::fromStdString(longLine) + QStringLiteral("\r\nend"));
+    QCOMPARE(t.state().AAText.at(1, 1), QStringLiteral("a\r\nb"));
+    QCOMPARE(t.state().AAText.at(1, 2), QString());
+    t.state().form5->Command1->press();
+    QCOMPARE(quiet.reported, QList<QStringList>{{QStringLiteral("AA/AAText_1_02.txt")}});
+    QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_00.txt")), longLine + "\r\nend\r\n");
+    QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_01.txt")), std::string("a\r\nb\r\n"));
+    QCOMPARE(std::filesystem::file_size(huge), asciiart::kMaxTextBytes + 1);
 }
 
 QTEST_MAIN(AsciiArtStoreTest)

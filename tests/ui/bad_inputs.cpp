@@ -27,15 +27,14 @@ const QString kKaomoji = QStringLiteral("顔文字.ini");
 const QString kOptions = QStringLiteral("AA/AAOptions.ini");
 
 constexpr int kLineCount = 3400;
-constexpr std::size_t kMaxLineBytes = 16 * 1024;
 
-// What a save must write after loading these bytes: each of the first 3400 lines as it was
-// (cut to the bound, never through a double-byte character), empty lines after the last one.
+// What a save must write after loading these bytes: each of the first 3400 lines as it was,
+// empty lines after the last one.
 std::string expectedKaomojiFile(const std::vector<std::string>& lines) {
     std::string out;
     for (std::size_t i = 0; i < std::size_t(kLineCount); ++i) {
         if (i < lines.size())
-            out += lines[i].substr(0, platform::cp932::prefixLength(lines[i], kMaxLineBytes));
+            out += lines[i];
         out += "\r\n";
     }
     return out;
@@ -192,7 +191,7 @@ class BadInputsTest : public QObject {
 private slots:
     void kaomojiFileBytes_data();
     void kaomojiFileBytes();
-    void hugeSingleLineKaomojiFile();
+    void tooLargeKaomojiFile();
     void kaomojiFileThatIsNoFile_data();
     void kaomojiFileThatIsNoFile();
 
@@ -222,7 +221,7 @@ void BadInputsTest::kaomojiFileBytes_data() {
     row("binary garbage without line ends", garbage(40 * 1024, 2));
     row("NUL bytes", std::string("\0\0\0\r\n(^\0^)\r\n\0", 14));
     row("lone CRs", "a\rb\r\r(^_^)\r\r\r");
-    row("lone LFs", "x\ny\nz\n(^_^)\n\n");
+    row("lone LFs in a CR LF file", "x\ny\nz\r\n(^_^)\n\r\n");
     row("LF CR", "\n\r\n\r\na\n\r");
     row("invalid cp932",
         "\x81\x20\r\n\xA0\x80\xFD\xFE\xFF\r\n\x82\x7F\r\n\x85\x40\xEF\x40\r\n\xF0\x40\xF9\xFC\r\n");
@@ -232,9 +231,12 @@ void BadInputsTest::kaomojiFileBytes_data() {
     row("UTF-16 with BOM", std::string("\xFF\xFE(\0^\0_\0^\0)\0\r\0\n\0", 16));
     row("empty file", "");
     row("only line ends", "\r\n\r\n\r\r\n");
-    // Each line a kaomoji cut to the bound: 16 KB + 1 byte, and a double-byte character across it.
-    row("lines beyond the bound", std::string(kMaxLineBytes + 1, 'x') + "\r\n" +
-                                      std::string(kMaxLineBytes - 1, 'y') + "\x82\xA0\r\nz\r\n");
+    // Line ends converted to LF (dos2unix, git's autocrlf=input): still one cell a line.
+    row("LF line ends", "(^_^)\n\n(T_T)\n\x82\xA0\n");
+    // Lines come back whole however long: 16 KB + 1 byte, and 1 MB + 1 byte with a double-byte
+    // character at the end.
+    row("long lines",
+        std::string(16 * 1024 + 1, 'x') + "\r\n" + std::string(1 << 20, 'y') + "\x82\xA0\r\nz\r\n");
 }
 
 void BadInputsTest::kaomojiFileBytes() {
@@ -247,9 +249,7 @@ void BadInputsTest::kaomojiFileBytes() {
 
     const std::vector<std::string> lines = text_lines::split(content);
     for (std::size_t n = 0; n < lines.size() && n < std::size_t(kLineCount); ++n) {
-        const std::string& line = lines[n];
-        const std::string kept = line.substr(0, platform::cp932::prefixLength(line, kMaxLineBytes));
-        QVERIFY2(cellOfLine(t, n) == storage::fromCp932(kept), qPrintable(QString::number(n)));
+        QVERIFY2(cellOfLine(t, n) == storage::fromCp932(lines[n]), qPrintable(QString::number(n)));
     }
     for (std::size_t n = lines.size(); n < std::size_t(kLineCount); ++n)
         QVERIFY(cellOfLine(t, n).isEmpty());
@@ -260,9 +260,9 @@ void BadInputsTest::kaomojiFileBytes() {
     QCOMPARE(t.readBytes(kKaomoji), expectedKaomojiFile(lines));
 }
 
-// A 200 MB file of one line (sparse: it costs no disk) starts in bounded time and memory; the
-// line after it is still the second cell.
-void BadInputsTest::hugeSingleLineKaomojiFile() {
+// A 200 MB file (sparse: it costs no disk) is too large to load: start-up is quick and reads
+// none of it, and the save reports it and leaves it as it is.
+void BadInputsTest::tooLargeKaomojiFile() {
     {
         // The first program of the process loads fonts and the platform; that is not the file's.
         TestProgram warmUp;
@@ -281,25 +281,17 @@ void BadInputsTest::hugeSingleLineKaomojiFile() {
         reset << "5"; // the peak resident size starts again from the present one
     }
     const long before = statusKb("VmRSS");
-    QElapsedTimer timer;
-    timer.start();
     t.start();
-    const qint64 elapsed = timer.elapsed();
     const long peak = statusKb("VmHWM");
     QVERIFY(before > 0 && peak > 0);
-    qInfo("start-up on a 200 MB line: %lld ms, resident size grew by %ld kB", elapsed, peak - before);
-    QVERIFY2(peak - before < 300 * 1024, qPrintable(QStringLiteral("grew by %1 kB").arg(peak - before)));
-    QVERIFY2(elapsed < 30000, qPrintable(QStringLiteral("%1 ms").arg(elapsed)));
-
-    QCOMPARE(t.state().KaomojiTable.at(0, 0, 0), QString(int(kMaxLineBytes), QChar(0)));
-    QCOMPARE(t.state().KaomojiTable.at(0, 0, 1), QStringLiteral("(^_^)"));
-    QCOMPARE(t.program().form1().Command2[1]->caption(), QStringLiteral("(^_^)"));
+    QVERIFY2(peak - before < 100 * 1024, qPrintable(QStringLiteral("grew by %1 kB").arg(peak - before)));
+    QCOMPARE(t.state().KaomojiTable.at(0, 0, 1), QString());
 
     UserAnswers reports(t);
     t.program().form2().Command1->press();
-    QVERIFY(reports.reported.isEmpty());
-    const std::string saved = t.readBytes(kKaomoji);
-    QCOMPARE(saved, expectedKaomojiFile({std::string(kMaxLineBytes, '\0'), "(^_^)"}));
+    QCOMPARE(reports.reported, QList<QStringList>{{kKaomoji}});
+    QCOMPARE(fs::file_size(file), std::uintmax_t(size + 9));
+    QVERIFY(fs::exists(t.path(kSettings)));
 }
 
 void BadInputsTest::kaomojiFileThatIsNoFile_data() {

@@ -28,6 +28,7 @@ private slots:
     void groupSelectionColours();
     void tooltipsShowTheArtOnlyInAsciiArtMode();
     void tooltipWindowShowsTheTextInItsColours();
+    void hugePieceShowsOnlyItsCornerAsTip();
 
 private:
     Form1& f1() { return t->program().form1(); }
@@ -210,6 +211,28 @@ void PagesTest::tooltipWindowShowsTheTextInItsColours() {
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(button, &leave);
     QVERIFY(!tip->isVisible());
+}
+
+// A piece of megabytes would take the tip seconds to lay out: it shows the piece's top left
+// corner, and says that more follows.
+void PagesTest::hugePieceShowsOnlyItsCornerAsTip() {
+    auto* tip = s().ToolTipWindow;
+    QString line(5000, QLatin1Char('#'));
+    QStringList lines(3000, line);
+    s().AAText.at(1, 4) = lines.join(QStringLiteral("\r\n"));
+    f1().Command5->press();
+    f1().Command1_MouseMove(4);
+    auto* button = f1().Command1[4];
+    const QPoint inside = button->mapToGlobal(button->rect().center());
+    QCursor::setPos(inside);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(inside));
+    QCoreApplication::sendEvent(button, &enter);
+    QTRY_COMPARE_WITH_TIMEOUT(tip->shownFor(), button, 2000);
+    const QStringList shown = tip->text().split(QLatin1Char('\n'));
+    QVERIFY2(tip->text().size() < 64 * 1024, qPrintable(QString::number(tip->text().size())));
+    QVERIFY(shown.size() > 10);
+    QVERIFY(shown.first().startsWith(line.left(100)));
+    QVERIFY(shown.last().endsWith(QChar(u'…')));
 }
 
 QTEST_MAIN(PagesTest)

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <tuple>
 
 namespace {
 std::filesystem::path tempFile(const QTemporaryDir& dir) {
@@ -49,8 +50,10 @@ private slots:
     void spareLinesSurviveLoadAndSave();
     void unchangedTableSavesTheSameBytes();
     void lineEndsAtCrOrCrLfButNotLoneLf();
+    void convertedLineEndsLoadAsLines();
     void readOnlyFileStillLoadsButCannotBeSaved();
-    void hugeSingleLineStaysBounded();
+    void longEntriesComeBackWhole();
+    void tooLargeFileIsNotLoaded();
 };
 
 void KaomojiFileTest::missingFileLeavesTheTableEmpty() {
@@ -162,19 +165,49 @@ void KaomojiFileTest::readOnlyFileStillLoadsButCannotBeSaved() {
     QCOMPARE(read(tempFile(dir)), numberedLines(3400));
 }
 
-void KaomojiFileTest::hugeSingleLineStaysBounded() {
+// A collection whose CR LF became LF (dos2unix, git's autocrlf=input) loads as its lines, and
+// saving gives the program's CR LF file back.
+void KaomojiFileTest::convertedLineEndsLoadAsLines() {
+    QTemporaryDir dir;
+    write(tempFile(dir), numberedLines(3400, "\n"));
+    storage::KaomojiTable table;
+    QVERIFY(storage::kaomoji_file::load(table, tempFile(dir)));
+    QCOMPARE(table.at(0, 0, 0), QStringLiteral("L1"));
+    QCOMPARE(table.at(0, 1, 0), QStringLiteral("L21"));
+    QCOMPARE(table.at(9, 16, 19), QStringLiteral("L3400"));
+    QVERIFY(storage::kaomoji_file::save(table, tempFile(dir)));
+    QCOMPARE(read(tempFile(dir)), numberedLines(3400));
+}
+
+// Whatever the program saves it loads back whole: entries far beyond a kaomoji's length (the
+// entry boxes take any length) and a lone LF inside an entry.
+void KaomojiFileTest::longEntriesComeBackWhole() {
+    QTemporaryDir dir;
+    storage::KaomojiTable table;
+    table.at(0, 0, 0) = QString(70000, QChar(u'あ'));
+    table.at(0, 1, 3) =
+        QString(20 * 1024, QLatin1Char('x')) + QStringLiteral("\n") + QString(5, QLatin1Char('y'));
+    table.at(9, 16, 19) = QStringLiteral("last");
+    QVERIFY(storage::kaomoji_file::save(table, tempFile(dir)));
+    storage::KaomojiTable loaded;
+    QVERIFY(storage::kaomoji_file::load(loaded, tempFile(dir)));
+    for (auto [page, row, slot] : {std::tuple{0, 0, 0}, {0, 1, 3}, {0, 1, 4}, {9, 16, 19}})
+        QCOMPARE(loaded.at(page, row, slot), table.at(page, row, slot));
+}
+
+// A file over the bound is not read at all (a sparse file costs no disk), and the load says it
+// was not read whole.
+void KaomojiFileTest::tooLargeFileIsNotLoaded() {
     QTemporaryDir dir;
     {
         std::ofstream out(tempFile(dir), std::ios::binary);
-        const std::string chunk(1 << 20, 'x');
-        for (int i = 0; i < 64; ++i)
-            out << chunk;
+        out.seekp(std::streamoff(storage::kaomoji_file::kMaxFileBytes));
         out << "\r\nsecond\r\n";
     }
     storage::KaomojiTable table;
-    storage::kaomoji_file::load(table, tempFile(dir));
-    QCOMPARE(std::size_t(table.at(0, 0, 0).size()), storage::kaomoji_file::kMaxLineBytes);
-    QCOMPARE(table.at(0, 0, 1), QStringLiteral("second"));
+    QVERIFY(!storage::kaomoji_file::load(table, tempFile(dir)));
+    QCOMPARE(table.at(0, 0, 0), QString());
+    QCOMPARE(table.at(0, 0, 1), QString());
 }
 
 QTEST_GUILESS_MAIN(KaomojiFileTest)

@@ -4,7 +4,11 @@
 
 #include <QtTest>
 
+#include <cstring>
+#include <optional>
+#include <random>
 #include <sys/stat.h>
+#include <vector>
 
 using namespace platform;
 namespace fs = std::filesystem;
@@ -72,6 +76,7 @@ private slots:
     void lineBreaksInValueAreRefused();
     void writeFailures();
     void batchWritesEachFileOnce();
+    void batchOfRandomWritesMatchesSingleWrites();
     void batchReadsEachFileOnce();
     void batchFailuresShowAtCommit();
 
@@ -140,6 +145,11 @@ void ProfileTest::getString_data() {
         {"lone quote", "[a]\r\nk=\"\r\n", "a", "k", "\""},
         {"unbalanced", "[a]\r\nk=\"v\r\n", "a", "k", "\"v"},
         {"missing section", "[a]\r\nk=1\r\n", "b", "k", d},
+        // Windows reads C strings: a NUL byte ends what a line says.
+        {"NUL cuts a value", QByteArray("[a]\r\nk=ab\0cd\r\n", 14), "a", "k", "ab"},
+        {"NUL cuts a key name", QByteArray("[a]\r\nk\0x=v\r\n", 12), "a", "k", d},
+        {"NUL cuts a section name", QByteArray("[a\0]\r\nk=v\r\n", 10), "a", "k", d},
+        {"NUL ends the request", "[a]\r\nk=v\r\n", QByteArray("a\0b", 3), QByteArray("k\0", 2), "v"},
     };
     for (const Case& c : cases)
         QTest::newRow(c.name) << c.content << c.section << c.key << c.expected;
@@ -279,6 +289,20 @@ void ProfileTest::missingOrUnreadableFile() {
     writeFile(file(), "[a]\r\nk=7\r\n");
     QCOMPARE(::chmod(file().c_str(), 0444), 0);
     QCOMPARE(profile::getInt("a", "k", -5, file()), 7);
+    // A file far larger than any settings file is not read, nor written over (sparse: it costs
+    // no disk).
+    const auto huge = dir_ / "huge.ini";
+    writeFile(huge, "[a]\r\nk=7\r\n");
+    std::filesystem::resize_file(huge, std::uintmax_t(5) << 20);
+    QCOMPARE(profile::getInt("a", "k", -5, huge), -5);
+    QVERIFY(!profile::writeString("a", std::string_view("k"), std::string_view("8"), huge));
+    {
+        profile::Batch batch;
+        QVERIFY(!profile::writeString("a", std::string_view("k"), std::string_view("8"), huge));
+        QVERIFY(batch.commit());
+    }
+    QCOMPARE(std::filesystem::file_size(huge), std::uintmax_t(5) << 20);
+    QCOMPARE(readFile(huge).left(10), QByteArray("[a]\r\nk=7\r\n"));
 }
 
 // --- Writing ---------------------------------------------------------------------------------
@@ -422,6 +446,9 @@ void ProfileTest::lineBreaksInValueAreRefused() {
     // Deleting needs no value, so nothing is refused there.
     QVERIFY(profile::writeString("s", "k", std::nullopt, file()));
     QCOMPARE(readFile(file()), QByteArray("[s]\r\n"));
+    // A value is a C string: a NUL ends it, and what follows (a line break too) is not written.
+    QVERIFY(profile::writeString("s", "k", std::string_view("x\0\r\ny", 5), file()));
+    QCOMPARE(readFile(file()), QByteArray("[s]\r\nk=x\r\n"));
 }
 
 void ProfileTest::writeFailures() {
@@ -444,6 +471,61 @@ void ProfileTest::writeFailures() {
     QCOMPARE(::chmod(dir_.c_str(), 0700), 0);
     QCOMPARE(readFile(file()), content);
     QVERIFY(!fs::exists(dir_ / "other.ini"));
+}
+
+// A batch keeps its parse of a file from one write to the next, editing only the lines a
+// write touches. Long random runs of writes on odd files (every kind of line end, NUL bytes,
+// blanks, duplicate sections) must end with the bytes the same writes give one by one.
+void ProfileTest::batchOfRandomWritesMatchesSingleWrites() {
+    const char* pieces[] = {"[a]", "[b]", "[A]", " [ b ] x", "k=1", "k",       "K = 2 ", "x=",
+                            "=v",  ";c",  "\t",  "",         "[a",  "k=\"q\"", "j=1\0z", "y"};
+    const char* ends[] = {"\r\n", "\r", "\n", "\n\r", "\r\r\n", ""};
+    const char* names[] = {"a", "b", "A", "c", "k", "K", "x", "j", "y", "", "new"};
+    const char* values[] = {"1", "", " v ", "\"q\"", "long value here", "2"};
+    std::mt19937 random(7);
+    auto pick = [&random](const auto& list) { return list[random() % std::size(list)]; };
+    for (int round = 0; round < 40; ++round) {
+        std::string start;
+        const int lineCount = int(random() % 12);
+        for (int i = 0; i < lineCount; ++i) {
+            const char* piece = pick(pieces);
+            start += std::string(piece, std::strlen(piece) + (std::strcmp(piece, "j=1") == 0 ? 2 : 0));
+            start += pick(ends);
+        }
+        const fs::path single = dir_ / "single.ini";
+        writeFile(single, QByteArray::fromStdString(start));
+        writeFile(file(), QByteArray::fromStdString(start));
+        struct Write {
+            std::string section;
+            std::optional<std::string> key, value;
+        };
+        std::vector<Write> writes;
+        for (int i = 0, n = 1 + int(random() % 12); i < n; ++i) {
+            Write w{pick(names), std::string(pick(names)), std::string(pick(values))};
+            const unsigned kind = random() % 8;
+            if (kind == 0)
+                w.key.reset();
+            if (kind <= 1)
+                w.value.reset();
+            writes.push_back(w);
+        }
+        auto run = [&writes](const fs::path& target) {
+            for (const Write& w : writes)
+                profile::writeString(
+                    w.section, w.key ? std::optional<std::string_view>(*w.key) : std::nullopt,
+                    w.value ? std::optional<std::string_view>(*w.value) : std::nullopt, target);
+        };
+        run(single);
+        {
+            profile::Batch batch;
+            run(file());
+            QVERIFY(batch.commit());
+        }
+        QVERIFY2(readFile(file()) == readFile(single),
+                 qPrintable(QStringLiteral("round %1: %2")
+                                .arg(round)
+                                .arg(QString::fromLatin1(QByteArray::fromStdString(start).toHex()))));
+    }
 }
 
 // A batch ends with the same bytes as the same writes made one by one, but touches the disk

@@ -1,5 +1,6 @@
-// Line reading (CR and CR LF end lines, a lone LF is text, bounded memory) and atomic whole-file
-// writes that leave read-only files and folders alone, even for root.
+// Line splitting (CR and CR LF end lines and a lone LF is text; in a file without CR, LF ends
+// lines), whole-file reads with a size bound, and atomic whole-file writes that leave read-only
+// files and folders alone, even for root.
 #include "platform/textfile.h"
 
 #include "file_helpers.h"
@@ -19,11 +20,12 @@ namespace {
 using test_files::readFile;
 using test_files::writeFile;
 
-QStringList readLines(const fs::path& file, std::size_t max = textfile::LineReader::kDefaultMaxLineBytes) {
-    textfile::LineReader reader(file, max);
+QStringList readLines(const fs::path& file) {
+    std::string bytes;
+    if (textfile::readWhole(file, std::size_t(1) << 30, bytes) != textfile::ReadResult::Ok)
+        return {QStringLiteral("not read")};
     QStringList lines;
-    std::string line;
-    while (reader.next(line))
+    for (std::string_view line : textfile::splitLines(bytes))
         lines << QString::fromLatin1(QByteArray(line.data(), qsizetype(line.size())).toHex(' '));
     return lines;
 }
@@ -60,8 +62,7 @@ private slots:
 
     void lineEnds_data();
     void lineEnds();
-    void longLinesAreCut();
-    void hugeLineInBoundedMemory();
+    void tooLargeFileIsNotRead();
     void unreadableOrMissingFile();
     void readOnlyFileReads();
     void isFile();
@@ -109,16 +110,16 @@ void TextFileTest::lineEnds_data() {
     QTest::newRow("bad lead byte before CR LF")
         << QByteArray("\x81\r\n\x82\xA0") << hexLines({"\x81", "\x82\xA0"});
     QTest::newRow("NUL bytes") << QByteArray("a\0b\r\n", 5) << hexLines({std::string_view("a\0b", 3)});
-    // The file is read in blocks of 64 KiB: lines and line ends that straddle two blocks (the
-    // first row puts its second CR LF on both sides of the first block's end).
-    const std::size_t block = 1 << 16;
-    const std::string before(block - 3, 'a'), spanning(3 * block, 'b');
-    QTest::newRow("CR LF across blocks")
-        << QByteArray::fromStdString("x\r" + before + "\r\ny") << hexLines({"x", before, "y"});
-    QTest::newRow("CR at a block's end") << QByteArray::fromStdString(std::string(block - 1, 'c') + "\rd")
-                                         << hexLines({std::string(block - 1, 'c'), "d"});
-    QTest::newRow("line over blocks")
-        << QByteArray::fromStdString("e\r\n" + spanning + "\r\n\r\nf") << hexLines({"e", spanning, "", "f"});
+    // Line ends converted to LF: no CR anywhere, so every LF ends a line.
+    QTest::newRow("LF only") << QByteArray("a\nb\n") << hexLines({"a", "b"});
+    QTest::newRow("LF only, blank lines, no end")
+        << QByteArray("\n\na\n\nb") << hexLines({"", "", "a", "", "b"});
+    QTest::newRow("one CR makes LF text") << QByteArray("a\nb\nc\r") << hexLines({"a\nb\nc"});
+    QTest::newRow("bad lead byte before LF")
+        << QByteArray("\x81\n\x82\xA0\n") << hexLines({"\x81", "\x82\xA0"});
+    const std::string longLine((1 << 20) + 5, 'b');
+    QTest::newRow("long lines whole")
+        << QByteArray::fromStdString("e\r\n" + longLine + "\r\n\r\nf") << hexLines({"e", longLine, "", "f"});
 }
 
 void TextFileTest::lineEnds() {
@@ -128,16 +129,9 @@ void TextFileTest::lineEnds() {
     QCOMPARE(readLines(dir_ / "t.txt"), lines);
 }
 
-void TextFileTest::longLinesAreCut() {
-    writeFile(dir_ / "t.txt", std::string(25, 'x') + "\r\nshort\r\n" + "abcdefghi\x82\xA0zz\r" +
-                                  "abcdefgh\x82\xA0zz\r" + "abcdefghij\r" + "ab\ncdefghij\n\r");
-    QCOMPARE(readLines(dir_ / "t.txt", 10),
-             hexLines({"xxxxxxxxxx", "short", "abcdefghi", "abcdefgh\x82\xA0", "abcdefghij", "ab\ncdefghi"}));
-}
-
-// A file that is one 200 MB line (a sparse file, so it costs no disk) reads as its first
-// megabyte, and the line after it is still found.
-void TextFileTest::hugeLineInBoundedMemory() {
+// A file over the bound is refused without being read (a sparse 200 MB file costs no disk, and
+// reading it would cost 200 MB of memory); one at the bound is read whole, its longest line too.
+void TextFileTest::tooLargeFileIsNotRead() {
     const fs::path file = dir_ / "huge.txt";
     const off_t size = off_t(200) << 20;
     int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -147,31 +141,32 @@ void TextFileTest::hugeLineInBoundedMemory() {
 
     struct rusage before {};
     ::getrusage(RUSAGE_SELF, &before);
-    QElapsedTimer timer;
-    timer.start();
-    textfile::LineReader reader(file);
-    std::string line;
-    QVERIFY(reader.next(line));
-    QCOMPARE(line.size(), textfile::LineReader::kDefaultMaxLineBytes);
-    QVERIFY(reader.next(line));
-    QCOMPARE(line, std::string("end"));
-    QVERIFY(!reader.next(line));
+    std::string bytes = "stale";
+    QCOMPARE(textfile::readWhole(file, std::size_t(size), bytes), textfile::ReadResult::TooLarge);
+    QVERIFY(bytes.empty());
     struct rusage after {};
     ::getrusage(RUSAGE_SELF, &after);
     QVERIFY2(after.ru_maxrss - before.ru_maxrss < 64 * 1024, qPrintable(QString::number(after.ru_maxrss)));
-    QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
+
+    const std::string line(3 << 20, 'x');
+    writeFile(file, line + "\r\nend\r\n");
+    QCOMPARE(textfile::readWhole(file, line.size() + 7, bytes), textfile::ReadResult::Ok);
+    const std::vector<std::string_view> lines = textfile::splitLines(bytes);
+    QCOMPARE(lines.size(), std::size_t(2));
+    QVERIFY(lines[0] == line);
+    QCOMPARE(textfile::readWhole(file, line.size() + 6, bytes), textfile::ReadResult::TooLarge);
 }
 
 void TextFileTest::unreadableOrMissingFile() {
-    textfile::LineReader missing(dir_ / "none.txt");
-    std::string line = "stale";
-    QVERIFY(!missing.isOpen());
-    QVERIFY(!missing.next(line));
-    QVERIFY(line.empty());
-
-    textfile::LineReader folder(dir_);
-    QVERIFY(!folder.isOpen());
-    QVERIFY(!folder.next(line));
+    std::string bytes = "stale";
+    QCOMPARE(textfile::readWhole(dir_ / "none.txt", 100, bytes), textfile::ReadResult::Missing);
+    QVERIFY(bytes.empty());
+    QCOMPARE(textfile::readWhole(dir_, 100, bytes), textfile::ReadResult::Unreadable);
+    fs::create_symlink("loop.txt", dir_ / "loop.txt");
+    QCOMPARE(textfile::readWhole(dir_ / "loop.txt", 100, bytes), textfile::ReadResult::Unreadable);
+    QCOMPARE(::mkfifo((dir_ / "pipe.txt").c_str(), 0600), 0);
+    QCOMPARE(textfile::readWhole(dir_ / "pipe.txt", 100, bytes), textfile::ReadResult::Unreadable);
+    fs::remove(dir_ / "loop.txt"); // the clean-up's walk would trip over the loop
 }
 
 void TextFileTest::readOnlyFileReads() {

@@ -1,0 +1,42 @@
+#include "asciiart/dropped_text.h"
+#include "asciiart/aa_store.h"
+#include <filesystem>
+
+namespace asciiart {
+
+namespace {
+QString refusalReason(platform::textfile::ReadResult result) {
+    using platform::textfile::ReadResult;
+    switch (result) {
+    case ReadResult::Missing:
+        return QStringLiteral("ファイルが見つかりません（リンク先がないか、移動・削除されています）。");
+    case ReadResult::TooLarge:
+        return QStringLiteral("ファイルが大きすぎます（%1 MB まで読み込めます）。").arg(kMaxTextBytes >> 20);
+    default:
+        return QStringLiteral("ファイルを読み取れません（フォルダか、読み取りが許可されていません）。");
+    }
+}
+} // namespace
+
+DroppedText readDroppedText(const QStringList& paths) {
+    DroppedText dropped;
+    if (paths.isEmpty())
+        return dropped;
+    const QString& path = paths.first();
+    // The text after the last '.' of the whole path; a path without one is no ".txt" file.
+    const QString extension = path.mid(path.lastIndexOf(QLatin1Char('.')) + 1).toUpper();
+    if (extension != QStringLiteral("TXT"))
+        return dropped;
+    TextRead read = readTextFile(std::filesystem::path(path.toStdString()));
+    if (!read.ok()) {
+        dropped.kind = DroppedText::Refused;
+        dropped.message = QStringLiteral("次のファイルを読み込めませんでした。何も変更していません。\n\n") +
+                          path + QStringLiteral("\n\n") + refusalReason(read.result);
+        return dropped;
+    }
+    dropped.kind = DroppedText::Taken;
+    dropped.text = std::move(read.text);
+    return dropped;
+}
+
+} // namespace asciiart

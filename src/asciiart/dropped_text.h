@@ -1,0 +1,23 @@
+#pragma once
+// A text file dropped on a text box (the ASCII-art editor, the batch-registration box): taken
+// whole, or refused with a reason, never taken in part.
+#include <QString>
+#include <QStringList>
+
+namespace asciiart {
+
+struct DroppedText {
+    enum Kind {
+        Ignored, // no ".txt" file first in the drop: nothing happens, nothing is said
+        Refused, // a ".txt" path that cannot be read whole: nothing changes, the user is told why
+        Taken,   // text holds the file's lines joined by CR LF
+    };
+    Kind kind = Ignored;
+    QString text;
+    QString message; // for Refused: what the user is told
+};
+
+// Only the first path counts, and only when its name ends in ".txt" in any case of letters.
+DroppedText readDroppedText(const QStringList& paths);
+
+} // namespace asciiart
