@@ -38,9 +38,15 @@ private:
         t->desktop.foreground = window;
         f1().Timer2_Timer();
     }
-    void doubleClick(int index) {
-        QTimer::singleShot(100, this, [this, index] { f1().Command1[std::size_t(index)]->press(); });
+    // Clicks the entry button and waits until its paste has ended.
+    void click(int index) {
         f1().Command1[std::size_t(index)]->press();
+        QTRY_VERIFY_WITH_TIMEOUT(!f1().pastesPending(), 5000);
+    }
+    void doubleClick(int index) {
+        f1().Command1[std::size_t(index)]->press();
+        QTest::qWait(100);
+        click(index);
     }
 
     std::unique_ptr<TestProgram> t;
@@ -72,7 +78,7 @@ void UnreachableWindowTest::clicksCopyOnlyAndTheNoteShowsOnce() {
     userFocuses(platform::kUnreachableWindow);
     QCOMPARE(f1().TargetWindow, platform::kUnreachableWindow);
 
-    f1().Command1[3]->press();
+    click(3);
     QCOMPARE(clipboardText(), QStringLiteral("k3")); // stays, despite the keep-clipboard option
     QCOMPARE(history(2), (QStringList{"k3", ""}));
     QVERIFY(t->desktop.keys.empty());
@@ -85,7 +91,7 @@ void UnreachableWindowTest::clicksCopyOnlyAndTheNoteShowsOnce() {
     notes()[0]->hide();
 
     // Later clicks: no note again. A double-click copies once and leaves the history alone.
-    f1().Command1[5]->press();
+    click(5);
     QCOMPARE(clipboardText(), QStringLiteral("k5"));
     doubleClick(7);
     QCOMPARE(clipboardText(), QStringLiteral("k7"));
@@ -96,7 +102,7 @@ void UnreachableWindowTest::clicksCopyOnlyAndTheNoteShowsOnce() {
 
     // On the history page the buttons show the new order at once.
     f1().Combo1->setListIndex(9);
-    f1().Command1[1]->press();
+    click(1);
     QCOMPARE(f1().Command1[0]->caption(), QStringLiteral("k3"));
     QCOMPARE(f1().Command1[1]->caption(), QStringLiteral("k5"));
     f1().Combo1->setListIndex(0);
@@ -104,7 +110,7 @@ void UnreachableWindowTest::clicksCopyOnlyAndTheNoteShowsOnce() {
     // Back in an X11 window, a click pastes as always.
     userFocuses(kX11Window);
     QGuiApplication::clipboard()->setText(QStringLiteral("the user's text"));
-    f1().Command1[2]->press();
+    click(2);
     QCOMPARE(received, QStringList{"k2"});
     QCOMPARE(t->desktop.keys.front().foreground, kX11Window);
     QCOMPARE(clipboardText(), QStringLiteral("the user's text"));
