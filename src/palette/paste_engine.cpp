@@ -23,6 +23,10 @@ constexpr std::uint32_t kDoubleClickMs = 220;
 // The target gets at least this long after the foreground switch before the paste keystroke,
 // so it is ready to take keys.
 constexpr std::uint32_t kForegroundSettleMs = 100;
+// After the text was put back on the clipboard, it must stay the palette's this long before the
+// paste keystroke: a program that sets the clipboard many times a second (over ten) takes it
+// again within this time, and its text is never typed.
+constexpr std::uint32_t kTextConfirmMs = 100;
 constexpr int kHistoryPage = storage::KaomojiTable::kHistoryPage;
 constexpr int kHistoryRow = 1;
 constexpr int kHistorySlots = 21; // 20 shown, slot 20 takes the entry pushed out
@@ -84,14 +88,27 @@ void Form1::runDuePasteSteps() {
             break;
         case Step::WaitingForTarget:
             if (since(now, paste_.startedAt) > kForegroundSettleMs) {
-                putPasteTextBackIfTaken(false);
                 if (paste_.offered && !stillOfferingPasteText()) {
-                    // Still another program's text on the clipboard: the target would type it.
-                    // This paste is abandoned.
-                    paste_ = {};
+                    // Another program set the clipboard meanwhile (a clipboard manager does so
+                    // once): the text goes back, and the keystroke waits to see it stays.
+                    paste_.putBack = true;
+                    offerPasteText();
+                    paste_.step = Step::ConfirmingText;
+                    paste_.stepAt = now;
                 } else {
                     sendPasteKeystroke();
                 }
+                progressed = true;
+            }
+            break;
+        case Step::ConfirmingText:
+            if (paste_.offered && !stillOfferingPasteText()) {
+                // Taken again: another program keeps setting the clipboard, and the target would
+                // type its text. This paste is abandoned: nothing sent, no history.
+                paste_ = {};
+                progressed = true;
+            } else if (since(now, paste_.stepAt) >= kTextConfirmMs) {
+                sendPasteKeystroke();
                 progressed = true;
             }
             break;
@@ -239,6 +256,10 @@ void Form1::schedulePasteTimer() {
         break;
     case Step::WaitingForTarget:
         due(paste_.startedAt, kForegroundSettleMs + 1);
+        break;
+    case Step::ConfirmingText:
+        due(paste_.stepAt, kTextConfirmMs);
+        wait = std::min(wait, std::uint32_t(kFetchPollMs));
         break;
     case Step::WaitingForFetch:
         due(paste_.stepAt, std::uint32_t(kFetchBoundMs));

@@ -32,6 +32,7 @@ struct PasteInProgress {
     enum class Step {
         None,
         WaitingForTarget,  // the target was brought forward at startedAt; it settles first
+        ConfirmingText,    // the text was put back at stepAt after another program took it
         WaitingForFetch,   // the paste keystroke went at stepAt; the target fetches the text
         FinishingTransfer, // fetched (or the bound passed); a short grace until stepAt
         AfterEnterOrTab,   // Enter or Tab went; a short grace until stepAt

@@ -36,6 +36,7 @@ private slots:
     void clipboardTakenBeforeTheFetchIsPutBack_data();
     void clipboardTakenBeforeTheFetchIsPutBack();
     void clipboardRefusedByTheDesktopAbandonsThePaste();
+    void clipboardFloodIsNeverPasted();
     void clockModesAndTheClockBarPaste();
     void targetThatNeverFetchesCostsOnlyTheBound();
     void endingCancelsThePastesNotYetSent();
@@ -305,6 +306,30 @@ void PasteEngineTest::clipboardRefusedByTheDesktopAbandonsThePaste() {
     QVERIFY(keys().isEmpty());
     QCOMPARE(table().at(9, 1, 0), QStringLiteral("old"));
     t->desktop.clipboardOwned = true;
+    click(4);
+    QCOMPARE(received, QStringList{"k4"});
+}
+
+void PasteEngineTest::clipboardFloodIsNeverPasted() {
+    // Another program sets the clipboard 50 times a second from the moment the target comes
+    // forward: putting the text back once cannot keep it, so the paste is abandoned rather than
+    // let the target type that program's text.
+    QTimer flood;
+    flood.setInterval(20);
+    QObject::connect(&flood, &QTimer::timeout,
+                     [] { QGuiApplication::clipboard()->setText(QStringLiteral("other")); });
+    t->desktop.onForegroundSwitch = [&](platform::WindowHandle) { flood.start(); };
+    t->desktop.onSendKeys = [this](const std::string& k) {
+        if (k == "^v")
+            received << clipboardText();
+    };
+    table().at(9, 1, 0) = QStringLiteral("old");
+    click(3);
+    QCOMPARE(received, QStringList{});
+    QCOMPARE(table().at(9, 1, 0), QStringLiteral("old"));
+    // The flood over, the next paste goes through.
+    flood.stop();
+    t->desktop.onForegroundSwitch = nullptr;
     click(4);
     QCOMPARE(received, QStringList{"k4"});
 }
