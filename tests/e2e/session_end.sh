@@ -102,13 +102,16 @@ e2e_log "SIGTERM without automatic saving: nothing written"
 
 # --- logout through a real X session manager ---------------------------------------------------
 # xsm, the X sample session manager, ends its session on SIGTERM as at a logout: every client is
-# asked to save (SaveYourself, shutdown), then told to die. The palette joins its session through
-# SESSION_MANAGER; nothing else here does.
+# asked to save (SaveYourself, shutdown, save type Local: Qt answers with the restart command
+# alone and asks the program to commit nothing), then told to die, and the palette saves then.
+# Its "Shutdown" menu's "Immediately" tells every client to die without asking it to save. The
+# palette joins its session through SESSION_MANAGER; nothing else here does.
 export ICEAUTHORITY=$E2E_TMP/ICEauthority
-# logout_through_xsm FOLDER: starts a session manager of its own, the palette inside its session
-# on FOLDER, pastes once, then shuts the session down; the palette ends within 2 s.
+# logout_through_xsm FOLDER HOW: starts a session manager of its own, the palette inside its
+# session on FOLDER, pastes once, then shuts the session down (HOW: SIGTERM to xsm, or
+# immediately from its menu); the palette ends within 2 s.
 logout_through_xsm() {
-    local folder=$1 home address xsm_log
+    local folder=$1 how=$2 home address xsm_log
     home=$E2E_TMP/xsm-$(basename "$folder")
     xsm_log=$E2E_ARTIFACTS/xsm-$(basename "$folder").log
     address=$home/address
@@ -128,7 +131,17 @@ EOF
     make_target "$receiver_id"
     click_entry 0
     wait_file_is "$receiver_text" "${KAOMOJI[0]}" 3 || fail "the paste did not arrive: $(show_file "$receiver_text")"
-    kill -TERM "$xsm_pid"
+    if [ "$how" = SIGTERM ]; then
+        kill -TERM "$xsm_pid"
+    else
+        # xsm's main window: "Shutdown" is the lower right button; its menu opens below it, and
+        # "Immediately" is the menu's second entry.
+        local xsm_id
+        xsm_id=$(wait_for_window_by_name '^xsm: ' 5) || fail "xsm's window did not appear"
+        xdotool windowmove --sync "$xsm_id" 700 700 windowactivate --sync "$xsm_id" >/dev/null 2>&1 || true
+        xdotool mousemove --window "$xsm_id" 139 48 mousedown 1 sleep 0.5 \
+            mousemove --window "$xsm_id" 149 102 sleep 0.3 mouseup 1
+    fi
     wait_until 2 _ended "$palette_pid" || fail "logout: the palette still runs 2 s after the session manager began the shutdown"
     local status=0
     wait "$palette_pid" || status=$?
@@ -140,16 +153,18 @@ EOF
     kill -TERM "$receiver_pid" 2>/dev/null || true
     wait "$receiver_pid" 2>/dev/null || true
 }
-folder=$E2E_TMP/logout
-prepare_folder "$folder" Check7=1 Check8=1
-logout_through_xsm "$folder"
-[ "$(history_first "$folder")" = "${KAOMOJI[0]}" ] ||
-    fail "logout: the history was not saved (line 3081 holds $(show_text "$(history_first "$folder")"))"
-e2e_log "logout through xsm: saved the history, ended"
+for how in SIGTERM immediately; do
+    folder=$E2E_TMP/logout-$how
+    prepare_folder "$folder" Check7=1 Check8=1
+    logout_through_xsm "$folder" "$how"
+    [ "$(history_first "$folder")" = "${KAOMOJI[0]}" ] ||
+        fail "logout ($how): the history was not saved (line 3081 holds $(show_text "$(history_first "$folder")"))"
+    e2e_log "logout through xsm ($how): saved the history, ended"
+done
 folder=$E2E_TMP/logout-nosave
 prepare_folder "$folder" Check7=1 Check8=0
 cp -a "$folder" "$E2E_TMP/logout-nosave-before"
-logout_through_xsm "$folder"
+logout_through_xsm "$folder" SIGTERM
 diff -r "$E2E_TMP/logout-nosave-before" "$folder" >/dev/null || fail "logout without automatic saving changed files"
 e2e_log "logout through xsm without automatic saving: nothing written"
 
