@@ -104,12 +104,13 @@ e2e_log "SIGTERM without automatic saving: nothing written"
 # xsm, the X sample session manager, ends its session on SIGTERM as at a logout: every client is
 # asked to save (SaveYourself, shutdown, save type Local: Qt answers with the restart command
 # alone and asks the program to commit nothing), then told to die, and the palette saves then.
-# Its "Shutdown" menu's "Immediately" tells every client to die without asking it to save. The
-# palette joins its session through SESSION_MANAGER; nothing else here does.
+# Its "Shutdown" menu's "Immediately" tells every client to die without asking it to save; "With
+# Checkpoint" asks for a save of type Both (which Qt passes on as a commit request), then for the
+# end. The palette joins its session through SESSION_MANAGER; nothing else here does.
 export ICEAUTHORITY=$E2E_TMP/ICEauthority
 # logout_through_xsm FOLDER HOW: starts a session manager of its own, the palette inside its
 # session on FOLDER, pastes once, then shuts the session down (HOW: SIGTERM to xsm, or
-# immediately from its menu); the palette ends within 2 s.
+# "immediately" or "checkpoint" from its menu); the palette ends within 2 s.
 logout_through_xsm() {
     local folder=$1 how=$2 home address xsm_log
     home=$E2E_TMP/xsm-$(basename "$folder")
@@ -134,13 +135,21 @@ EOF
     if [ "$how" = SIGTERM ]; then
         kill -TERM "$xsm_pid"
     else
-        # xsm's main window: "Shutdown" is the lower right button; its menu opens below it, and
-        # "Immediately" is the menu's second entry.
-        local xsm_id
+        # xsm's main window: "Shutdown" is the lower right button; its menu opens below it,
+        # "With Checkpoint" first, "Immediately" second.
+        local xsm_id entry_y=102 dialog_id
+        [ "$how" = checkpoint ] && entry_y=76
         xsm_id=$(wait_for_window_by_name '^xsm: ' 5) || fail "xsm's window did not appear"
-        xdotool windowmove --sync "$xsm_id" 700 700 windowactivate --sync "$xsm_id" >/dev/null 2>&1 || true
+        xdotool windowmove --sync "$xsm_id" 700 600 windowactivate --sync "$xsm_id" >/dev/null 2>&1 || true
         xdotool mousemove --window "$xsm_id" 139 48 mousedown 1 sleep 0.5 \
-            mousemove --window "$xsm_id" 149 102 sleep 0.3 mouseup 1
+            mousemove --window "$xsm_id" 149 "$entry_y" sleep 0.3 mouseup 1
+        if [ "$how" = checkpoint ]; then
+            # Its dialog: a name for the session (the field at the top), save type Both and
+            # interaction Any by default, then its own "Shutdown" button at the bottom left.
+            dialog_id=$(wait_for_window_by_name '^Shutdown$' 5) || fail "xsm's shutdown dialog did not appear"
+            xdotool mousemove --window "$dialog_id" 174 18 click 1 sleep 0.3 type logout
+            xdotool mousemove --window "$dialog_id" 48 137 click 1
+        fi
     fi
     wait_until 2 _ended "$palette_pid" || fail "logout: the palette still runs 2 s after the session manager began the shutdown"
     local status=0
@@ -153,7 +162,7 @@ EOF
     kill -TERM "$receiver_pid" 2>/dev/null || true
     wait "$receiver_pid" 2>/dev/null || true
 }
-for how in SIGTERM immediately; do
+for how in SIGTERM immediately checkpoint; do
     folder=$E2E_TMP/logout-$how
     prepare_folder "$folder" Check7=1 Check8=1
     logout_through_xsm "$folder" "$how"
