@@ -11,7 +11,9 @@ test_only=(clang libclang-rt-14-dev xvfb openbox x11-utils x11-xserver-utils xdo
            sway xwayland qt6-wayland wl-clipboard jq
            # the installed program and its package: an account to run it, the entry and metainfo
            # validators, cpack's dpkg-shlibdeps and lintian
-           passwd desktop-file-utils appstream dpkg-dev lintian)
+           passwd desktop-file-utils appstream dpkg-dev lintian
+           # xsm, the X sample session manager, for a logout through a real session manager
+           x11-session-utils)
 
 want=("${build[@]}")
 if [ "${1:-}" = "--with-tests" ]; then

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # How the real program ends when the desktop ends it, and how it starts when it is already
 # running: SIGTERM and SIGHUP save (with automatic saving on) and end within 2 s; without
-# automatic saving nothing is written; a lost X connection (xkill, the server killed) saves too;
+# automatic saving nothing is written; a logout through a real X session manager (xsm) does the
+# same; a lost X connection (xkill, the server killed) saves too;
 # every way of ending gives back the keycode borrowed for Kanji; a second start on the same files
 # brings the first copy forward and ends, and a copy killed with SIGKILL never blocks the next
 # start; without an X display the program says so in one line and exits 1.
@@ -98,6 +99,83 @@ paste_once_nokanji
 end_by SIGTERM "$folder" 0
 diff -r "$E2E_TMP/nosave-before" "$folder" >/dev/null || fail "SIGTERM without automatic saving changed files"
 e2e_log "SIGTERM without automatic saving: nothing written"
+
+# --- logout through a real X session manager ---------------------------------------------------
+# xsm, the X sample session manager, ends its session on SIGTERM as at a logout: every client is
+# asked to save (SaveYourself, shutdown, save type Local: Qt answers with the restart command
+# alone and asks the program to commit nothing), then told to die, and the palette saves then.
+# Its "Shutdown" menu's "Immediately" tells every client to die without asking it to save; "With
+# Checkpoint" asks for a save of type Both (which Qt passes on as a commit request), then for the
+# end. The palette joins its session through SESSION_MANAGER; nothing else here does.
+export ICEAUTHORITY=$E2E_TMP/ICEauthority
+# logout_through_xsm FOLDER HOW: starts a session manager of its own, the palette inside its
+# session on FOLDER, pastes once, then shuts the session down (HOW: SIGTERM to xsm, or
+# "immediately" or "checkpoint" from its menu); the palette ends within 2 s.
+logout_through_xsm() {
+    local folder=$1 how=$2 home address xsm_log
+    home=$E2E_TMP/xsm-$(basename "$folder")
+    xsm_log=$E2E_ARTIFACTS/xsm-$(basename "$folder").log
+    address=$home/address
+    mkdir -p "$home"
+    # The first client xsm starts tells the test where the session manager listens.
+    cat >"$home/note-address" <<EOF
+#!/bin/sh
+echo "\$SESSION_MANAGER" >"$address"
+EOF
+    chmod +x "$home/note-address"
+    echo "$home/note-address" >"$home/.xsmstartup"
+    HOME=$home SM_SAVE_DIR=$home e2e_spawn xsm -verbose >"$xsm_log" 2>&1
+    local xsm_pid=$E2E_LAST_PID
+    wait_until 10 test -s "$address" || fail "xsm did not start its session (log: $(show_file "$xsm_log"))"
+    SESSION_MANAGER=$(cat "$address") start_palette "$folder" || fail "the palette did not appear"
+    start_receiver "target-$(basename "$folder")" || fail "the receiver did not appear"
+    make_target "$receiver_id"
+    click_entry 0
+    wait_file_is "$receiver_text" "${KAOMOJI[0]}" 3 || fail "the paste did not arrive: $(show_file "$receiver_text")"
+    if [ "$how" = SIGTERM ]; then
+        kill -TERM "$xsm_pid"
+    else
+        # xsm's main window: "Shutdown" is the lower right button; its menu opens below it,
+        # "With Checkpoint" first, "Immediately" second.
+        local xsm_id entry_y=102 dialog_id
+        [ "$how" = checkpoint ] && entry_y=76
+        xsm_id=$(wait_for_window_by_name '^xsm: ' 5) || fail "xsm's window did not appear"
+        xdotool windowmove --sync "$xsm_id" 700 600 windowactivate --sync "$xsm_id" >/dev/null 2>&1 || true
+        xdotool mousemove --window "$xsm_id" 139 48 mousedown 1 sleep 0.5 \
+            mousemove --window "$xsm_id" 149 "$entry_y" sleep 0.3 mouseup 1
+        if [ "$how" = checkpoint ]; then
+            # Its dialog: a name for the session (the field at the top), save type Both and
+            # interaction Any by default, then its own "Shutdown" button at the bottom left.
+            dialog_id=$(wait_for_window_by_name '^Shutdown$' 5) || fail "xsm's shutdown dialog did not appear"
+            xdotool mousemove --window "$dialog_id" 174 18 click 1 sleep 0.3 type logout
+            xdotool mousemove --window "$dialog_id" 48 137 click 1
+        fi
+    fi
+    wait_until 2 _ended "$palette_pid" || fail "logout: the palette still runs 2 s after the session manager began the shutdown"
+    local status=0
+    wait "$palette_pid" || status=$?
+    [ "$status" -eq 0 ] || fail "logout: exit status $status, expected 0 (log: $(show_file "$palette_log"))"
+    grep -q 'sent DIE' "$xsm_log" ||
+        fail "logout: xsm never told the palette to die: the test would not test"
+    wait_until 5 _ended "$xsm_pid" || fail "xsm did not end with its session"
+    wait "$xsm_pid" 2>/dev/null || true
+    kill -TERM "$receiver_pid" 2>/dev/null || true
+    wait "$receiver_pid" 2>/dev/null || true
+}
+for how in SIGTERM immediately checkpoint; do
+    folder=$E2E_TMP/logout-$how
+    prepare_folder "$folder" Check7=1 Check8=1
+    logout_through_xsm "$folder" "$how"
+    [ "$(history_first "$folder")" = "${KAOMOJI[0]}" ] ||
+        fail "logout ($how): the history was not saved (line 3081 holds $(show_text "$(history_first "$folder")"))"
+    e2e_log "logout through xsm ($how): saved the history, ended"
+done
+folder=$E2E_TMP/logout-nosave
+prepare_folder "$folder" Check7=1 Check8=0
+cp -a "$folder" "$E2E_TMP/logout-nosave-before"
+logout_through_xsm "$folder" SIGTERM
+diff -r "$E2E_TMP/logout-nosave-before" "$folder" >/dev/null || fail "logout without automatic saving changed files"
+e2e_log "logout through xsm without automatic saving: nothing written"
 
 # --- one copy per collection -------------------------------------------------------------------
 folder=$E2E_TMP/single
