@@ -155,6 +155,9 @@ QString cp932Representable(const QString& text);
 // The line edit that shows and edits the text is made when the box is first shown (or asked
 // for): a line edit lays out its text as soon as it exists, which loads Qt's font database,
 // and the hidden dialogs hold dozens of boxes that are only ever read and written from code.
+// The user can put at most kUserTextLimit characters into a box: a paste or drop that would
+// go past it is refused whole with a beep. A longer text set from code is kept whole; the
+// line edit then shows its beginning only and takes no edits until a shorter text is set.
 class TextBox : public QWidget {
     Q_OBJECT
 public:
@@ -169,13 +172,18 @@ public:
     // order and its focus.
     QLineEdit* editor();
     std::function<void()> onChange;
+    // Qt's line edit lays out and paints its whole text on every change, seconds for a few
+    // megabytes; a kaomoji is a line. As much as a Windows text box takes by default.
+    static constexpr int kUserTextLimit = 32767;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    class Editor;
     void userEdited();
+    void showText();
     QString text_;
     bool readOnly_ = false;
     QLineEdit* editor_ = nullptr;

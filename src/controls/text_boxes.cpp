@@ -1,4 +1,8 @@
 #include "controls/controls.h"
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
@@ -6,7 +10,6 @@
 #include <QTextDocument>
 #include <QUrl>
 #include <algorithm>
-#include <limits>
 
 namespace controls {
 
@@ -22,6 +25,68 @@ void standIn(QWidget* box, QWidget* editor) {
 }
 } // namespace
 
+// The box's line edit. Qt cuts what does not fit at the limit; a cut paste is rarely what the
+// user meant, so text from the clipboard, the X selection or a drop that would go past the
+// limit is refused whole. The limit itself still bounds every other way in (an input method).
+class TextBox::Editor : public QLineEdit {
+public:
+    explicit Editor(QWidget* parent) : QLineEdit(parent) { setMaxLength(kUserTextLimit); }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Paste) && refusesPaste(QClipboard::Clipboard, true)) {
+            event->accept();
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        // On X11 a middle click inserts the selection, after dropping the box's own selection.
+        if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection() &&
+            refusesPaste(QClipboard::Selection, false)) {
+            event->accept();
+            return;
+        }
+        QLineEdit::mouseReleaseEvent(event);
+    }
+
+    void dropEvent(QDropEvent* event) override {
+        const QMimeData* data = event->mimeData();
+        if (!isReadOnly() && data && data->hasText() && refuses(data->text(), true)) {
+            event->ignore();
+            return;
+        }
+        QLineEdit::dropEvent(event);
+    }
+
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        QMenu* menu = createStandardContextMenu();
+        if (auto* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
+            disconnect(paste, &QAction::triggered, this, &QLineEdit::paste);
+            connect(paste, &QAction::triggered, this, [this] {
+                if (!refusesPaste(QClipboard::Clipboard, true))
+                    QLineEdit::paste();
+            });
+        }
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(event->globalPos());
+    }
+
+private:
+    bool refusesPaste(QClipboard::Mode mode, bool replacesSelection) {
+        return !isReadOnly() && refuses(QGuiApplication::clipboard()->text(mode), replacesSelection);
+    }
+
+    bool refuses(const QString& incoming, bool replacesSelection) {
+        const qsizetype kept = text().size() - (replacesSelection ? selectedText().size() : 0);
+        if (kept + incoming.size() <= maxLength())
+            return false;
+        QApplication::beep();
+        return true;
+    }
+};
+
 TextBox::TextBox(QWidget* parent) : QWidget(parent) {
     // Takes focus like the line edit it will hold, so it has its own place in the tab order.
     setFocusPolicy(Qt::StrongFocus);
@@ -30,17 +95,23 @@ TextBox::TextBox(QWidget* parent) : QWidget(parent) {
 QLineEdit* TextBox::editor() {
     if (editor_)
         return editor_;
-    editor_ = new QLineEdit(this);
-    // QLineEdit stops at 32767 characters by default; a Windows text box does not.
-    editor_->setMaxLength(std::numeric_limits<int>::max());
-    editor_->setReadOnly(readOnly_);
-    editor_->setText(text_);
+    editor_ = new Editor(this);
+    showText();
     editor_->setCursorPosition(0);
     standIn(this, editor_);
     // textChanged rather than textEdited: undo, clear() and the like change the text too.
     // setText() below blocks it and runs the handler itself.
     connect(editor_, &QLineEdit::textChanged, this, &TextBox::userEdited);
     return editor_;
+}
+
+// A text longer than the user may enter came from code (a stored entry) and must come back
+// whole: the line edit shows only its beginning, and being read-only it never hands that part
+// back as the box's text.
+void TextBox::showText() {
+    const bool whole = text_.size() <= editor_->maxLength();
+    editor_->setReadOnly(readOnly_ || !whole);
+    editor_->setText(whole ? text_ : text_.left(editor_->maxLength()));
 }
 
 void TextBox::showEvent(QShowEvent* event) {
@@ -57,22 +128,22 @@ void TextBox::resizeEvent(QResizeEvent* event) {
 void TextBox::setReadOnly(bool readOnly) {
     readOnly_ = readOnly;
     if (editor_)
-        editor_->setReadOnly(readOnly);
+        editor_->setReadOnly(readOnly || text_.size() > editor_->maxLength());
 }
 
 void TextBox::setText(const QString& text) {
     const QString fixed = cp932Representable(text);
     if (fixed == text_)
         return;
+    text_ = fixed;
     if (editor_) {
         const int caret = editor_->cursorPosition();
         const QSignalBlocker blocker(editor_);
-        editor_->setText(fixed);
+        showText();
         // QLineEdit would put the caret at the end, which makes a change handler that tidies
         // the text up throw the user's typing around.
-        editor_->setCursorPosition(std::min(caret, int(fixed.size())));
+        editor_->setCursorPosition(std::min(caret, int(editor_->text().size())));
     }
-    text_ = fixed;
     if (onChange)
         onChange();
 }

@@ -2,6 +2,8 @@
 #include "palette/form1.h"
 #include "settings/form2.h"
 #include "test_program.h"
+#include <QClipboard>
+#include <QMimeData>
 #include <QtTest>
 
 namespace {
@@ -43,6 +45,7 @@ private slots:
     void groupCaptionEditRelabelsTheGroupButton();
     void entryEditInAsciiArtModeStoresNothing();
     void charactersOutsideTheCodePageShowAsSaved();
+    void bigPastesAreRefusedLongStoredEntriesKeptWhole();
 
 private:
     Form1& f1() { return t->program().form1(); }
@@ -195,6 +198,78 @@ void KaomojiEditorTest::charactersOutsideTheCodePageShowAsSaved() {
     QCOMPARE(f2().Text2[0]->text(), QStringLiteral("?_?"));
     QCOMPARE(s().KaomojiTable.at(0, 1, 0), QStringLiteral("?_?"));
     QCOMPARE(f1().Command1[0]->caption(), QStringLiteral("?_?"));
+}
+
+void KaomojiEditorTest::bigPastesAreRefusedLongStoredEntriesKeptWhole() {
+    // A stored entry far longer than anyone could type, in the first box of the first group.
+    const QString longEntry = QStringLiteral("(^o^)").repeated(40000);
+    QStringList lines;
+    for (int page = 0; page < 10; ++page)
+        for (int row = 0; row < 17; ++row)
+            for (int slot = 0; slot < 20; ++slot)
+                lines << (page == 0 && row == 1 && slot == 0 ? longEntry : cellName(page, row, slot));
+    t = std::make_unique<TestProgram>();
+    t->writeText(QStringLiteral("顔文字.ini"), lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    t->start();
+    f1().Command3->press();
+    QCOMPARE(f2().Text2[0]->text(), longEntry);
+
+    // Typing into the long entry's box never writes a part of it back.
+    QTest::keyClick(f2().Text2[0]->editor(), Qt::Key_End);
+    QTest::keyClicks(f2().Text2[0]->editor(), QStringLiteral("x"));
+    QTest::keyClick(f2().Text2[0]->editor(), Qt::Key_Backspace);
+    QCOMPARE(f2().Text2[0]->text(), longEntry);
+    QCOMPARE(s().KaomojiTable.at(0, 1, 0), longEntry);
+
+    // Large enough to freeze the box for a good while if it took it.
+    const QString big = QStringLiteral("(-_-)").repeated(100000);
+    const QString small = QStringLiteral("(*_*)").repeated(100);
+    struct Row {
+        const char* name;
+        bool drop;
+        const QString& text;
+        bool taken;
+    };
+    const Row rows[] = {
+        {"big paste", false, big, false},
+        {"big drop", true, big, false},
+        {"small paste", false, small, true},
+        {"small drop", true, small, true},
+    };
+    QLineEdit* edit = f2().Text2[1]->editor();
+    for (const Row& row : rows) {
+        // Short, so that a drop at the box's right end lands after the last character.
+        const QString before = QStringLiteral("(^_^)");
+        f2().Text2[1]->setText(before);
+        edit->setFocus();
+        edit->end(false);
+        if (row.drop) {
+            QMimeData data;
+            data.setText(row.text);
+            const QPoint at(edit->width() - 2, edit->height() / 2);
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(edit, &enter);
+            QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(edit, &move);
+            QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(edit, &drop);
+        } else {
+            QGuiApplication::clipboard()->setText(row.text);
+            QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        }
+        QVERIFY2(f2().Text2[1]->text() == (row.taken ? before + row.text : before), row.name);
+        QCOMPARE(s().KaomojiTable.at(0, 1, 1), f2().Text2[1]->text());
+        QVERIFY2(row.taken || edit->text() == before, row.name);
+    }
+
+    // An edit elsewhere and a save leave the long entry whole in the file.
+    QTest::keyClicks(f2().Text2[2]->editor(), QStringLiteral("z"));
+    f2().Command1->press();
+    const QStringList saved =
+        QString::fromLatin1(t->readBytes(QStringLiteral("顔文字.ini"))).split(QStringLiteral("\r\n"));
+    QCOMPARE(saved.value(20), longEntry);
+    QCOMPARE(saved.value(21), QStringLiteral("(^_^)") + small);
+    QCOMPARE(saved.value(22), QStringLiteral("z") + cellName(0, 1, 2));
 }
 
 QTEST_MAIN(KaomojiEditorTest)
