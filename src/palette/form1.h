@@ -132,6 +132,8 @@ private:
     QString savedClipboardText_;
     bool clipboardNotKept_ = false;
     void forgetSavedClipboard();
+    // Puts the action's text on the clipboard for the user to paste, sending nothing.
+    void copyForTheUsersOwnPaste(const palette::PasteAction& action);
     bool anyDialogVisible() const;
     void buildControls();
     void paintGroupButtonsWith(int selectedGroup);

@@ -135,20 +135,25 @@ void Form1::runDuePasteSteps() {
     schedulePasteTimer();
 }
 
+void Form1::copyForTheUsersOwnPaste(const palette::PasteAction& action) {
+    // The text stays on the clipboard, even over a user's clipboard kept by this run: it is the
+    // only way it reaches the window.
+    if (holdingUserClipboard_) {
+        holdingUserClipboard_ = false;
+        clipboardChangedInRun_ = false;
+        forgetSavedClipboard();
+    }
+    palette::pasteByClipboardOnly(*this, state_, action.text, action.caption, !action.doubleClick);
+}
+
 void Form1::startNextPaste() {
     auto& s = state_;
     palette::PasteAction action = queuedPastes_.front();
     queuedPastes_.pop_front();
     // The user works in a window that keystrokes cannot reach (a native window on a Wayland
-    // session): the text goes on the clipboard for the user's own Ctrl+V and stays there, even
-    // over a user's clipboard kept by this run; nothing is sent.
+    // session): the text goes on the clipboard for the user's own Ctrl+V; nothing is sent.
     if (TargetWindow == platform::kUnreachableWindow) {
-        if (holdingUserClipboard_) {
-            holdingUserClipboard_ = false;
-            clipboardChangedInRun_ = false;
-            forgetSavedClipboard();
-        }
-        palette::pasteByClipboardOnly(*this, s, action.text, action.caption, !action.doubleClick);
+        copyForTheUsersOwnPaste(action);
         return;
     }
     // The user's clipboard is taken once for a run of pastes and given back after the last.
@@ -158,7 +163,15 @@ void Form1::startNextPaste() {
         clipboardChangedInRun_ = false;
     }
     const std::uint32_t t0 = s.desktop.tickCount();
-    if (TargetWindow == 0 || !s.desktop.setForegroundWindow(TargetWindow)) {
+    const bool targetCameForward = TargetWindow != 0 && s.desktop.setForegroundWindow(TargetWindow);
+    if (!targetCameForward && TargetWindow != 0 && s.desktop.mayRefuseForegroundSwitch()) {
+        // The compositor would not give the target the focus (sway's default for XWayland
+        // windows): the text goes on the clipboard for the user's own Ctrl+V, as for a window
+        // the palette cannot reach, rather than nothing at all.
+        copyForTheUsersOwnPaste(action);
+        return;
+    }
+    if (!targetCameForward) {
         // Abandoned: nothing sent, the history as it was, the clipboard as this paste found it.
         if (holdingUserClipboard_ && !clipboardChangedInRun_) {
             holdingUserClipboard_ = false;

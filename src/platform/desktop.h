@@ -94,6 +94,9 @@ public:
         (void)window;
         return std::nullopt;
     }
+    // True on a desktop where the compositor may refuse to hand the focus to another window at
+    // the program's request (a Wayland session: sway by default only marks the window urgent).
+    virtual bool mayRefuseForegroundSwitch() { return false; }
 };
 
 } // namespace platform

@@ -115,6 +115,19 @@ void UnreachableWindowTest::clicksCopyOnlyAndTheNoteShowsOnce() {
     QCOMPARE(t->desktop.keys.front().foreground, kX11Window);
     QCOMPARE(clipboardText(), QStringLiteral("the user's text"));
     QVERIFY(!notes()[0]->isVisible());
+
+    // On a Wayland session the compositor may refuse to give an X11 window the focus (sway's
+    // default): the entry is copied for the user's own Ctrl+V instead of nothing at all. On X11
+    // a refused window abandons the paste as always.
+    t->desktop.refusingWindows = {kX11Window};
+    click(4);
+    QCOMPARE(clipboardText(), QStringLiteral("the user's text"));
+    QCOMPARE(history(1), QStringList{"k2"});
+    t->desktop.waylandSession = true;
+    click(4);
+    QCOMPARE(clipboardText(), QStringLiteral("k4"));
+    QCOMPARE(history(2), (QStringList{"k4", "k2"}));
+    QCOMPARE(received, QStringList{"k2"});
 }
 
 QTEST_MAIN(UnreachableWindowTest)

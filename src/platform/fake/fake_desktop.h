@@ -37,6 +37,7 @@ public:
     bool openUrl(std::string_view url) override;
     std::optional<ClipboardSnapshot> readClipboard(int boundMs) override;
     std::optional<bool> clipboardOwnedWith(WindowHandle) override { return clipboardOwned; }
+    bool mayRefuseForegroundSwitch() override { return waylandSession; }
 
     // Scripted answers.
     int captionHeight = 20;
@@ -58,6 +59,8 @@ public:
     // Whether the window system has the clipboard with the program; by default the toolkit's
     // word is taken.
     std::optional<bool> clipboardOwned;
+    // A Wayland session, where the compositor may refuse a foreground switch.
+    bool waylandSession = false;
     // Called after each accepted foreground switch, e.g. to let a test react.
     std::function<void(WindowHandle)> onForegroundSwitch;
     // Called for each keystroke request after it is recorded, as the target would receive it

@@ -59,6 +59,7 @@ public:
     // Over a connection of its own, so Qt's connection never waits on a silent owner.
     std::optional<ClipboardSnapshot> readClipboard(int boundMs) override;
     std::optional<bool> clipboardOwnedWith(WindowHandle window) override;
+    bool mayRefuseForegroundSwitch() override { return waylandSession_; }
 
     _XDisplay* display() const { return display_; }
 
