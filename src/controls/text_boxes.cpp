@@ -34,8 +34,9 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {
-        if (event->matches(QKeySequence::Paste) && refusesPaste(QClipboard::Clipboard, true)) {
+        if (event->matches(QKeySequence::Paste) && !isReadOnly()) {
             event->accept();
+            pasteFromClipboard();
             return;
         }
         QLineEdit::keyPressEvent(event);
@@ -64,16 +65,23 @@ protected:
         QMenu* menu = createStandardContextMenu();
         if (auto* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
             disconnect(paste, &QAction::triggered, this, &QLineEdit::paste);
-            connect(paste, &QAction::triggered, this, [this] {
-                if (!refusesPaste(QClipboard::Clipboard, true))
-                    QLineEdit::paste();
-            });
+            connect(paste, &QAction::triggered, this, [this] { pasteFromClipboard(); });
         }
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(event->globalPos());
     }
 
 private:
+    // The clipboard is read once: the text checked is the text inserted (an owner may serve a
+    // single request, or change between two).
+    void pasteFromClipboard() {
+        const QString incoming = QGuiApplication::clipboard()->text(QClipboard::Clipboard);
+        if (isReadOnly() || refuses(incoming, true))
+            return;
+        if (!incoming.isEmpty() || hasSelectedText())
+            insert(incoming);
+    }
+
     bool refusesPaste(QClipboard::Mode mode, bool replacesSelection) {
         return !isReadOnly() && refuses(QGuiApplication::clipboard()->text(mode), replacesSelection);
     }
