@@ -155,10 +155,11 @@ EOF
     local status=0
     wait "$palette_pid" || status=$?
     [ "$status" -eq 0 ] || fail "logout: exit status $status, expected 0 (log: $(show_file "$palette_log"))"
-    grep -q 'sent DIE' "$xsm_log" ||
-        fail "logout: xsm never told the palette to die: the test would not test"
     wait_until 5 _ended "$xsm_pid" || fail "xsm did not end with its session"
     wait "$xsm_pid" 2>/dev/null || true
+    # xsm's log is a file, so its output is buffered until it ends.
+    grep -q 'sent DIE' "$xsm_log" ||
+        fail "logout: xsm never told the palette to die: the test would not test (log: $(show_file "$xsm_log"))"
     kill -TERM "$receiver_pid" 2>/dev/null || true
     wait "$receiver_pid" 2>/dev/null || true
 }
