@@ -1,11 +1,11 @@
 #include "app/program.h"
 #include "app/icon.h"
-#include "asciiart/form5.h"
-#include "palette/form1.h"
-#include "settings/form2.h"
-#include "settings/form4.h"
-#include "tools/form3.h"
-#include "tools/form6.h"
+#include "asciiart/ascii_art_dialog.h"
+#include "palette/palette_window.h"
+#include "settings/mouse_sensitivity_dialog.h"
+#include "settings/settings_dialog.h"
+#include "tools/about_dialog.h"
+#include "tools/batch_registration_dialog.h"
 #include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
@@ -16,11 +16,11 @@ Program::Program(std::filesystem::path folder, platform::Desktop& desktop, ReadA
     state_.aaTextsReadAhead = std::move(readAhead.aaTexts);
     const QIcon icon = programIcon();
     state_.reportSaveFailure = [this](const QStringList& files) {
-        QMessageBox::warning(form1_.get(), QStringLiteral("ぴこめ"), saveFailureText(files));
+        QMessageBox::warning(paletteWindow_.get(), QStringLiteral("ぴこめ"), saveFailureText(files));
     };
     state_.confirmEndWithoutSaving = [this](const QStringList& files) {
         const QString question = saveFailureText(files) + QStringLiteral("\n\n保存せずに終了しますか？");
-        return QMessageBox::question(form1_.get(), QStringLiteral("ぴこめ"), question,
+        return QMessageBox::question(paletteWindow_.get(), QStringLiteral("ぴこめ"), question,
                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     };
     state_.reportClipboardNotKept = [this] {
@@ -38,18 +38,18 @@ Program::Program(std::filesystem::path folder, platform::Desktop& desktop, ReadA
         clipboardNotice_->show();
     };
     state_.reportProblem = [this](const QString& message) {
-        QMessageBox::warning(form1_.get(), QStringLiteral("ぴこめ"), message);
+        QMessageBox::warning(paletteWindow_.get(), QStringLiteral("ぴこめ"), message);
     };
     state_.endProgram = [] { QApplication::exit(0); };
     // The settings, margin and ASCII-art dialogs exist, hidden, from start-up to the end.
-    form2_ = std::make_unique<Form2>(state_);
-    form4_ = std::make_unique<Form4>(state_);
-    form5_ = std::make_unique<Form5>(state_);
-    form1_ = std::make_unique<Form1>(state_);
-    state_.form1 = form1_.get();
-    state_.form2 = form2_.get();
-    state_.form4 = form4_.get();
-    state_.form5 = form5_.get();
+    settingsDialog_ = std::make_unique<SettingsDialog>(state_);
+    mouseDialog_ = std::make_unique<MouseSensitivityDialog>(state_);
+    asciiArtDialog_ = std::make_unique<AsciiArtDialog>(state_);
+    paletteWindow_ = std::make_unique<PaletteWindow>(state_);
+    state_.paletteWindow = paletteWindow_.get();
+    state_.settingsDialog = settingsDialog_.get();
+    state_.mouseDialog = mouseDialog_.get();
+    state_.asciiArtDialog = asciiArtDialog_.get();
     QApplication::setWindowIcon(icon);
 }
 
@@ -62,10 +62,10 @@ QString Program::saveFailureText(const QStringList& files) {
 
 Program::~Program() {
     // The dialogs made on demand go first; they refer to the others.
-    delete state_.form3;
-    delete state_.form6;
-    state_.form1 = nullptr;
-    form1_.reset();
+    delete state_.aboutDialog;
+    delete state_.batchDialog;
+    state_.paletteWindow = nullptr;
+    paletteWindow_.reset();
 }
 
 void Program::endUnattended() {
@@ -73,15 +73,15 @@ void Program::endUnattended() {
         reportUnsavedOnStandardError(files);
         return true;
     };
-    form1_->ExitProgram();
+    paletteWindow_->exitProgram();
 }
 
 void Program::saveUnattended() {
-    if (form2_->Check1[8]->value() == 0)
+    if (settingsDialog_->optionChecks[8]->value() == 0)
         return;
     // The same saves, in the same order, as the exit's.
-    QStringList failed = form5_->SaveStore();
-    failed << form2_->SaveAll();
+    QStringList failed = asciiArtDialog_->saveStoreThenAll();
+    failed << settingsDialog_->saveAll();
     failed.removeDuplicates();
     if (!failed.isEmpty())
         reportUnsavedOnStandardError(failed);
@@ -95,17 +95,17 @@ void Program::reportUnsavedOnStandardError(const QStringList& files) const {
 }
 
 void Program::bringForward() {
-    if (form1_->windowState() != controls::WindowState::Normal)
-        form1_->showNormal();
-    form1_->show();
-    form1_->setHeightTwips(form1_->expandedHeight());
-    form1_->raise();
+    if (paletteWindow_->windowState() != controls::WindowState::Normal)
+        paletteWindow_->showNormal();
+    paletteWindow_->show();
+    paletteWindow_->setHeightTwips(paletteWindow_->expandedHeight());
+    paletteWindow_->raise();
     // As a pager asks it: window managers refuse an application's own request to come forward
     // when it carries no recent user input.
-    state_.desktop.setForegroundWindow(platform::WindowHandle(form1_->winId()));
+    state_.desktop.setForegroundWindow(platform::WindowHandle(paletteWindow_->winId()));
 }
 
 void Program::start() {
-    form1_->Form_Load();
-    form1_->show();
+    paletteWindow_->startUp();
+    paletteWindow_->show();
 }

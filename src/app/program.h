@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <memory>
 
-class Form1;
-class Form2;
-class Form4;
-class Form5;
+class PaletteWindow;
+class SettingsDialog;
+class MouseSensitivityDialog;
+class AsciiArtDialog;
 
 class Program {
 public:
@@ -27,10 +27,10 @@ public:
     void start();
 
     storage::ProgramState& state() { return state_; }
-    Form1& form1() { return *form1_; }
-    Form2& form2() { return *form2_; }
-    Form4& form4() { return *form4_; }
-    Form5& form5() { return *form5_; }
+    PaletteWindow& paletteWindow() { return *paletteWindow_; }
+    SettingsDialog& settingsDialog() { return *settingsDialog_; }
+    MouseSensitivityDialog& mouseDialog() { return *mouseDialog_; }
+    AsciiArtDialog& asciiArtDialog() { return *asciiArtDialog_; }
 
     // The message shown when files could not be saved.
     static QString saveFailureText(const QStringList& files);
@@ -51,10 +51,10 @@ private:
 
     storage::ProgramState state_;
     // Dialogs first: the palette refers to them while it lives, so it goes first.
-    std::unique_ptr<Form2> form2_;
-    std::unique_ptr<Form4> form4_;
-    std::unique_ptr<Form5> form5_;
-    std::unique_ptr<Form1> form1_;
+    std::unique_ptr<SettingsDialog> settingsDialog_;
+    std::unique_ptr<MouseSensitivityDialog> mouseDialog_;
+    std::unique_ptr<AsciiArtDialog> asciiArtDialog_;
+    std::unique_ptr<PaletteWindow> paletteWindow_;
     // The notice that the user's clipboard could not be kept; one at a time.
     QPointer<QMessageBox> clipboardNotice_;
 };

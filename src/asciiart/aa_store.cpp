@@ -1,5 +1,5 @@
 #include "asciiart/aa_store.h"
-#include "asciiart/form5.h"
+#include "asciiart/ascii_art_dialog.h"
 #include "platform/profile.h"
 #include "platform/textfile.h"
 #include "storage/profile_access.h"
@@ -81,19 +81,20 @@ void load(storage::ProgramState& state) {
     const auto ini = optionsFile(state);
     for (int page = storage::AATable::kFirstPage; page <= storage::AATable::kLastPage; ++page)
         for (int entry = 0; entry < storage::AATable::kEntries; ++entry)
-            state.AAName.at(page, entry) =
+            state.asciiArtNames.at(page, entry) =
                 storage::ReadProfileString(pageSection(page), nameKey(entry), ini, QString());
 
     for (int i = 0; i < 3; ++i) {
         const auto& option = kOptionKeys[i];
         const int value = storage::ReadProfileInt(QString::fromLatin1(option.section),
                                                   QString::fromLatin1(option.key), kDefaultOption, ini);
-        state.form5->Check1[std::size_t(i)]->setValue(storage::settings::checkState(value, kDefaultOption));
+        state.asciiArtDialog->optionChecks[std::size_t(i)]->setValue(
+            storage::settings::checkState(value, kDefaultOption));
     }
 
     storage::AATextsRead read =
         state.aaTextsReadAhead.valid() ? state.aaTextsReadAhead.get() : readTexts(state.asciiArtFolder());
-    state.AAText = std::move(read.texts);
+    state.asciiArtTexts = std::move(read.texts);
     state.aaTextReadInPart = std::move(read.readInPart);
 }
 
@@ -126,12 +127,12 @@ QStringList save(storage::ProgramState& state) {
     for (int page = storage::AATable::kFirstPage; page <= storage::AATable::kLastPage; ++page)
         for (int entry = 0; entry < storage::AATable::kEntries; ++entry)
             iniFailed |= !storage::WriteProfileString(pageSection(page), nameKey(entry),
-                                                      state.AAName.at(page, entry), ini);
+                                                      state.asciiArtNames.at(page, entry), ini);
     for (int i = 0; i < 3; ++i) {
         const auto& option = kOptionKeys[i];
         // A greyed box (2, as a hand-edited file may set it) counts as on wherever an option is
         // read; the file only ever holds 0 or 1.
-        const int on = state.form5->Check1[std::size_t(i)]->value() != 0 ? 1 : 0;
+        const int on = state.asciiArtDialog->optionChecks[std::size_t(i)]->value() != 0 ? 1 : 0;
         iniFailed |= !storage::WriteProfileString(QString::fromLatin1(option.section),
                                                   QString::fromLatin1(option.key), QString::number(on), ini);
     }
@@ -142,7 +143,7 @@ QStringList save(storage::ProgramState& state) {
     for (int page = storage::AATable::kFirstPage; page <= storage::AATable::kLastPage; ++page)
         for (int entry = 0; entry < storage::AATable::kEntries; ++entry) {
             const auto file = textFile(state, page, entry);
-            const QString& text = state.AAText.at(page, entry);
+            const QString& text = state.asciiArtTexts.at(page, entry);
             const auto part = state.aaTextReadInPart.constFind(partKey(page, entry));
             if (part != state.aaTextReadInPart.constEnd() && (text.isEmpty() || text == *part)) {
                 // What the file holds was never read whole: it is kept, and the user is told,

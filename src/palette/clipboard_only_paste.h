@@ -5,14 +5,14 @@
 // says why, once a run.
 #include "storage/program_state.h"
 
-class Form1;
+class PaletteWindow;
 
 namespace palette {
 
 // `text` is what the click pastes, `caption` what a single click records in the history. The text
 // stays on the clipboard even with the keep-clipboard option on: it is the only way it reaches
 // the window.
-void pasteByClipboardOnly(Form1& palette, storage::ProgramState& state, const QString& text,
+void pasteByClipboardOnly(PaletteWindow& palette, storage::ProgramState& state, const QString& text,
                           const QString& caption, bool singleClick);
 
 } // namespace palette

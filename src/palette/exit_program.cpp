@@ -1,32 +1,32 @@
 // Ending the program: "終了" and the palette's close box.
-#include "asciiart/form5.h"
-#include "palette/form1.h"
+#include "asciiart/ascii_art_dialog.h"
+#include "palette/palette_window.h"
 #include "palette/tip_window.h"
-#include "settings/form2.h"
+#include "settings/settings_dialog.h"
 
-void Form1::Command4_Click() {
-    ExitProgram();
+void PaletteWindow::exitClicked() {
+    exitProgram();
 }
 
-bool Form1::ExitProgram() {
+bool PaletteWindow::exitProgram() {
     auto& s = state_;
     // Pastes still waiting would activate the target and type into it while the program
     // saves and ends (or while the user is asked about a failed save).
     exiting_ = true;
     cancelPastes();
-    if (s.form2->Check1[8]->value() != 0) {
+    if (s.settingsDialog->optionChecks[8]->value() != 0) {
         // The ASCII-art save ends with the save of everything else, which then runs once more.
-        QStringList failed = s.form5->SaveStore();
-        failed << s.form2->SaveAll();
+        QStringList failed = s.asciiArtDialog->saveStoreThenAll();
+        failed << s.settingsDialog->saveAll();
         failed.removeDuplicates();
         if (!failed.isEmpty() && !(s.confirmEndWithoutSaving && s.confirmEndWithoutSaving(failed))) {
             exiting_ = false;
             return false;
         }
     }
-    if (s.ToolTipWindow) {
-        delete s.ToolTipWindow;
-        s.ToolTipWindow = nullptr;
+    if (s.tipWindow) {
+        delete s.tipWindow;
+        s.tipWindow = nullptr;
     }
     if (s.endProgram)
         s.endProgram();

@@ -5,12 +5,12 @@
 // order. The engine never blocks: every wait is a deadline on the tick count, and a timer
 // brings it back, so clicks, timer ticks, page switches and the target's requests for the
 // clipboard all go on meanwhile.
-#include "asciiart/form5.h"
+#include "asciiart/ascii_art_dialog.h"
 #include "palette/clipboard_only_paste.h"
-#include "palette/form1.h"
 #include "palette/kept_clipboard.h"
+#include "palette/palette_window.h"
 #include "palette/paste_data.h"
-#include "settings/form2.h"
+#include "settings/settings_dialog.h"
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QScopedValueRollback>
@@ -37,7 +37,7 @@ std::uint32_t since(std::uint32_t now, std::uint32_t then) {
 }
 } // namespace
 
-void Form1::Command1_Click(int index) {
+void PaletteWindow::entryClicked(int index) {
     if (exiting_)
         return;
     const std::uint32_t now = state_.desktop.tickCount();
@@ -51,22 +51,23 @@ void Form1::Command1_Click(int index) {
     }
     ++clickGroup_.clicks;
     clickGroup_.lastClickAt = now;
-    clickGroup_.action = {PasteText(index), Command1[std::size_t(index)]->caption(), clickGroup_.clicks > 1};
+    clickGroup_.action = {pasteTextFor(index), entryButtons[std::size_t(index)]->caption(),
+                          clickGroup_.clicks > 1};
     ClickCount = clickGroup_.clicks;
     runDuePasteSteps();
 }
 
-bool Form1::pastesPending() const {
+bool PaletteWindow::pastesPending() const {
     return clickGroup_.open || !queuedPastes_.empty() || paste_.step != Step::None || holdingUserClipboard_;
 }
 
-void Form1::closeClickGroup() {
+void PaletteWindow::closeClickGroup() {
     queuedPastes_.push_back(clickGroup_.action);
     clickGroup_ = {};
     ClickCount = 0;
 }
 
-void Form1::runDuePasteSteps() {
+void PaletteWindow::runDuePasteSteps() {
     // A step may run an event loop of its own (reading another program's clipboard can);
     // a click or the timer inside it must not start a second step.
     if (runningPasteSteps_ || exiting_)
@@ -135,7 +136,7 @@ void Form1::runDuePasteSteps() {
     schedulePasteTimer();
 }
 
-void Form1::copyForTheUsersOwnPaste(const palette::PasteAction& action) {
+void PaletteWindow::copyForTheUsersOwnPaste(const palette::PasteAction& action) {
     // The text stays on the clipboard, even over a user's clipboard kept by this run: it is the
     // only way it reaches the window.
     if (holdingUserClipboard_) {
@@ -146,25 +147,25 @@ void Form1::copyForTheUsersOwnPaste(const palette::PasteAction& action) {
     palette::pasteByClipboardOnly(*this, state_, action.text, action.caption, !action.doubleClick);
 }
 
-void Form1::startNextPaste() {
+void PaletteWindow::startNextPaste() {
     auto& s = state_;
     palette::PasteAction action = queuedPastes_.front();
     queuedPastes_.pop_front();
     // The user works in a window that keystrokes cannot reach (a native window on a Wayland
     // session): the text goes on the clipboard for the user's own Ctrl+V; nothing is sent.
-    if (TargetWindow == platform::kUnreachableWindow) {
+    if (targetWindow == platform::kUnreachableWindow) {
         copyForTheUsersOwnPaste(action);
         return;
     }
     // The user's clipboard is taken once for a run of pastes and given back after the last.
-    if (s.form2->Check1[3]->value() == 1 && !holdingUserClipboard_) {
-        SaveClipboard();
+    if (s.settingsDialog->optionChecks[3]->value() == 1 && !holdingUserClipboard_) {
+        saveUserClipboard();
         holdingUserClipboard_ = true;
         clipboardChangedInRun_ = false;
     }
     const std::uint32_t t0 = s.desktop.tickCount();
-    const bool targetCameForward = TargetWindow != 0 && s.desktop.setForegroundWindow(TargetWindow);
-    if (!targetCameForward && TargetWindow != 0 && s.desktop.mayRefuseForegroundSwitch()) {
+    const bool targetCameForward = targetWindow != 0 && s.desktop.setForegroundWindow(targetWindow);
+    if (!targetCameForward && targetWindow != 0 && s.desktop.mayRefuseForegroundSwitch()) {
         // The compositor would not give the target the focus (sway's default for XWayland
         // windows): the text goes on the clipboard for the user's own Ctrl+V, as for a window
         // the palette cannot reach, rather than nothing at all.
@@ -186,19 +187,19 @@ void Form1::startNextPaste() {
     paste_ = {};
     paste_.action = std::move(action);
     // In ASCII-art mode an empty piece leaves the clipboard empty.
-    if (!(CurrentGroupIsAsciiArt() && paste_.action.text.isEmpty()))
+    if (!(showingAsciiArt() && paste_.action.text.isEmpty()))
         offerPasteText();
     paste_.step = Step::WaitingForTarget;
     paste_.startedAt = t0;
 }
 
-void Form1::offerPasteText() {
+void PaletteWindow::offerPasteText() {
     paste_.offered = true;
     paste_.data = new palette::PasteData(paste_.action.text, paste_.fetches);
     QGuiApplication::clipboard()->setMimeData(paste_.data);
 }
 
-bool Form1::stillOfferingPasteText() {
+bool PaletteWindow::stillOfferingPasteText() {
     // Qt drops the palette's data when another program takes the clipboard. Qt also keeps the
     // data when the window system refused it the clipboard (another program took it later by
     // the server's clock than Qt's last event): the window system has the last word.
@@ -206,7 +207,7 @@ bool Form1::stillOfferingPasteText() {
            state_.desktop.clipboardOwnedWith(handle()).value_or(true);
 }
 
-void Form1::putPasteTextBackIfTaken(bool keystrokeSent) {
+void PaletteWindow::putPasteTextBackIfTaken(bool keystrokeSent) {
     // Another program set the clipboard after ours (a clipboard manager, or one that sets it
     // many times a second) and the target has not fetched yet: it would paste that text.
     const bool fetched = keystrokeSent && *paste_.fetches != paste_.fetchesBefore;
@@ -216,7 +217,7 @@ void Form1::putPasteTextBackIfTaken(bool keystrokeSent) {
     offerPasteText();
 }
 
-void Form1::sendPasteKeystroke() {
+void PaletteWindow::sendPasteKeystroke() {
     paste_.fetchesBefore = *paste_.fetches;
     state_.desktop.sendKeys("^v", true);
     // The keystroke has been delivered; now the target asks us for the text.
@@ -224,29 +225,31 @@ void Form1::sendPasteKeystroke() {
     paste_.stepAt = state_.desktop.tickCount();
 }
 
-void Form1::finishPaste() {
-    auto& f2 = *state_.form2;
-    if (paste_.step == Step::FinishingTransfer && paste_.action.doubleClick && f2.Combo2->listIndex() > 0) {
-        state_.desktop.sendKeys(f2.Combo2->listIndex() == 1 ? "{ENTER}" : "{TAB}", true);
+void PaletteWindow::finishPaste() {
+    auto& settingsDialog = *state_.settingsDialog;
+    if (paste_.step == Step::FinishingTransfer && paste_.action.doubleClick &&
+        settingsDialog.doubleClickActionList->listIndex() > 0) {
+        state_.desktop.sendKeys(settingsDialog.doubleClickActionList->listIndex() == 1 ? "{ENTER}" : "{TAB}",
+                                true);
         paste_.step = Step::AfterEnterOrTab;
         paste_.stepAt = state_.desktop.tickCount();
         return;
     }
-    if (f2.Check1[7]->value() == 0)
+    if (settingsDialog.optionChecks[7]->value() == 0)
         state_.desktop.sendKeys("%{kanji}", false);
     if (!paste_.action.doubleClick) {
-        RecordHistory(paste_.action.caption);
-        if (Combo1->listIndex() == kHistoryPage)
+        recordInHistory(paste_.action.caption);
+        if (pageList->listIndex() == kHistoryPage)
             for (int i = 0; i < 20; ++i)
-                Command1[std::size_t(i)]->setCaption(state_.KaomojiTable.at(kHistoryPage, kHistoryRow, i));
+                entryButtons[std::size_t(i)]->setCaption(state_.kaomoji.at(kHistoryPage, kHistoryRow, i));
     }
     paste_ = {};
 }
 
-void Form1::endPasteRun() {
+void PaletteWindow::endPasteRun() {
     holdingUserClipboard_ = false;
     if (clipboardChangedInRun_)
-        RestoreClipboard();
+        restoreUserClipboard();
     else
         forgetSavedClipboard();
     clipboardChangedInRun_ = false;
@@ -255,7 +258,7 @@ void Form1::endPasteRun() {
     clipboardNotKept_ = false;
 }
 
-void Form1::schedulePasteTimer() {
+void PaletteWindow::schedulePasteTimer() {
     const std::uint32_t now = state_.desktop.tickCount();
     std::uint32_t wait = UINT32_MAX;
     auto due = [&](std::uint32_t from, std::uint32_t after) {
@@ -300,7 +303,7 @@ void Form1::schedulePasteTimer() {
         pasteTimer_->start(int(wait));
 }
 
-void Form1::cancelPastes() {
+void PaletteWindow::cancelPastes() {
     clipboardNotKept_ = false;
     clickGroup_ = {};
     ClickCount = 0;
@@ -312,25 +315,25 @@ void Form1::cancelPastes() {
         pasteTimer_->stop();
 }
 
-bool Form1::CurrentGroupIsAsciiArt() const {
-    return state_.CurrentGroup == kAsciiArtMode;
+bool PaletteWindow::showingAsciiArt() const {
+    return state_.currentGroup == kAsciiArtMode;
 }
 
-QString Form1::PasteText(int index) const {
+QString PaletteWindow::pasteTextFor(int index) const {
     auto& s = state_;
-    if (!CurrentGroupIsAsciiArt())
-        return Command1[std::size_t(index)]->caption();
-    QString text = s.AAText.get(Combo1->listIndex() + 1, index);
+    if (!showingAsciiArt())
+        return entryButtons[std::size_t(index)]->caption();
+    QString text = s.asciiArtTexts.get(pageList->listIndex() + 1, index);
     if (text.isEmpty())
         return text;
-    if (s.form5->Check1[0]->value() != 0)
+    if (s.asciiArtDialog->optionChecks[0]->value() != 0)
         text.prepend(QStringLiteral("\r\n"));
-    if (s.form5->Check1[1]->value() != 0)
+    if (s.asciiArtDialog->optionChecks[1]->value() != 0)
         text.append(QStringLiteral("\r\n"));
     return text;
 }
 
-void Form1::SaveClipboard() {
+void PaletteWindow::saveUserClipboard() {
     forgetSavedClipboard();
     // Every format as the owner gives it, within one bound: nothing decoded, so a picture of
     // any size or a text in any encoding comes back exactly. What the palette itself offers
@@ -361,7 +364,7 @@ void Form1::SaveClipboard() {
         savedClipboardText_ = current->text();
 }
 
-void Form1::RestoreClipboard() {
+void PaletteWindow::restoreUserClipboard() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     if (savedClipboardFormats_) {
@@ -381,14 +384,14 @@ void Form1::RestoreClipboard() {
     clipboard->setMimeData(data);
 }
 
-void Form1::forgetSavedClipboard() {
+void PaletteWindow::forgetSavedClipboard() {
     savedClipboardFormats_.reset();
     savedClipboardImage_ = QImage();
     savedClipboardText_.clear();
 }
 
-void Form1::RecordHistory(const QString& caption) {
-    auto& table = state_.KaomojiTable;
+void PaletteWindow::recordInHistory(const QString& caption) {
+    auto& table = state_.kaomoji;
     if (table.at(kHistoryPage, kHistoryRow, 0) == caption)
         return;
     QString carry = table.at(kHistoryPage, kHistoryRow, 0);

@@ -1,26 +1,26 @@
 // The colour frame: pick a target, click a swatch, the palette repaints at once.
-#include "palette/form1.h"
+#include "palette/palette_window.h"
 #include "palette/tip_window.h"
-#include "settings/form2.h"
+#include "settings/settings_dialog.h"
 
-void Form2::cbox_Click(int index) {
+void SettingsDialog::swatchClicked(int index) {
     auto& s = state_;
-    const std::uint32_t c = cbox[std::size_t(index)]->backColor();
-    if (Option2[0]->value())
-        s.Color2 = QString::number(c);
-    if (Option2[1]->value())
-        s.Color1 = QString::number(c);
-    if (Option2[2]->value())
-        s.Color3 = QString::number(c);
-    if (Option2[3]->value()) {
-        if (s.ToolTipWindow)
-            s.ToolTipWindow->setTipBackColor(c);
-        s.ToolTipBackColor = c;
+    const std::uint32_t c = colorSwatches[std::size_t(index)]->backColor();
+    if (colorTargetChoices[0]->value())
+        s.selectionColor = QString::number(c);
+    if (colorTargetChoices[1]->value())
+        s.backgroundColor = QString::number(c);
+    if (colorTargetChoices[2]->value())
+        s.clockColor = QString::number(c);
+    if (colorTargetChoices[3]->value()) {
+        if (s.tipWindow)
+            s.tipWindow->setTipBackColor(c);
+        s.tipBackColor = c;
     }
-    if (Option2[4]->value()) {
-        if (s.ToolTipWindow)
-            s.ToolTipWindow->setTipTextColor(c);
-        s.ToolTipFontColor = c;
+    if (colorTargetChoices[4]->value()) {
+        if (s.tipWindow)
+            s.tipWindow->setTipTextColor(c);
+        s.tipTextColor = c;
     }
-    s.form1->RepaintColors();
+    s.paletteWindow->repaintColors();
 }

@@ -1,27 +1,27 @@
 // "変更" in the page-name frame: the three page lists take the names, each keeping its place.
-#include "asciiart/form5.h"
-#include "palette/form1.h"
-#include "settings/form2.h"
+#include "asciiart/ascii_art_dialog.h"
+#include "palette/palette_window.h"
+#include "settings/settings_dialog.h"
 
-void Form2::Command4_Click() {
+void SettingsDialog::renamePageClicked() {
     auto& s = state_;
-    auto& f1 = *s.form1;
-    auto& f5 = *s.form5;
+    auto& paletteWindow = *s.paletteWindow;
+    auto& asciiArtDialog = *s.asciiArtDialog;
 
-    Combo1->clearList();
-    for (const auto& name : s.PageNames)
-        Combo1->addListItem(name);
-    Combo1->setListIndex(f1.Combo1->listIndex());
+    editorPageList->clearList();
+    for (const auto& name : s.pageNames)
+        editorPageList->addListItem(name);
+    editorPageList->setListIndex(paletteWindow.pageList->listIndex());
 
-    f1.Combo1->clearList();
-    for (const auto& name : s.PageNames)
-        f1.Combo1->addListItem(name);
-    f1.Combo1->setListIndex(Combo1->listIndex());
+    paletteWindow.pageList->clearList();
+    for (const auto& name : s.pageNames)
+        paletteWindow.pageList->addListItem(name);
+    paletteWindow.pageList->setListIndex(editorPageList->listIndex());
 
     // The ASCII-art dialog has the nine pages of the user; the history page maps to the ninth.
-    f5.Combo1->clearList();
+    asciiArtDialog.pageList->clearList();
     for (int page = 0; page < 9; ++page)
-        f5.Combo1->addListItem(s.PageNames[std::size_t(page)]);
-    const int p = Combo1->listIndex();
-    f5.Combo1->setListIndex(p == 9 ? 8 : p);
+        asciiArtDialog.pageList->addListItem(s.pageNames[std::size_t(page)]);
+    const int p = editorPageList->listIndex();
+    asciiArtDialog.pageList->setListIndex(p == 9 ? 8 : p);
 }

@@ -14,12 +14,12 @@
 #include <functional>
 #include <future>
 
-class Form1;
-class Form2;
-class Form3;
-class Form4;
-class Form5;
-class Form6;
+class PaletteWindow;
+class SettingsDialog;
+class AboutDialog;
+class MouseSensitivityDialog;
+class AsciiArtDialog;
+class BatchRegistrationDialog;
 namespace palette {
 class TipWindow;
 }
@@ -29,7 +29,7 @@ namespace storage {
 // CurrentGroup while the palette shows ASCII-art names instead of a group's kaomoji.
 constexpr int kAsciiArtMode = 100;
 // EditGuard while the program itself refills lists and text boxes.
-constexpr int kGuardOn = 100;
+constexpr int kRefilling = 100;
 
 // Where the kaomoji file and the ASCII-art store are in a program folder.
 std::filesystem::path kaomojiFileIn(const std::filesystem::path& programFolder);
@@ -47,25 +47,25 @@ struct ProgramState {
     std::filesystem::path kaomojiFile() const;
     std::filesystem::path asciiArtFolder() const;
 
-    storage::KaomojiTable KaomojiTable;
-    std::array<QString, 10> PageNames;
-    int PageNumber = 0;
-    int CurrentGroup = 0;
-    int EditGuard = 0;
+    storage::KaomojiTable kaomoji;
+    std::array<QString, 10> pageNames;
+    int lastPage = 0;
+    int currentGroup = 0;
+    int refilling = 0;
 
     // Colours as 0x00BBGGRR values; the first three are kept as decimal text.
-    QString Color1;
-    QString Color2;
-    QString Color3;
-    std::uint32_t ToolTipBackColor = 0;
-    std::uint32_t ToolTipFontColor = 0;
+    QString backgroundColor;
+    QString selectionColor;
+    QString clockColor;
+    std::uint32_t tipBackColor = 0;
+    std::uint32_t tipTextColor = 0;
 
-    QString ClockMode;
-    int CaptionHeight = 0;
-    int TopmostSuspended = 0;
+    QString clockMode;
+    int captionHeight = 0;
+    int topmostSuspended = 0;
 
-    AATable AAName;
-    AATable AAText;
+    AATable asciiArtNames;
+    AATable asciiArtTexts;
 
     // Files that existed at start-up but could not be read: the program does not know what
     // they hold, so a save never overwrites or deletes them in its ignorance.
@@ -94,13 +94,13 @@ struct ProgramState {
     std::function<void()> endProgram;
 
     // The windows, set by the program object when it creates them.
-    Form1* form1 = nullptr;
-    Form2* form2 = nullptr;
-    Form3* form3 = nullptr;
-    Form4* form4 = nullptr;
-    Form5* form5 = nullptr;
-    Form6* form6 = nullptr;
-    palette::TipWindow* ToolTipWindow = nullptr;
+    PaletteWindow* paletteWindow = nullptr;
+    SettingsDialog* settingsDialog = nullptr;
+    AboutDialog* aboutDialog = nullptr;
+    MouseSensitivityDialog* mouseDialog = nullptr;
+    AsciiArtDialog* asciiArtDialog = nullptr;
+    BatchRegistrationDialog* batchDialog = nullptr;
+    palette::TipWindow* tipWindow = nullptr;
 };
 
 // A colour held as decimal text, as a number (text that is no number gives black).

@@ -1,8 +1,8 @@
 // The ASCII-art dialog: pages, names, the editor, dropped text files.
 #include "asciiart/aa_store.h"
-#include "asciiart/form5.h"
-#include "palette/form1.h"
-#include "settings/form2.h"
+#include "asciiart/ascii_art_dialog.h"
+#include "palette/palette_window.h"
+#include "settings/settings_dialog.h"
 #include "storage/text_codec.h"
 #include "test_program.h"
 #include <QMimeData>
@@ -46,9 +46,9 @@ private slots:
     void closeBoxHides();
 
 private:
-    Form1& f1() { return t->program().form1(); }
-    Form2& f2() { return t->program().form2(); }
-    Form5& f5() { return t->program().form5(); }
+    PaletteWindow& paletteWindow() { return t->program().paletteWindow(); }
+    SettingsDialog& settingsDialog() { return t->program().settingsDialog(); }
+    AsciiArtDialog& asciiArtDialog() { return t->program().asciiArtDialog(); }
     storage::ProgramState& s() { return t->state(); }
     std::unique_ptr<TestProgram> t;
 };
@@ -69,50 +69,50 @@ void AsciiArtDialogTest::init() {
 }
 
 void AsciiArtDialogTest::openingFromTheHistoryPageShowsPageNine() {
-    f1().Command3->press();
-    f2().Combo1->setListIndex(9);
-    f2().Command6->press();
-    QVERIFY(f5().isVisible());
-    QCOMPARE(f5().Combo1->listIndex(), 8);
-    QCOMPARE(f5().Text1->text(), QStringLiteral("nine"));
-    QCOMPARE(f5().Text2[3]->text(), QStringLiteral("n9_3"));
+    paletteWindow().settingsButton->press();
+    settingsDialog().editorPageList->setListIndex(9);
+    settingsDialog().asciiArtSettingsButton->press();
+    QVERIFY(asciiArtDialog().isVisible());
+    QCOMPARE(asciiArtDialog().pageList->listIndex(), 8);
+    QCOMPARE(asciiArtDialog().pieceTextBox->text(), QStringLiteral("nine"));
+    QCOMPARE(asciiArtDialog().nameBoxes[3]->text(), QStringLiteral("n9_3"));
 
-    f2().Combo1->setListIndex(2);
-    f2().Command6->press();
-    QCOMPARE(f5().Combo1->listIndex(), 2);
-    QCOMPARE(f5().Text1->text(), QStringLiteral("three\r\nlines\r\nhere"));
+    settingsDialog().editorPageList->setListIndex(2);
+    settingsDialog().asciiArtSettingsButton->press();
+    QCOMPARE(asciiArtDialog().pageList->listIndex(), 2);
+    QCOMPARE(asciiArtDialog().pieceTextBox->text(), QStringLiteral("three\r\nlines\r\nhere"));
 }
 
 void AsciiArtDialogTest::pageChoiceSelectsEntryZeroAndReplacesNames() {
-    f5().Combo1->setListIndex(2);
-    f5().Option1[4]->setValue(true);
-    QCOMPARE(f5().SelectedEntry, 4);
-    QCOMPARE(f5().Text1->text(), QStringLiteral("four"));
-    f5().Combo1->setListIndex(5);
-    QCOMPARE(f5().SelectedEntry, 0);
-    QVERIFY(f5().Option1[0]->value());
-    QCOMPARE(f5().Text1->text(), QString());
+    asciiArtDialog().pageList->setListIndex(2);
+    asciiArtDialog().entryChoices[4]->setValue(true);
+    QCOMPARE(asciiArtDialog().selectedEntry, 4);
+    QCOMPARE(asciiArtDialog().pieceTextBox->text(), QStringLiteral("four"));
+    asciiArtDialog().pageList->setListIndex(5);
+    QCOMPARE(asciiArtDialog().selectedEntry, 0);
+    QVERIFY(asciiArtDialog().entryChoices[0]->value());
+    QCOMPARE(asciiArtDialog().pieceTextBox->text(), QString());
     for (int i = 0; i < 20; ++i)
-        QCOMPARE(f5().Text2[std::size_t(i)]->text(), QStringLiteral("n6_%1").arg(i));
+        QCOMPARE(asciiArtDialog().nameBoxes[std::size_t(i)]->text(), QStringLiteral("n6_%1").arg(i));
     // Filling the fields changed no name.
-    QCOMPARE(s().AAName.at(3, 4), QStringLiteral("n3_4"));
+    QCOMPARE(s().asciiArtNames.at(3, 4), QStringLiteral("n3_4"));
 }
 
 void AsciiArtDialogTest::nameFieldDropsLineBreaks() {
-    f5().Combo1->setListIndex(0);
-    f5().Text2[6]->setText(QStringLiteral("ab\r\ncd"));
-    QCOMPARE(f5().Text2[6]->text(), QStringLiteral("abcd"));
-    QCOMPARE(s().AAName.at(1, 6), QStringLiteral("abcd"));
-    f5().Text2[7]->setText(QStringLiteral("ab\ncd"));
-    QCOMPARE(s().AAName.at(1, 7), QStringLiteral("ab\ncd"));
+    asciiArtDialog().pageList->setListIndex(0);
+    asciiArtDialog().nameBoxes[6]->setText(QStringLiteral("ab\r\ncd"));
+    QCOMPARE(asciiArtDialog().nameBoxes[6]->text(), QStringLiteral("abcd"));
+    QCOMPARE(s().asciiArtNames.at(1, 6), QStringLiteral("abcd"));
+    asciiArtDialog().nameBoxes[7]->setText(QStringLiteral("ab\ncd"));
+    QCOMPARE(s().asciiArtNames.at(1, 7), QStringLiteral("ab\ncd"));
 }
 
 void AsciiArtDialogTest::editorTextGoesToTheSelectedEntry() {
-    f5().Combo1->setListIndex(1);
-    f5().Option1[2]->setValue(true);
-    f5().Text1->setText(QStringLiteral("new\r\nart"));
-    QCOMPARE(s().AAText.at(2, 2), QStringLiteral("new\r\nart"));
-    QCOMPARE(s().AAText.at(2, 0), QString());
+    asciiArtDialog().pageList->setListIndex(1);
+    asciiArtDialog().entryChoices[2]->setValue(true);
+    asciiArtDialog().pieceTextBox->setText(QStringLiteral("new\r\nart"));
+    QCOMPARE(s().asciiArtTexts.at(2, 2), QStringLiteral("new\r\nart"));
+    QCOMPARE(s().asciiArtTexts.at(2, 0), QString());
 }
 
 void AsciiArtDialogTest::droppedTextFilesLoad_data() {
@@ -153,17 +153,17 @@ void AsciiArtDialogTest::droppedTextFilesLoad() {
     }
     QStringList messages;
     s().reportProblem = [&messages](const QString& message) { messages << message; };
-    f5().Combo1->setListIndex(0);
-    f5().Text1->setText(QStringLiteral("before"));
+    asciiArtDialog().pageList->setListIndex(0);
+    asciiArtDialog().pieceTextBox->setText(QStringLiteral("before"));
     QStringList paths;
     for (const QString& name : names)
         paths << QString::fromStdString(t->path(name).string());
-    dropFiles(f5().Text1->editor()->viewport(), paths);
+    dropFiles(asciiArtDialog().pieceTextBox->editor()->viewport(), paths);
     const QString expected = names.first() == QStringLiteral("unix.txt")
                                  ? QStringLiteral("（＾ω＾）\r\nline2\r\nline3\r\n!") + QChar(0x80)
                                  : QStringLiteral("（＾ω＾）\r\nline2\r\nline3\n!") + QChar(0x80);
-    QCOMPARE(s().AAText.at(1, 0), loads ? expected : QStringLiteral("before"));
-    QCOMPARE(f5().Text1->text(), s().AAText.at(1, 0));
+    QCOMPARE(s().asciiArtTexts.at(1, 0), loads ? expected : QStringLiteral("before"));
+    QCOMPARE(asciiArtDialog().pieceTextBox->text(), s().asciiArtTexts.at(1, 0));
     QCOMPARE(messages.size(), told ? 1 : 0);
     if (told)
         QVERIFY(messages[0].contains(paths.first()));
@@ -172,26 +172,26 @@ void AsciiArtDialogTest::droppedTextFilesLoad() {
 void AsciiArtDialogTest::dropWhileEntrySevenIsSelected() {
     t->writeBytes(QStringLiteral("art.txt"), "a\r\nb\r\n");
     t->writeBytes(QStringLiteral("empty.txt"), "");
-    f5().Combo1->setListIndex(3);
-    f5().Option1[7]->setValue(true);
-    QVERIFY(dropFiles(f5().Text1->editor()->viewport(),
+    asciiArtDialog().pageList->setListIndex(3);
+    asciiArtDialog().entryChoices[7]->setValue(true);
+    QVERIFY(dropFiles(asciiArtDialog().pieceTextBox->editor()->viewport(),
                       {QString::fromStdString(t->path(QStringLiteral("art.txt")).string())}));
-    QCOMPARE(s().AAText.at(4, 7), QStringLiteral("a\r\nb"));
-    dropFiles(f5().Text1->editor()->viewport(),
+    QCOMPARE(s().asciiArtTexts.at(4, 7), QStringLiteral("a\r\nb"));
+    dropFiles(asciiArtDialog().pieceTextBox->editor()->viewport(),
               {QString::fromStdString(t->path(QStringLiteral("empty.txt")).string())});
-    QCOMPARE(s().AAText.at(4, 7), QString());
-    QCOMPARE(s().AAText.at(4, 0), QString());
+    QCOMPARE(s().asciiArtTexts.at(4, 7), QString());
+    QCOMPARE(s().asciiArtTexts.at(4, 0), QString());
 }
 
 void AsciiArtDialogTest::closeBoxHides() {
-    f5().show();
-    f5().Combo1->setListIndex(4);
-    f5().Text1->setText(QStringLiteral("kept"));
-    f5().close();
-    QVERIFY(!f5().isVisible());
-    QCOMPARE(s().AAText.at(5, 0), QStringLiteral("kept"));
-    f5().Command2->press();
-    QVERIFY(!f5().isVisible());
+    asciiArtDialog().show();
+    asciiArtDialog().pageList->setListIndex(4);
+    asciiArtDialog().pieceTextBox->setText(QStringLiteral("kept"));
+    asciiArtDialog().close();
+    QVERIFY(!asciiArtDialog().isVisible());
+    QCOMPARE(s().asciiArtTexts.at(5, 0), QStringLiteral("kept"));
+    asciiArtDialog().closeButton->press();
+    QVERIFY(!asciiArtDialog().isVisible());
 }
 
 QTEST_MAIN(AsciiArtDialogTest)

@@ -1,7 +1,7 @@
 // The ASCII-art store: "AA/AAOptions.ini" and one text file per non-empty piece.
 #include "asciiart/aa_store.h"
-#include "asciiart/form5.h"
-#include "settings/form2.h"
+#include "asciiart/ascii_art_dialog.h"
+#include "settings/settings_dialog.h"
 #include "storage/text_codec.h"
 #include "test_program.h"
 #include <QtTest>
@@ -39,12 +39,12 @@ void AsciiArtStoreTest::noFolderLoadsEmptyAndFirstSaveCreatesIt() {
     auto& s = t.state();
     for (int page = 1; page <= 9; ++page)
         for (int entry = 0; entry < 20; ++entry) {
-            QCOMPARE(s.AAName.at(page, entry), QString());
-            QCOMPARE(s.AAText.at(page, entry), QString());
+            QCOMPARE(s.asciiArtNames.at(page, entry), QString());
+            QCOMPARE(s.asciiArtTexts.at(page, entry), QString());
         }
-    for (auto* box : s.form5->Check1)
+    for (auto* box : s.asciiArtDialog->optionChecks)
         QCOMPARE(box->value(), 1);
-    s.form5->Command1->press();
+    s.asciiArtDialog->saveButton->press();
     QVERIFY(quiet.reported.isEmpty());
     QVERIFY(std::filesystem::is_directory(t.path(QStringLiteral("AA"))));
     QString expected;
@@ -72,11 +72,11 @@ void AsciiArtStoreTest::textsKeepTheirLineBreaks() {
     t.start();
     Quiet quiet(t);
     auto& s = t.state();
-    QCOMPARE(s.AAText.at(1, 0), QStringLiteral("A\r\nB"));
-    QCOMPARE(s.AAText.at(1, 1), QStringLiteral("ends\r\n"));
-    QCOMPARE(s.AAText.at(1, 2), QStringLiteral("cr\r\nonly\nlf"));
-    s.AAText.at(4, 7) = QStringLiteral("A\r\nB");
-    s.form5->Command1->press();
+    QCOMPARE(s.asciiArtTexts.at(1, 0), QStringLiteral("A\r\nB"));
+    QCOMPARE(s.asciiArtTexts.at(1, 1), QStringLiteral("ends\r\n"));
+    QCOMPARE(s.asciiArtTexts.at(1, 2), QStringLiteral("cr\r\nonly\nlf"));
+    s.asciiArtTexts.at(4, 7) = QStringLiteral("A\r\nB");
+    s.asciiArtDialog->saveButton->press();
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_4_07.txt")), std::string("A\r\nB\r\n"));
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_01.txt")), std::string("ends\r\n\r\n"));
 }
@@ -86,8 +86,8 @@ void AsciiArtStoreTest::fileOfOnlyALineBreakLoadsEmptyAndIsDeleted() {
     t.writeBytes(QStringLiteral("AA/AAText_3_03.txt"), "\r\n");
     t.start();
     Quiet quiet(t);
-    QCOMPARE(t.state().AAText.at(3, 3), QString());
-    t.state().form5->Command1->press();
+    QCOMPARE(t.state().asciiArtTexts.at(3, 3), QString());
+    t.state().asciiArtDialog->saveButton->press();
     QVERIFY(!std::filesystem::exists(t.path(QStringLiteral("AA/AAText_3_03.txt"))));
 }
 
@@ -99,10 +99,10 @@ void AsciiArtStoreTest::clearingTextDeletesTheFileClearingNameKeepsIt() {
     t.start();
     Quiet quiet(t);
     auto& s = t.state();
-    QCOMPARE(s.AAName.at(2, 0), QStringLiteral("ねこ"));
-    s.AAText.at(2, 0).clear();
-    s.AAName.at(2, 1).clear();
-    s.form5->Command1->press();
+    QCOMPARE(s.asciiArtNames.at(2, 0), QStringLiteral("ねこ"));
+    s.asciiArtTexts.at(2, 0).clear();
+    s.asciiArtNames.at(2, 1).clear();
+    s.asciiArtDialog->saveButton->press();
     QVERIFY(!std::filesystem::exists(t.path(QStringLiteral("AA/AAText_2_00.txt"))));
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_2_01.txt")), std::string("dog\r\n"));
     const std::string ini = t.readBytes(kOptions);
@@ -115,9 +115,9 @@ void AsciiArtStoreTest::longNameIsCutOnACharacterBoundary() {
     t.writeText(kOptions, QStringLiteral("[Page1]\r\nName_0=") + QString(150, QChar(u'猫')) +
                               QStringLiteral("\r\nName_1=ab") + QChar(0) + QStringLiteral("cd\r\n"));
     t.start();
-    QCOMPARE(t.state().AAName.at(1, 0), QString(127, QChar(u'猫')));
+    QCOMPARE(t.state().asciiArtNames.at(1, 0), QString(127, QChar(u'猫')));
     // A name is cut at a NUL byte, as Windows reads it.
-    QCOMPARE(t.state().AAName.at(1, 1), QStringLiteral("ab"));
+    QCOMPARE(t.state().asciiArtNames.at(1, 1), QStringLiteral("ab"));
 }
 
 void AsciiArtStoreTest::fileNamesHaveTwoDigitEntries() {
@@ -132,12 +132,12 @@ void AsciiArtStoreTest::optionsLoadAndSave() {
                               "[Options]\r\nFrontLine=2\r\nBackLine=7\r\n[ToolTipOptions]\r\nDisplay=1\r\n"));
     t.start();
     Quiet quiet(t);
-    auto& f5 = *t.state().form5;
-    QCOMPARE(f5.Check1[0]->value(), 2); // greyed, which counts as on
-    QCOMPARE(f5.Check1[1]->value(), 1); // no state a check box can hold: the default
-    QCOMPARE(f5.Check1[2]->value(), 1);
-    f5.Check1[2]->setValue(0);
-    f5.Command1->press();
+    auto& asciiArtDialog = *t.state().asciiArtDialog;
+    QCOMPARE(asciiArtDialog.optionChecks[0]->value(), 2); // greyed, which counts as on
+    QCOMPARE(asciiArtDialog.optionChecks[1]->value(), 1); // no state a check box can hold: the default
+    QCOMPARE(asciiArtDialog.optionChecks[2]->value(), 1);
+    asciiArtDialog.optionChecks[2]->setValue(0);
+    asciiArtDialog.saveButton->press();
     // Only 0 and 1 are ever written.
     const std::string ini = t.readBytes(kOptions);
     QVERIFY(ini.find("FrontLine=1\r\nBackLine=1\r\n") != std::string::npos);
@@ -151,14 +151,14 @@ void AsciiArtStoreTest::unwritableTextFileIsReportedAndTheRestIsSaved() {
     t.start();
     Quiet quiet(t);
     auto& s = t.state();
-    s.AAText.at(1, 0) = QStringLiteral("new");
-    s.AAText.at(1, 1) = QStringLiteral("second");
-    s.form5->Command1->press();
+    s.asciiArtTexts.at(1, 0) = QStringLiteral("new");
+    s.asciiArtTexts.at(1, 1) = QStringLiteral("second");
+    s.asciiArtDialog->saveButton->press();
     QCOMPARE(quiet.reported.size(), 1);
     QCOMPARE(quiet.reported[0], QStringList{"AA/AAText_1_00.txt"});
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_00.txt")), std::string("old\r\n"));
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_01.txt")), std::string("second\r\n"));
-    QCOMPARE(s.AAText.at(1, 0), QStringLiteral("new"));
+    QCOMPARE(s.asciiArtTexts.at(1, 0), QStringLiteral("new"));
 }
 
 void AsciiArtStoreTest::unchangedTextsAreNotRewritten() {
@@ -174,8 +174,8 @@ void AsciiArtStoreTest::unchangedTextsAreNotRewritten() {
     };
     const auto same = inode("AA/AAText_1_00.txt");
     const auto old = inode("AA/AAText_1_01.txt");
-    t.state().AAText.at(1, 1) = QStringLiteral("new");
-    t.state().form5->Command1->press();
+    t.state().asciiArtTexts.at(1, 1) = QStringLiteral("new");
+    t.state().asciiArtDialog->saveButton->press();
     QCOMPARE(inode("AA/AAText_1_00.txt"), same);
     QVERIFY(inode("AA/AAText_1_01.txt") != old);
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_01.txt")), std::string("new\r\n"));
@@ -194,10 +194,10 @@ void AsciiArtStoreTest::longTextsComeBackWholeTooLargeAreKept() {
     std::filesystem::resize_file(huge, asciiart::kMaxTextBytes + 1);
     t.start();
     Quiet quiet(t);
-    QCOMPARE(t.state().AAText.at(1, 0), QString::fromStdString(longLine) + QStringLiteral("\r\nend"));
-    QCOMPARE(t.state().AAText.at(1, 1), QStringLiteral("a\r\nb"));
-    QCOMPARE(t.state().AAText.at(1, 2), QString());
-    t.state().form5->Command1->press();
+    QCOMPARE(t.state().asciiArtTexts.at(1, 0), QString::fromStdString(longLine) + QStringLiteral("\r\nend"));
+    QCOMPARE(t.state().asciiArtTexts.at(1, 1), QStringLiteral("a\r\nb"));
+    QCOMPARE(t.state().asciiArtTexts.at(1, 2), QString());
+    t.state().asciiArtDialog->saveButton->press();
     QCOMPARE(quiet.reported, QList<QStringList>{{QStringLiteral("AA/AAText_1_02.txt")}});
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_00.txt")), longLine + "\r\nend\r\n");
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_01.txt")), std::string("a\r\nb\r\n"));

@@ -1,8 +1,8 @@
 // Auto-hide, the resize rules and the always-on-top upkeep, with the fake desktop's cursor.
 #include "controls/twips.h"
-#include "palette/form1.h"
-#include "settings/form2.h"
-#include "settings/form4.h"
+#include "palette/palette_window.h"
+#include "settings/mouse_sensitivity_dialog.h"
+#include "settings/settings_dialog.h"
 #include "test_program.h"
 #include <QtTest>
 
@@ -24,13 +24,13 @@ private slots:
     void dialogOpenedBeforeTheFirstTickStillLowersThePalette();
 
 private:
-    Form1& f1() { return t->program().form1(); }
-    Form2& f2() { return t->program().form2(); }
-    Form4& f4() { return t->program().form4(); }
-    int caption() const { return t->state().CaptionHeight; }
+    PaletteWindow& paletteWindow() { return t->program().paletteWindow(); }
+    SettingsDialog& settingsDialog() { return t->program().settingsDialog(); }
+    MouseSensitivityDialog& mouseDialog() { return t->program().mouseDialog(); }
+    int caption() const { return t->state().captionHeight; }
     void cursorAt(int x, int y) {
         t->desktop.cursor = {x, y};
-        f1().Timer3_Timer();
+        paletteWindow().autoHideTick();
     }
     // The palette's outer height in twips, as pixels make it.
     static int snapped(int twips) { return controls::toTwips(controls::toPixels(twips)); }
@@ -42,151 +42,151 @@ void AutoHideTest::init() {
     t->writeSettings({"[Form]", "Form1Left=1500", "Form1Top=1500", "Form1Width=4710"});
     t->start();
     // The timers would act on the real cursor position of the fake desktop between steps.
-    f1().Timer1->stop();
-    f1().Timer3->stop();
+    paletteWindow().clockTimer->stop();
+    paletteWindow().autoHideTimer->stop();
 }
 
 void AutoHideTest::shrinksAwayAndGrowsOnAnyPixelOfTheFrame() {
     const int expanded = snapped(caption() + 7000);
     const int shrunk = snapped(caption() + 450);
-    QCOMPARE(f1().heightTwips(), expanded);
+    QCOMPARE(paletteWindow().heightTwips(), expanded);
     cursorAt(900, 900);
-    QCOMPARE(f1().heightTwips(), shrunk);
+    QCOMPARE(paletteWindow().heightTwips(), shrunk);
     // The outer frame spans pixels 100..413 across and 100..(100 + shrunk/15 - 1) down.
     cursorAt(100, 100);
-    QCOMPARE(f1().heightTwips(), expanded);
+    QCOMPARE(paletteWindow().heightTwips(), expanded);
     cursorAt(99, 100);
-    QCOMPARE(f1().heightTwips(), shrunk);
+    QCOMPARE(paletteWindow().heightTwips(), shrunk);
     cursorAt(413, 100); // the last pixel of the caption's row
-    QCOMPARE(f1().heightTwips(), expanded);
+    QCOMPARE(paletteWindow().heightTwips(), expanded);
     cursorAt(414, 100);
-    QCOMPARE(f1().heightTwips(), shrunk);
+    QCOMPARE(paletteWindow().heightTwips(), shrunk);
     cursorAt(200, 100 + shrunk / 15 - 1);
-    QCOMPARE(f1().heightTwips(), expanded);
+    QCOMPARE(paletteWindow().heightTwips(), expanded);
     cursorAt(200, 100 + expanded / 15);
-    QCOMPARE(f1().heightTwips(), shrunk);
+    QCOMPARE(paletteWindow().heightTwips(), shrunk);
     // The bottom edge follows the shrunk height.
     cursorAt(200, 100 + shrunk / 15);
-    QCOMPARE(f1().heightTwips(), shrunk);
+    QCOMPARE(paletteWindow().heightTwips(), shrunk);
 }
 
 void AutoHideTest::leftMarginWidensTheArea() {
-    f4().HScroll1[0]->setScrollValue(9980);
-    QCOMPARE(f4().Text1[0]->text(), QStringLiteral("20"));
+    mouseDialog().sideMarginBars[0]->setScrollValue(9980);
+    QCOMPARE(mouseDialog().marginValueBoxes[0]->text(), QStringLiteral("20"));
     cursorAt(900, 900);
     cursorAt(80, 105);
-    QCOMPARE(f1().heightTwips(), snapped(caption() + 7000));
+    QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 7000));
     cursorAt(900, 900);
     cursorAt(79, 105);
-    QCOMPARE(f1().heightTwips(), snapped(caption() + 450));
+    QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 450));
 }
 
 void AutoHideTest::rightMarginNarrowsTheArea() {
-    f4().HScroll1[1]->setScrollValue(9980);
-    QCOMPARE(f4().Text1[1]->text(), QStringLiteral("20"));
+    mouseDialog().sideMarginBars[1]->setScrollValue(9980);
+    QCOMPARE(mouseDialog().marginValueBoxes[1]->text(), QStringLiteral("20"));
     cursorAt(393, 105); // the rightmost 20 pixels (394..413) no longer count
-    QCOMPARE(f1().heightTwips(), snapped(caption() + 7000));
+    QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 7000));
     cursorAt(394, 105);
-    QCOMPARE(f1().heightTwips(), snapped(caption() + 450));
+    QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 450));
 }
 
 void AutoHideTest::autoHideOffOnlyGrows() {
     cursorAt(900, 900);
-    f2().Check1[1]->setValue(0);
+    settingsDialog().optionChecks[1]->setValue(0);
     cursorAt(200, 105);
-    QCOMPARE(f1().heightTwips(), snapped(caption() + 7000));
+    QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 7000));
     cursorAt(900, 900);
-    QCOMPARE(f1().heightTwips(), snapped(caption() + 7000));
+    QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 7000));
 }
 
 void AutoHideTest::hidingTheDateLowersTheShrunkHeight() {
     cursorAt(900, 900);
-    QCOMPARE(f1().heightTwips(), snapped(caption() + 450));
-    f2().Check1[9]->setValue(1);
+    QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 450));
+    settingsDialog().optionChecks[9]->setValue(1);
     cursorAt(900, 900);
-    QCOMPARE(f1().ShrinkOffset, 330);
-    QCOMPARE(f1().heightTwips(), snapped(caption() + 450 - 330));
+    QCOMPARE(paletteWindow().dateHideOffset, 330);
+    QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 450 - 330));
 }
 
 void AutoHideTest::widthHasAMinimumAndButtonsFollow() {
-    f1().setWidthTwips(1000);
-    QCOMPARE(f1().widthTwips(), 1800);
-    QCOMPARE(controls::toTwips(f1().Command1[0]->width()), 465);
-    QCOMPARE(controls::toTwips(f1().Command1[20]->width()), 1905);
-    QCOMPARE(f1().Command1[0]->x(), 80);
+    paletteWindow().setWidthTwips(1000);
+    QCOMPARE(paletteWindow().widthTwips(), 1800);
+    QCOMPARE(controls::toTwips(paletteWindow().entryButtons[0]->width()), 465);
+    QCOMPARE(controls::toTwips(paletteWindow().entryButtons[20]->width()), 1905);
+    QCOMPARE(paletteWindow().entryButtons[0]->x(), 80);
     // A height dragged by the user snaps back to the expanded height.
-    f1().resize(f1().width(), 200);
-    QCOMPARE(f1().heightTwips(), snapped(caption() + 7000));
-    f1().setWidthTwips(6000);
-    QCOMPARE(controls::toTwips(f1().Command1[19]->width()), 6000 - 1335);
+    paletteWindow().resize(paletteWindow().width(), 200);
+    QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 7000));
+    paletteWindow().setWidthTwips(6000);
+    QCOMPARE(controls::toTwips(paletteWindow().entryButtons[19]->width()), 6000 - 1335);
 }
 
 void AutoHideTest::minimizedOrMaximizedPaletteIsLeftAlone() {
-    f1().showMinimized();
-    QTRY_VERIFY(f1().windowState() == controls::WindowState::Minimized);
-    const QSize before = f1().size();
+    paletteWindow().showMinimized();
+    QTRY_VERIFY(paletteWindow().windowState() == controls::WindowState::Minimized);
+    const QSize before = paletteWindow().size();
     cursorAt(900, 900);
-    QCOMPARE(f1().size(), before);
-    f1().showMaximized();
-    QTRY_VERIFY(f1().windowState() == controls::WindowState::Maximized);
-    const QSize maximized = f1().size();
+    QCOMPARE(paletteWindow().size(), before);
+    paletteWindow().showMaximized();
+    QTRY_VERIFY(paletteWindow().windowState() == controls::WindowState::Maximized);
+    const QSize maximized = paletteWindow().size();
     cursorAt(900, 900);
-    QCOMPARE(f1().size(), maximized);
+    QCOMPARE(paletteWindow().size(), maximized);
 }
 
 void AutoHideTest::topmostSuspendedWhileADialogIsOpen() {
     auto& calls = t->desktop.topmostCalls;
-    f1().Timer1_Timer(); // after start-up: back into the band
-    QCOMPARE(t->state().TopmostSuspended, 0);
+    paletteWindow().clockTick(); // after start-up: back into the band
+    QCOMPARE(t->state().topmostSuspended, 0);
     QVERIFY(calls.back().on);
-    f2().show();
-    f1().Timer1_Timer();
-    QCOMPARE(t->state().TopmostSuspended, 1);
+    settingsDialog().show();
+    paletteWindow().clockTick();
+    QCOMPARE(t->state().topmostSuspended, 1);
     QVERIFY(!calls.back().on);
     const auto count = calls.size();
-    f1().Timer1_Timer(); // no repeated calls while it stays open
+    paletteWindow().clockTick(); // no repeated calls while it stays open
     QCOMPARE(calls.size(), count);
-    f2().hide();
-    f4().show();
-    f1().Timer1_Timer();
+    settingsDialog().hide();
+    mouseDialog().show();
+    paletteWindow().clockTick();
     QCOMPARE(calls.size(), count);
-    f4().hide();
-    f1().Timer1_Timer();
-    QCOMPARE(t->state().TopmostSuspended, 0);
+    mouseDialog().hide();
+    paletteWindow().clockTick();
+    QCOMPARE(t->state().topmostSuspended, 0);
     QVERIFY(calls.back().on);
-    QCOMPARE(calls.back().window, f1().handle());
+    QCOMPARE(calls.back().window, paletteWindow().handle());
 }
 
 void AutoHideTest::tickingAlwaysOnTopTakesEffectWhenDialogsClose() {
-    f2().Check1[0]->setValue(0);
-    f1().Timer1_Timer();
+    settingsDialog().optionChecks[0]->setValue(0);
+    paletteWindow().clockTick();
     const auto count = t->desktop.topmostCalls.size();
-    f2().show();
-    f2().Check1[0]->setValue(1);
-    QCOMPARE(t->state().TopmostSuspended, 1);
-    f1().Timer1_Timer();
-    f2().hide();
-    f1().Timer1_Timer();
+    settingsDialog().show();
+    settingsDialog().optionChecks[0]->setValue(1);
+    QCOMPARE(t->state().topmostSuspended, 1);
+    paletteWindow().clockTick();
+    settingsDialog().hide();
+    paletteWindow().clockTick();
     QVERIFY(t->desktop.topmostCalls.size() > count);
     QVERIFY(t->desktop.topmostCalls.back().on);
     // Unticked: the palette stays out of the band after the dialogs close.
-    f2().show();
-    f2().Check1[0]->setValue(0);
-    f1().Timer1_Timer();
-    f2().hide();
-    f1().Timer1_Timer();
+    settingsDialog().show();
+    settingsDialog().optionChecks[0]->setValue(0);
+    paletteWindow().clockTick();
+    settingsDialog().hide();
+    paletteWindow().clockTick();
     QVERIFY(!t->desktop.topmostCalls.back().on);
 }
 
 void AutoHideTest::dialogOpenedBeforeTheFirstTickStillLowersThePalette() {
     // Start-up left the palette in the band with the flag set by the check box.
-    QCOMPARE(t->state().TopmostSuspended, 1);
+    QCOMPARE(t->state().topmostSuspended, 1);
     QVERIFY(t->desktop.topmostCalls.back().on);
-    f1().Command3->press();
-    f1().Timer1_Timer();
+    paletteWindow().settingsButton->press();
+    paletteWindow().clockTick();
     QVERIFY(!t->desktop.topmostCalls.back().on);
-    f2().Command3->press();
-    f1().Timer1_Timer();
+    settingsDialog().closeButton->press();
+    paletteWindow().clockTick();
     QVERIFY(t->desktop.topmostCalls.back().on);
 }
 

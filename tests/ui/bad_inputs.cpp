@@ -2,12 +2,12 @@
 // and a save afterwards keeps every line it could read byte for byte (odd bytes too), reports
 // what it could not write, and never replaces what it could not read.
 #include "../common/text_lines.h"
-#include "asciiart/form5.h"
-#include "palette/form1.h"
+#include "asciiart/ascii_art_dialog.h"
+#include "palette/palette_window.h"
 #include "platform/cp932.h"
 #include "platform/profile.h"
-#include "settings/form2.h"
-#include "settings/form4.h"
+#include "settings/mouse_sensitivity_dialog.h"
+#include "settings/settings_dialog.h"
 #include "storage/text_codec.h"
 #include "test_program.h"
 #include <QtTest>
@@ -42,7 +42,7 @@ std::string expectedKaomojiFile(const std::vector<std::string>& lines) {
 
 // Line n of the file is page n / 340, row n % 340 / 20, slot n % 20.
 const QString& cellOfLine(TestProgram& t, std::size_t n) {
-    return t.state().KaomojiTable.at(int(n / 340), int(n % 340 / 20), int(n % 20));
+    return t.state().kaomoji.at(int(n / 340), int(n % 340 / 20), int(n % 20));
 }
 
 // Random bytes of every value but the lead bytes of the few characters cp932 has two codes for
@@ -63,26 +63,29 @@ std::string garbage(std::size_t size, unsigned seed) {
 // The values start-up puts into the controls and the shared state, by name.
 QStringList observe(TestProgram& t) {
     auto& s = t.state();
-    auto& f1 = t.program().form1();
-    auto& f2 = t.program().form2();
-    auto& f4 = t.program().form4();
+    auto& paletteWindow = t.program().paletteWindow();
+    auto& settingsDialog = t.program().settingsDialog();
+    auto& mouseDialog = t.program().mouseDialog();
     QStringList v;
     for (int i = 0; i < 10; ++i)
-        v << QStringLiteral("Check%1=%2").arg(i).arg(f2.Check1[std::size_t(i)]->value());
-    v << QStringLiteral("PageNumber=%1").arg(f1.Combo1->listIndex())
-      << QStringLiteral("DoubleClick=%1").arg(f2.Combo2->listIndex()) << QStringLiteral("Color1=") + s.Color1
-      << QStringLiteral("Color2=") + s.Color2 << QStringLiteral("Color3=") + s.Color3
-      << QStringLiteral("ToolTipBackColor=%1").arg(s.ToolTipBackColor)
-      << QStringLiteral("ToolTipFontColor=%1").arg(s.ToolTipFontColor)
-      << QStringLiteral("Form1=%1,%2,%3").arg(f1.leftTwips()).arg(f1.topTwips()).arg(f1.widthTwips())
-      << QStringLiteral("Form2=%1,%2").arg(f2.leftTwips()).arg(f2.topTwips())
-      << QStringLiteral("Time=") + s.ClockMode
+        v << QStringLiteral("Check%1=%2").arg(i).arg(settingsDialog.optionChecks[std::size_t(i)]->value());
+    v << QStringLiteral("PageNumber=%1").arg(paletteWindow.pageList->listIndex())
+      << QStringLiteral("DoubleClick=%1").arg(settingsDialog.doubleClickActionList->listIndex())
+      << QStringLiteral("Color1=") + s.backgroundColor << QStringLiteral("Color2=") + s.selectionColor
+      << QStringLiteral("Color3=") + s.clockColor << QStringLiteral("ToolTipBackColor=%1").arg(s.tipBackColor)
+      << QStringLiteral("ToolTipFontColor=%1").arg(s.tipTextColor)
+      << QStringLiteral("Form1=%1,%2,%3")
+             .arg(paletteWindow.leftTwips())
+             .arg(paletteWindow.topTwips())
+             .arg(paletteWindow.widthTwips())
+      << QStringLiteral("Form2=%1,%2").arg(settingsDialog.leftTwips()).arg(settingsDialog.topTwips())
+      << QStringLiteral("Time=") + s.clockMode
       << QStringLiteral("Mouse=%1,%2,%3,%4")
-             .arg(f4.HScroll1[0]->value())
-             .arg(f4.HScroll1[1]->value())
-             .arg(f4.VScroll1[0]->value())
-             .arg(f4.VScroll1[1]->value());
-    for (const QString& name : s.PageNames)
+             .arg(mouseDialog.sideMarginBars[0]->value())
+             .arg(mouseDialog.sideMarginBars[1]->value())
+             .arg(mouseDialog.topBottomMarginBars[0]->value())
+             .arg(mouseDialog.topBottomMarginBars[1]->value());
+    for (const QString& name : s.pageNames)
         v << QStringLiteral("Page=") + name;
     return v;
 }
@@ -174,14 +177,14 @@ void makeFifo(const fs::path& path) {
 
 // The start page's group captions and group 0's kaomoji are what the palette shows.
 void verifyPaletteShowsTable(TestProgram& t) {
-    auto& f1 = t.program().form1();
+    auto& paletteWindow = t.program().paletteWindow();
     for (int i = 0; i < 16; ++i)
-        QCOMPARE(f1.Command2[std::size_t(i)]->caption(), t.state().KaomojiTable.at(0, 0, i));
+        QCOMPARE(paletteWindow.groupButtons[std::size_t(i)]->caption(), t.state().kaomoji.at(0, 0, i));
     for (int i = 0; i < 20; ++i)
-        QCOMPARE(f1.Command1[std::size_t(i)]->caption(), t.state().KaomojiTable.at(0, 1, i));
+        QCOMPARE(paletteWindow.entryButtons[std::size_t(i)]->caption(), t.state().kaomoji.at(0, 1, i));
     // Painting the palette runs every caption through the text layout.
-    QVERIFY(!f1.grab().isNull());
-    QVERIFY(!t.program().form2().grab().isNull());
+    QVERIFY(!paletteWindow.grab().isNull());
+    QVERIFY(!t.program().settingsDialog().grab().isNull());
 }
 
 } // namespace
@@ -255,7 +258,7 @@ void BadInputsTest::kaomojiFileBytes() {
         QVERIFY(cellOfLine(t, n).isEmpty());
     verifyPaletteShowsTable(t);
 
-    t.program().form2().Command1->press();
+    t.program().settingsDialog().saveButton->press();
     QVERIFY(reports.reported.isEmpty());
     QCOMPARE(t.readBytes(kKaomoji), expectedKaomojiFile(lines));
 }
@@ -285,10 +288,10 @@ void BadInputsTest::tooLargeKaomojiFile() {
     const long peak = statusKb("VmHWM");
     QVERIFY(before > 0 && peak > 0);
     QVERIFY2(peak - before < 100 * 1024, qPrintable(QStringLiteral("grew by %1 kB").arg(peak - before)));
-    QCOMPARE(t.state().KaomojiTable.at(0, 0, 1), QString());
+    QCOMPARE(t.state().kaomoji.at(0, 0, 1), QString());
 
     UserAnswers reports(t);
-    t.program().form2().Command1->press();
+    t.program().settingsDialog().saveButton->press();
     QCOMPARE(reports.reported, QList<QStringList>{{kKaomoji}});
     QCOMPARE(fs::file_size(file), std::uintmax_t(size + 9));
     QVERIFY(fs::exists(t.path(kSettings)));
@@ -321,15 +324,15 @@ void BadInputsTest::kaomojiFileThatIsNoFile() {
     const auto type = fs::symlink_status(file).type();
     t.start();
     UserAnswers reports(t);
-    QVERIFY(t.state().KaomojiTable.at(0, 0, 0).isEmpty());
-    t.state().KaomojiTable.at(0, 1, 0) = QStringLiteral("(^_^)");
-    t.program().form2().Command1->press();
+    QVERIFY(t.state().kaomoji.at(0, 0, 0).isEmpty());
+    t.state().kaomoji.at(0, 1, 0) = QStringLiteral("(^_^)");
+    t.program().settingsDialog().saveButton->press();
     QCOMPARE(reports.reported.size(), 1);
     QCOMPARE(reports.reported[0], QStringList{kKaomoji});
     QCOMPARE(fs::symlink_status(file).type(), type);
     if (kind == QLatin1String("folder"))
         QCOMPARE(t.readBytes(kKaomoji + QStringLiteral("/inside.txt")), std::string("keep"));
-    QCOMPARE(t.state().KaomojiTable.at(0, 1, 0), QStringLiteral("(^_^)"));
+    QCOMPARE(t.state().kaomoji.at(0, 1, 0), QStringLiteral("(^_^)"));
     QVERIFY(fs::exists(t.path(kSettings)));
 }
 
@@ -387,7 +390,7 @@ void BadInputsTest::settingsOutOfRange() {
     const QStringList shown = observe(t);
     QCOMPARE(shown, shownWithoutFile);
 
-    t.program().form2().Command1->press();
+    t.program().settingsDialog().saveButton->press();
     QVERIFY(reports.reported.isEmpty());
     const std::string saved = t.readBytes(kSettings);
     for (const char* kept : {"; ", "Unknown=kept as it is\r\n", "[Mine]\r\nx=1\r\n"})
@@ -428,7 +431,7 @@ void BadInputsTest::settingsInOddForms() {
     for (const QString& value : expected)
         QVERIFY2(shown.contains(value), qPrintable(value + QStringLiteral(" not in ") + shown.join(' ')));
 
-    t.program().form2().Command1->press();
+    t.program().settingsDialog().saveButton->press();
     QVERIFY(reports.reported.isEmpty());
     verifyRestartShowsTheSame(t, shown);
 }
@@ -464,11 +467,11 @@ void BadInputsTest::settingsSectionsAndLineEnds() {
     QVERIFY(shown.contains(QStringLiteral("Check3=1")));
     QVERIFY(shown.contains(QStringLiteral("Check5=0")));
     QVERIFY(shown.contains(QStringLiteral("Time=1")));
-    QCOMPARE(t.state().PageNames[0], QStringLiteral("最初"));
-    QCOMPARE(t.state().PageNames[1], QStringLiteral("ページ２"));
-    QCOMPARE(t.program().form1().widthTwips(), 5100);
+    QCOMPARE(t.state().pageNames[0], QStringLiteral("最初"));
+    QCOMPARE(t.state().pageNames[1], QStringLiteral("ページ２"));
+    QCOMPARE(t.program().paletteWindow().widthTwips(), 5100);
 
-    t.program().form2().Command1->press();
+    t.program().settingsDialog().saveButton->press();
     QVERIFY(reports.reported.isEmpty());
     const std::string saved = t.readBytes(kSettings);
     QVERIFY(keepsEveryLine(bytes, saved));
@@ -483,13 +486,13 @@ void BadInputsTest::asciiArtFolderIsAFile() {
     t.writeText(kKaomoji, QStringLiteral("(^_^)\r\n"));
     t.start();
     UserAnswers reports(t);
-    QVERIFY(t.state().AAName.at(1, 0).isEmpty());
-    t.state().AAText.at(2, 4) = QStringLiteral("art");
-    t.program().form5().Command1->press();
+    QVERIFY(t.state().asciiArtNames.at(1, 0).isEmpty());
+    t.state().asciiArtTexts.at(2, 4) = QStringLiteral("art");
+    t.program().asciiArtDialog().saveButton->press();
     QCOMPARE(reports.reported.size(), 1);
     QCOMPARE(reports.reported[0], (QStringList{kOptions, QStringLiteral("AA/AAText_2_04.txt")}));
     QCOMPARE(t.readBytes(QStringLiteral("AA")), std::string("not a folder\r\n"));
-    QCOMPARE(t.state().AAText.at(2, 4), QStringLiteral("art"));
+    QCOMPARE(t.state().asciiArtTexts.at(2, 4), QStringLiteral("art"));
     QVERIFY(t.readBytes(kKaomoji).rfind("(^_^)\r\n", 0) == 0);
     QVERIFY(fs::exists(t.path(kSettings)));
 }
@@ -508,12 +511,12 @@ void BadInputsTest::asciiArtFilesThatAreNoFiles() {
     t.start();
     UserAnswers reports(t);
     auto& s = t.state();
-    QCOMPARE(s.AAName.at(1, 0), QStringLiteral("フォルダ"));
+    QCOMPARE(s.asciiArtNames.at(1, 0), QStringLiteral("フォルダ"));
     for (int e = 0; e < 4; ++e)
-        QVERIFY(s.AAText.at(1, e).isEmpty());
-    QCOMPARE(s.AAText.at(1, 4), QStringLiteral("ふつうの\r\nアート"));
+        QVERIFY(s.asciiArtTexts.at(1, e).isEmpty());
+    QCOMPARE(s.asciiArtTexts.at(1, 4), QStringLiteral("ふつうの\r\nアート"));
 
-    t.program().form5().Command1->press();
+    t.program().asciiArtDialog().saveButton->press();
     QVERIFY(reports.reported.isEmpty());
     QCOMPARE(folderEntries(t.path(QStringLiteral("AA"))), entries);
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_00.txt/inside.txt")), std::string("keep"));
@@ -521,9 +524,9 @@ void BadInputsTest::asciiArtFilesThatAreNoFiles() {
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_04.txt")),
              storage::toCp932(QStringLiteral("ふつうの\r\nアート\r\n")));
 
-    s.AAText.at(1, 0) = QStringLiteral("new");
-    s.AAText.at(1, 1) = QStringLiteral("new");
-    t.program().form5().Command1->press();
+    s.asciiArtTexts.at(1, 0) = QStringLiteral("new");
+    s.asciiArtTexts.at(1, 1) = QStringLiteral("new");
+    t.program().asciiArtDialog().saveButton->press();
     QCOMPARE(reports.reported.size(), 1);
     QCOMPARE(reports.reported[0],
              (QStringList{QStringLiteral("AA/AAText_1_00.txt"), QStringLiteral("AA/AAText_1_01.txt")}));
@@ -546,10 +549,10 @@ void BadInputsTest::unreadableProfilesAreNotReplaced() {
         QVERIFY(WithoutFileOverride::unreadable(t.path(kSettings)));
         t.start();
         UserAnswers reports(t);
-        QCOMPARE(t.program().form2().Check1[0]->value(), 1);
-        QCOMPARE(t.state().PageNames[0], QStringLiteral("ページ１"));
-        QVERIFY(t.state().AAName.at(1, 0).isEmpty());
-        t.program().form5().Command1->press();
+        QCOMPARE(t.program().settingsDialog().optionChecks[0]->value(), 1);
+        QCOMPARE(t.state().pageNames[0], QStringLiteral("ページ１"));
+        QVERIFY(t.state().asciiArtNames.at(1, 0).isEmpty());
+        t.program().asciiArtDialog().saveButton->press();
         QCOMPARE(reports.reported.size(), 1);
         QCOMPARE(reports.reported[0], (QStringList{kOptions, kSettings}));
     }
@@ -577,8 +580,8 @@ void BadInputsTest::unreadableKaomojiFileIsNotReplaced() {
         QVERIFY(WithoutFileOverride::unreadable(t.path(kKaomoji)));
         t.start();
         UserAnswers reports(t);
-        QVERIFY(t.state().KaomojiTable.at(0, 0, 0).isEmpty());
-        t.program().form2().Command1->press();
+        QVERIFY(t.state().kaomoji.at(0, 0, 0).isEmpty());
+        t.program().settingsDialog().saveButton->press();
         reported = reports.reported.value(0);
     }
     QCOMPARE(t.readBytes(kKaomoji), kaomoji);
@@ -599,8 +602,8 @@ void BadInputsTest::unreadableAsciiArtTextIsNotDeleted() {
         QVERIFY(WithoutFileOverride::unreadable(t.path(text)));
         t.start();
         UserAnswers reports(t);
-        QVERIFY(t.state().AAText.at(1, 0).isEmpty());
-        t.program().form5().Command1->press();
+        QVERIFY(t.state().asciiArtTexts.at(1, 0).isEmpty());
+        t.program().asciiArtDialog().saveButton->press();
         reported = reports.reported.value(0);
     }
     QVERIFY(fs::exists(t.path(text)));
@@ -620,11 +623,11 @@ void BadInputsTest::readOnlyProgramFolder() {
     QCOMPARE(::chmod(t.folder().c_str(), 0555), 0);
     t.start();
     UserAnswers reports(t);
-    QCOMPARE(t.state().KaomojiTable.at(0, 0, 1), QStringLiteral("(^_^)"));
-    QCOMPARE(t.state().PageNames[0], QStringLiteral("読み取り専用"));
-    t.state().KaomojiTable.at(0, 1, 0) = QStringLiteral("(；´Д｀)");
-    t.state().AAText.at(1, 0) = QStringLiteral("art");
-    t.program().form5().Command1->press();
+    QCOMPARE(t.state().kaomoji.at(0, 0, 1), QStringLiteral("(^_^)"));
+    QCOMPARE(t.state().pageNames[0], QStringLiteral("読み取り専用"));
+    t.state().kaomoji.at(0, 1, 0) = QStringLiteral("(；´Д｀)");
+    t.state().asciiArtTexts.at(1, 0) = QStringLiteral("art");
+    t.program().asciiArtDialog().saveButton->press();
     ::chmod(t.folder().c_str(), 0755);
     QCOMPARE(reports.reported.size(), 1);
     QCOMPARE(reports.reported[0],
@@ -632,8 +635,8 @@ void BadInputsTest::readOnlyProgramFolder() {
     QCOMPARE(folderEntries(t.folder()), entries);
     QCOMPARE(t.readBytes(kKaomoji), kaomoji);
     QCOMPARE(t.readBytes(kSettings), settings);
-    QCOMPARE(t.state().KaomojiTable.at(0, 1, 0), QStringLiteral("(；´Д｀)"));
-    QCOMPARE(t.state().AAText.at(1, 0), QStringLiteral("art"));
+    QCOMPARE(t.state().kaomoji.at(0, 1, 0), QStringLiteral("(；´Д｀)"));
+    QCOMPARE(t.state().asciiArtTexts.at(1, 0), QStringLiteral("art"));
 }
 
 QTEST_MAIN(BadInputsTest)

@@ -1,9 +1,9 @@
 // Batch registration beyond the plain cases: entries that hold a lone LF, and text files
 // dropped on its box.
-#include "palette/form1.h"
-#include "settings/form2.h"
+#include "palette/palette_window.h"
+#include "settings/settings_dialog.h"
 #include "test_program.h"
-#include "tools/form6.h"
+#include "tools/batch_registration_dialog.h"
 #include <QMimeData>
 #include <QTextCursor>
 #include <QUrl>
@@ -29,8 +29,8 @@ void dropFiles(QWidget* target, const QStringList& paths) {
 }
 
 // Types at the end of the box, as a user would: the box takes its text from its editor again.
-void typeAtEnd(Form6& f6, const QString& text) {
-    QTextCursor cursor(f6.Text1->editor()->document());
+void typeAtEnd(BatchRegistrationDialog& batchDialog, const QString& text) {
+    QTextCursor cursor(batchDialog.linesBox->editor()->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text);
 }
@@ -46,15 +46,15 @@ private slots:
     void droppedTextFileFillsTheBox();
 
 private:
-    Form2& f2() { return t->program().form2(); }
-    Form6& openBatch() {
-        t->program().form1().Command3->press();
-        f2().Command7->press();
-        return *t->state().form6;
+    SettingsDialog& settingsDialog() { return t->program().settingsDialog(); }
+    BatchRegistrationDialog& openBatch() {
+        t->program().paletteWindow().settingsButton->press();
+        settingsDialog().batchRegistrationButton->press();
+        return *t->state().batchDialog;
     }
     QStringList entries() {
         QStringList list;
-        for (auto* box : f2().Text2)
+        for (auto* box : settingsDialog().entryBoxes)
             list << box->text();
         return list;
     }
@@ -73,25 +73,25 @@ void BatchRegistrationTest::init() {
 // An entry with a lone LF (pasted into an entry box on Linux) is one line of the box: after an
 // edit elsewhere, registering keeps it one entry and no later entry moves.
 void BatchRegistrationTest::loneLineFeedStaysOneEntry() {
-    auto& f6 = openBatch();
-    f2().Text2[1]->setText(QStringLiteral("a\nb"));
-    f2().Text2[19]->setText(QStringLiteral("last"));
+    auto& batchDialog = openBatch();
+    settingsDialog().entryBoxes[1]->setText(QStringLiteral("a\nb"));
+    settingsDialog().entryBoxes[19]->setText(QStringLiteral("last"));
     const QStringList before = entries();
-    f6.Command4->press();
-    QCOMPARE(f6.Text1->text().count(QStringLiteral("\r\n")), 20);
-    typeAtEnd(f6, QStringLiteral("z"));
-    f6.Command1->press();
+    batchDialog.fetchButton->press();
+    QCOMPARE(batchDialog.linesBox->text().count(QStringLiteral("\r\n")), 20);
+    typeAtEnd(batchDialog, QStringLiteral("z"));
+    batchDialog.registerButton->press();
     QCOMPARE(entries(), before);
-    QCOMPARE(t->state().KaomojiTable.at(0, 1, 1), QStringLiteral("a\nb"));
+    QCOMPARE(t->state().kaomoji.at(0, 1, 1), QStringLiteral("a\nb"));
 
     // A line the user changed registers as shown.
-    f6.Command4->press();
-    QStringList lines = f6.Text1->text().split(QStringLiteral("\r\n"));
+    batchDialog.fetchButton->press();
+    QStringList lines = batchDialog.linesBox->text().split(QStringLiteral("\r\n"));
     QCOMPARE(lines[1], QStringLiteral("a b"));
     lines[1] = QStringLiteral("a c");
-    f6.Text1->setText(lines.join(QStringLiteral("\r\n")));
-    typeAtEnd(f6, QStringLiteral("z"));
-    f6.Command1->press();
+    batchDialog.linesBox->setText(lines.join(QStringLiteral("\r\n")));
+    typeAtEnd(batchDialog, QStringLiteral("z"));
+    batchDialog.registerButton->press();
     QStringList expected = before;
     expected[1] = QStringLiteral("a c");
     QCOMPARE(entries(), expected);
@@ -100,26 +100,26 @@ void BatchRegistrationTest::loneLineFeedStaysOneEntry() {
 // A text file dropped on the box fills it as the ASCII-art editor takes one; a file that cannot
 // be read changes nothing and the user is told; an address never becomes text.
 void BatchRegistrationTest::droppedTextFileFillsTheBox() {
-    auto& f6 = openBatch();
-    f6.show();
+    auto& batchDialog = openBatch();
+    batchDialog.show();
     t->writeBytes(QStringLiteral("list.txt"), "(^_^)\n(T_T)\n");
-    f6.Text1->setText(QStringLiteral("before"));
-    dropFiles(f6.Text1->editor()->viewport(),
+    batchDialog.linesBox->setText(QStringLiteral("before"));
+    dropFiles(batchDialog.linesBox->editor()->viewport(),
               {QString::fromStdString(t->path(QStringLiteral("list.txt")).string())});
-    QCOMPARE(f6.Text1->text(), QStringLiteral("(^_^)\r\n(T_T)"));
+    QCOMPARE(batchDialog.linesBox->text(), QStringLiteral("(^_^)\r\n(T_T)"));
     QVERIFY(told.isEmpty());
 
     std::filesystem::create_directory(t->path(QStringLiteral("folder.txt")));
     const QString folder = QString::fromStdString(t->path(QStringLiteral("folder.txt")).string());
-    dropFiles(f6.Text1->editor()->viewport(), {folder});
-    QCOMPARE(f6.Text1->text(), QStringLiteral("(^_^)\r\n(T_T)"));
+    dropFiles(batchDialog.linesBox->editor()->viewport(), {folder});
+    QCOMPARE(batchDialog.linesBox->text(), QStringLiteral("(^_^)\r\n(T_T)"));
     QCOMPARE(told.size(), 1);
     QVERIFY(told[0].contains(folder));
 
     t->writeBytes(QStringLiteral("list.csv"), "x\r\n");
-    dropFiles(f6.Text1->editor()->viewport(),
+    dropFiles(batchDialog.linesBox->editor()->viewport(),
               {QString::fromStdString(t->path(QStringLiteral("list.csv")).string())});
-    QCOMPARE(f6.Text1->text(), QStringLiteral("(^_^)\r\n(T_T)"));
+    QCOMPARE(batchDialog.linesBox->text(), QStringLiteral("(^_^)\r\n(T_T)"));
     QCOMPARE(told.size(), 1);
 }
 

@@ -1,6 +1,6 @@
 // The settings dialog's kaomoji editor and the palette kept in step with it.
-#include "palette/form1.h"
-#include "settings/form2.h"
+#include "palette/palette_window.h"
+#include "settings/settings_dialog.h"
 #include "test_program.h"
 #include <QClipboard>
 #include <QMimeData>
@@ -48,156 +48,156 @@ private slots:
     void bigPastesAreRefusedLongStoredEntriesKeptWhole();
 
 private:
-    Form1& f1() { return t->program().form1(); }
-    Form2& f2() { return t->program().form2(); }
+    PaletteWindow& paletteWindow() { return t->program().paletteWindow(); }
+    SettingsDialog& settingsDialog() { return t->program().settingsDialog(); }
     storage::ProgramState& s() { return t->state(); }
     std::unique_ptr<TestProgram> t;
 };
 
 void KaomojiEditorTest::lineBreaksAreStrippedFromEntries() {
-    f1().Command3->press();
-    f2().Text2[0]->setText(QStringLiteral("A\r\nB"));
-    QCOMPARE(f2().Text2[0]->text(), QStringLiteral("AB"));
-    QCOMPARE(s().KaomojiTable.at(0, 1, 0), QStringLiteral("AB"));
-    QCOMPARE(f1().Command1[0]->caption(), QStringLiteral("AB"));
+    paletteWindow().settingsButton->press();
+    settingsDialog().entryBoxes[0]->setText(QStringLiteral("A\r\nB"));
+    QCOMPARE(settingsDialog().entryBoxes[0]->text(), QStringLiteral("AB"));
+    QCOMPARE(s().kaomoji.at(0, 1, 0), QStringLiteral("AB"));
+    QCOMPARE(paletteWindow().entryButtons[0]->caption(), QStringLiteral("AB"));
 
-    f2().Text2[1]->setText(QStringLiteral("A\nB"));
-    QCOMPARE(s().KaomojiTable.at(0, 1, 1), QStringLiteral("A\nB"));
-    f2().Text2[2]->setText(QStringLiteral("A\rB\r\r\nC"));
-    QCOMPARE(s().KaomojiTable.at(0, 1, 2), QStringLiteral("ABC"));
+    settingsDialog().entryBoxes[1]->setText(QStringLiteral("A\nB"));
+    QCOMPARE(s().kaomoji.at(0, 1, 1), QStringLiteral("A\nB"));
+    settingsDialog().entryBoxes[2]->setText(QStringLiteral("A\rB\r\r\nC"));
+    QCOMPARE(s().kaomoji.at(0, 1, 2), QStringLiteral("ABC"));
 }
 
 void KaomojiEditorTest::typingChangesOneCellAndOneButton() {
-    f1().Command3->press();
-    f2().Combo1->setListIndex(2);
-    f2().Option1[5]->setValue(true);
-    QCOMPARE(s().CurrentGroup, 5);
-    QCOMPARE(f1().Command1[3]->caption(), cellName(2, 6, 3));
-    const QStringList before = snapshot(s().KaomojiTable);
+    paletteWindow().settingsButton->press();
+    settingsDialog().editorPageList->setListIndex(2);
+    settingsDialog().groupChoices[5]->setValue(true);
+    QCOMPARE(s().currentGroup, 5);
+    QCOMPARE(paletteWindow().entryButtons[3]->caption(), cellName(2, 6, 3));
+    const QStringList before = snapshot(s().kaomoji);
     QStringList captions;
-    for (auto* button : f1().Command1)
+    for (auto* button : paletteWindow().entryButtons)
         captions << button->caption();
 
-    f2().Text2[3]->setFocus();
-    f2().Text2[3]->editor()->selectAll();
-    QTest::keyClicks(f2().Text2[3]->editor(), QStringLiteral("(^o^)"));
-    QCOMPARE(s().KaomojiTable.at(2, 6, 3), QStringLiteral("(^o^)"));
-    QCOMPARE(f1().Command1[3]->caption(), QStringLiteral("(^o^)"));
-    QCOMPARE(differences(before, snapshot(s().KaomojiTable)), 1);
+    settingsDialog().entryBoxes[3]->setFocus();
+    settingsDialog().entryBoxes[3]->editor()->selectAll();
+    QTest::keyClicks(settingsDialog().entryBoxes[3]->editor(), QStringLiteral("(^o^)"));
+    QCOMPARE(s().kaomoji.at(2, 6, 3), QStringLiteral("(^o^)"));
+    QCOMPARE(paletteWindow().entryButtons[3]->caption(), QStringLiteral("(^o^)"));
+    QCOMPARE(differences(before, snapshot(s().kaomoji)), 1);
     for (int i = 0; i < 21; ++i)
         if (i != 3)
-            QCOMPARE(f1().Command1[std::size_t(i)]->caption(), captions[i]);
+            QCOMPARE(paletteWindow().entryButtons[std::size_t(i)]->caption(), captions[i]);
 
     // Every keystroke shows at once.
-    QTest::keyClick(f2().Text2[3]->editor(), Qt::Key_Backspace);
-    QCOMPARE(f1().Command1[3]->caption(), QStringLiteral("(^o^"));
-    QCOMPARE(s().KaomojiTable.at(2, 6, 3), QStringLiteral("(^o^"));
+    QTest::keyClick(settingsDialog().entryBoxes[3]->editor(), Qt::Key_Backspace);
+    QCOMPARE(paletteWindow().entryButtons[3]->caption(), QStringLiteral("(^o^"));
+    QCOMPARE(s().kaomoji.at(2, 6, 3), QStringLiteral("(^o^"));
 }
 
 void KaomojiEditorTest::historyPageDisablesTheGroups() {
-    f1().Command3->press();
-    f2().Option1[4]->setValue(true);
-    f2().Combo1->setListIndex(9);
-    QCOMPARE(f1().Combo1->listIndex(), 9);
-    QCOMPARE(f1().SSTab1->tab(), 0);
-    QCOMPARE(s().CurrentGroup, 0);
-    QVERIFY(f2().Option1[0]->value());
+    paletteWindow().settingsButton->press();
+    settingsDialog().groupChoices[4]->setValue(true);
+    settingsDialog().editorPageList->setListIndex(9);
+    QCOMPARE(paletteWindow().pageList->listIndex(), 9);
+    QCOMPARE(paletteWindow().pageTabs->tab(), 0);
+    QCOMPARE(s().currentGroup, 0);
+    QVERIFY(settingsDialog().groupChoices[0]->value());
     for (int g = 0; g < 16; ++g) {
-        QVERIFY(!f2().Option1[std::size_t(g)]->isEnabled());
-        QVERIFY(!f1().Command2[std::size_t(g)]->isEnabled());
+        QVERIFY(!settingsDialog().groupChoices[std::size_t(g)]->isEnabled());
+        QVERIFY(!paletteWindow().groupButtons[std::size_t(g)]->isEnabled());
     }
-    QVERIFY(!f1().Command5->isEnabled());
-    QCOMPARE(f1().Command1[0]->caption(), cellName(9, 1, 0));
-    QCOMPARE(f2().Text2[0]->text(), cellName(9, 1, 0));
+    QVERIFY(!paletteWindow().asciiArtButton->isEnabled());
+    QCOMPARE(paletteWindow().entryButtons[0]->caption(), cellName(9, 1, 0));
+    QCOMPARE(settingsDialog().entryBoxes[0]->text(), cellName(9, 1, 0));
 
-    f2().Combo1->setListIndex(4);
-    QCOMPARE(f1().SSTab1->tab(), 5);
-    QCOMPARE(f1().Combo1->listIndex(), 4);
+    settingsDialog().editorPageList->setListIndex(4);
+    QCOMPARE(paletteWindow().pageTabs->tab(), 5);
+    QCOMPARE(paletteWindow().pageList->listIndex(), 4);
     for (int g = 0; g < 16; ++g) {
-        QVERIFY(f2().Option1[std::size_t(g)]->isEnabled());
-        QVERIFY(f1().Command2[std::size_t(g)]->isEnabled());
+        QVERIFY(settingsDialog().groupChoices[std::size_t(g)]->isEnabled());
+        QVERIFY(paletteWindow().groupButtons[std::size_t(g)]->isEnabled());
     }
-    QVERIFY(f1().Command5->isEnabled());
-    QCOMPARE(f1().Command1[0]->caption(), cellName(4, 1, 0));
-    QCOMPARE(f1().Command2[7]->caption(), cellName(4, 0, 7));
+    QVERIFY(paletteWindow().asciiArtButton->isEnabled());
+    QCOMPARE(paletteWindow().entryButtons[0]->caption(), cellName(4, 1, 0));
+    QCOMPARE(paletteWindow().groupButtons[7]->caption(), cellName(4, 0, 7));
 }
 
 void KaomojiEditorTest::refreshStoresNothing() {
-    const QStringList before = snapshot(s().KaomojiTable);
-    f1().Command3->press();
+    const QStringList before = snapshot(s().kaomoji);
+    paletteWindow().settingsButton->press();
     for (int page : {3, 9, 0, 8})
-        f2().Combo1->setListIndex(page);
-    f2().Option1[7]->setValue(true);
-    f2().Option3[6]->setValue(true);
-    f1().SSTab1->setTab(2);
-    QCOMPARE(snapshot(s().KaomojiTable), before);
-    QCOMPARE(s().EditGuard, 0);
+        settingsDialog().editorPageList->setListIndex(page);
+    settingsDialog().groupChoices[7]->setValue(true);
+    settingsDialog().pageNameChoices[6]->setValue(true);
+    paletteWindow().pageTabs->setTab(2);
+    QCOMPARE(snapshot(s().kaomoji), before);
+    QCOMPARE(s().refilling, 0);
 }
 
 void KaomojiEditorTest::openingInAsciiArtModeSelectsGroupZero() {
-    f1().Combo1->setListIndex(3);
-    f1().Command2[6]->press();
-    f1().Command5->press();
-    QCOMPARE(s().CurrentGroup, storage::kAsciiArtMode);
-    f1().Command3->press();
-    QCOMPARE(s().CurrentGroup, 0);
-    QVERIFY(f2().Option1[0]->value());
-    QCOMPARE(f2().Combo1->listIndex(), 3);
+    paletteWindow().pageList->setListIndex(3);
+    paletteWindow().groupButtons[6]->press();
+    paletteWindow().asciiArtButton->press();
+    QCOMPARE(s().currentGroup, storage::kAsciiArtMode);
+    paletteWindow().settingsButton->press();
+    QCOMPARE(s().currentGroup, 0);
+    QVERIFY(settingsDialog().groupChoices[0]->value());
+    QCOMPARE(settingsDialog().editorPageList->listIndex(), 3);
     for (int i = 0; i < 20; ++i) {
-        QCOMPARE(f2().Text2[std::size_t(i)]->text(), cellName(3, 1, i));
-        QCOMPARE(f1().Command1[std::size_t(i)]->caption(), cellName(3, 1, i));
+        QCOMPARE(settingsDialog().entryBoxes[std::size_t(i)]->text(), cellName(3, 1, i));
+        QCOMPARE(paletteWindow().entryButtons[std::size_t(i)]->caption(), cellName(3, 1, i));
     }
-    QVERIFY(f2().isVisible());
+    QVERIFY(settingsDialog().isVisible());
 }
 
 void KaomojiEditorTest::closeBoxHidesAndKeepsState() {
-    f1().Command3->press();
-    f2().move(200, 150);
-    f2().Check1[3]->setValue(1);
-    f2().Combo2->setListIndex(2);
-    f2().Combo1->setListIndex(5);
-    f2().Text3->setText(QStringLiteral("お気に入り"));
-    const QPoint place = f2().pos();
-    QVERIFY(f2().close() == false || !f2().isVisible());
-    QVERIFY(!f2().isVisible());
-    f1().Command3->press();
-    QVERIFY(f2().isVisible());
-    QCOMPARE(f2().pos(), place);
-    QCOMPARE(f2().Check1[3]->value(), 1);
-    QCOMPARE(f2().Combo2->listIndex(), 2);
-    QCOMPARE(f2().Combo1->listIndex(), 5);
-    QCOMPARE(f2().Text3->text(), QStringLiteral("お気に入り"));
-    QCOMPARE(s().PageNames[5], QStringLiteral("お気に入り"));
+    paletteWindow().settingsButton->press();
+    settingsDialog().move(200, 150);
+    settingsDialog().optionChecks[3]->setValue(1);
+    settingsDialog().doubleClickActionList->setListIndex(2);
+    settingsDialog().editorPageList->setListIndex(5);
+    settingsDialog().pageNameBox->setText(QStringLiteral("お気に入り"));
+    const QPoint place = settingsDialog().pos();
+    QVERIFY(settingsDialog().close() == false || !settingsDialog().isVisible());
+    QVERIFY(!settingsDialog().isVisible());
+    paletteWindow().settingsButton->press();
+    QVERIFY(settingsDialog().isVisible());
+    QCOMPARE(settingsDialog().pos(), place);
+    QCOMPARE(settingsDialog().optionChecks[3]->value(), 1);
+    QCOMPARE(settingsDialog().doubleClickActionList->listIndex(), 2);
+    QCOMPARE(settingsDialog().editorPageList->listIndex(), 5);
+    QCOMPARE(settingsDialog().pageNameBox->text(), QStringLiteral("お気に入り"));
+    QCOMPARE(s().pageNames[5], QStringLiteral("お気に入り"));
     // "閉じる" hides too.
-    f2().Command3->press();
-    QVERIFY(!f2().isVisible());
+    settingsDialog().closeButton->press();
+    QVERIFY(!settingsDialog().isVisible());
 }
 
 void KaomojiEditorTest::groupCaptionEditRelabelsTheGroupButton() {
-    f1().Command3->press();
-    f2().Combo1->setListIndex(1);
-    f2().Text1[9]->setText(QStringLiteral("怒り\r\n"));
-    QCOMPARE(s().KaomojiTable.at(1, 0, 9), QStringLiteral("怒り"));
-    QCOMPARE(f1().Command2[9]->caption(), QStringLiteral("怒り"));
+    paletteWindow().settingsButton->press();
+    settingsDialog().editorPageList->setListIndex(1);
+    settingsDialog().groupNameBoxes[9]->setText(QStringLiteral("怒り\r\n"));
+    QCOMPARE(s().kaomoji.at(1, 0, 9), QStringLiteral("怒り"));
+    QCOMPARE(paletteWindow().groupButtons[9]->caption(), QStringLiteral("怒り"));
 }
 
 void KaomojiEditorTest::entryEditInAsciiArtModeStoresNothing() {
     // The palette can enter ASCII-art mode only while the dialog is hidden; afterwards the
     // dialog's entry boxes belong to no group until a group is chosen again.
-    f1().Command5->press();
-    QCOMPARE(s().CurrentGroup, storage::kAsciiArtMode);
-    f2().show();
-    const QStringList before = snapshot(s().KaomojiTable);
-    f2().Text2[4]->setText(QStringLiteral("lost"));
-    QCOMPARE(snapshot(s().KaomojiTable), before);
+    paletteWindow().asciiArtButton->press();
+    QCOMPARE(s().currentGroup, storage::kAsciiArtMode);
+    settingsDialog().show();
+    const QStringList before = snapshot(s().kaomoji);
+    settingsDialog().entryBoxes[4]->setText(QStringLiteral("lost"));
+    QCOMPARE(snapshot(s().kaomoji), before);
 }
 
 void KaomojiEditorTest::charactersOutsideTheCodePageShowAsSaved() {
-    f1().Command3->press();
-    f2().Text2[0]->setText(QStringLiteral("ಠ_ಠ"));
-    QCOMPARE(f2().Text2[0]->text(), QStringLiteral("?_?"));
-    QCOMPARE(s().KaomojiTable.at(0, 1, 0), QStringLiteral("?_?"));
-    QCOMPARE(f1().Command1[0]->caption(), QStringLiteral("?_?"));
+    paletteWindow().settingsButton->press();
+    settingsDialog().entryBoxes[0]->setText(QStringLiteral("ಠ_ಠ"));
+    QCOMPARE(settingsDialog().entryBoxes[0]->text(), QStringLiteral("?_?"));
+    QCOMPARE(s().kaomoji.at(0, 1, 0), QStringLiteral("?_?"));
+    QCOMPARE(paletteWindow().entryButtons[0]->caption(), QStringLiteral("?_?"));
 }
 
 void KaomojiEditorTest::bigPastesAreRefusedLongStoredEntriesKeptWhole() {
@@ -211,15 +211,15 @@ void KaomojiEditorTest::bigPastesAreRefusedLongStoredEntriesKeptWhole() {
     t = std::make_unique<TestProgram>();
     t->writeText(QStringLiteral("顔文字.ini"), lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
     t->start();
-    f1().Command3->press();
-    QCOMPARE(f2().Text2[0]->text(), longEntry);
+    paletteWindow().settingsButton->press();
+    QCOMPARE(settingsDialog().entryBoxes[0]->text(), longEntry);
 
     // Typing into the long entry's box never writes a part of it back.
-    QTest::keyClick(f2().Text2[0]->editor(), Qt::Key_End);
-    QTest::keyClicks(f2().Text2[0]->editor(), QStringLiteral("x"));
-    QTest::keyClick(f2().Text2[0]->editor(), Qt::Key_Backspace);
-    QCOMPARE(f2().Text2[0]->text(), longEntry);
-    QCOMPARE(s().KaomojiTable.at(0, 1, 0), longEntry);
+    QTest::keyClick(settingsDialog().entryBoxes[0]->editor(), Qt::Key_End);
+    QTest::keyClicks(settingsDialog().entryBoxes[0]->editor(), QStringLiteral("x"));
+    QTest::keyClick(settingsDialog().entryBoxes[0]->editor(), Qt::Key_Backspace);
+    QCOMPARE(settingsDialog().entryBoxes[0]->text(), longEntry);
+    QCOMPARE(s().kaomoji.at(0, 1, 0), longEntry);
 
     // Large enough to freeze the box for a good while if it took it.
     const QString big = QStringLiteral("(-_-)").repeated(100000);
@@ -236,11 +236,11 @@ void KaomojiEditorTest::bigPastesAreRefusedLongStoredEntriesKeptWhole() {
         {"small paste", false, small, true},
         {"small drop", true, small, true},
     };
-    QLineEdit* edit = f2().Text2[1]->editor();
+    QLineEdit* edit = settingsDialog().entryBoxes[1]->editor();
     for (const Row& row : rows) {
         // Short, so that a drop at the box's right end lands after the last character.
         const QString before = QStringLiteral("(^_^)");
-        f2().Text2[1]->setText(before);
+        settingsDialog().entryBoxes[1]->setText(before);
         edit->setFocus();
         edit->end(false);
         if (row.drop) {
@@ -257,14 +257,15 @@ void KaomojiEditorTest::bigPastesAreRefusedLongStoredEntriesKeptWhole() {
             QGuiApplication::clipboard()->setText(row.text);
             QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
         }
-        QVERIFY2(f2().Text2[1]->text() == (row.taken ? before + row.text : before), row.name);
-        QCOMPARE(s().KaomojiTable.at(0, 1, 1), f2().Text2[1]->text());
+        QVERIFY2(settingsDialog().entryBoxes[1]->text() == (row.taken ? before + row.text : before),
+                 row.name);
+        QCOMPARE(s().kaomoji.at(0, 1, 1), settingsDialog().entryBoxes[1]->text());
         QVERIFY2(row.taken || edit->text() == before, row.name);
     }
 
     // An edit elsewhere and a save leave the long entry whole in the file.
-    QTest::keyClicks(f2().Text2[2]->editor(), QStringLiteral("z"));
-    f2().Command1->press();
+    QTest::keyClicks(settingsDialog().entryBoxes[2]->editor(), QStringLiteral("z"));
+    settingsDialog().saveButton->press();
     const QStringList saved =
         QString::fromLatin1(t->readBytes(QStringLiteral("顔文字.ini"))).split(QStringLiteral("\r\n"));
     QCOMPARE(saved.value(20), longEntry);

@@ -1,11 +1,11 @@
 // The dialogs used from the keyboard alone, and the palette that never takes the focus.
-#include "asciiart/form5.h"
-#include "palette/form1.h"
-#include "settings/form2.h"
-#include "settings/form4.h"
+#include "asciiart/ascii_art_dialog.h"
+#include "palette/palette_window.h"
+#include "settings/mouse_sensitivity_dialog.h"
+#include "settings/settings_dialog.h"
 #include "test_program.h"
-#include "tools/form3.h"
-#include "tools/form6.h"
+#include "tools/about_dialog.h"
+#include "tools/batch_registration_dialog.h"
 #include <QApplication>
 #include <QtTest>
 #include <functional>
@@ -44,9 +44,9 @@ private slots:
     void paletteNeverTakesTheFocus();
 
 private:
-    Form1& f1() { return t->program().form1(); }
-    Form2& f2() { return t->program().form2(); }
-    Form4& f4() { return t->program().form4(); }
+    PaletteWindow& paletteWindow() { return t->program().paletteWindow(); }
+    SettingsDialog& settingsDialog() { return t->program().settingsDialog(); }
+    MouseSensitivityDialog& mouseDialog() { return t->program().mouseDialog(); }
     // Sends a key to whatever has the focus now.
     static void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QWidget* focus = QApplication::focusWidget();
@@ -76,74 +76,83 @@ void KeyboardTest::tabWalksEachDialogInReadingOrder() {
     const Dialog dialogs[] = {
         {"settings dialog",
          [&] {
-             f1().Command3->press();
-             return &f2();
+             paletteWindow().settingsButton->press();
+             return &settingsDialog();
          },
          [&] {
              // Three columns; each frame read row by row. An option group is one stop: its
              // chosen button (group 0, page 0, the first colour target, "両方" after start-up).
-             auto& d = f2();
-             QList<Named> s{{"Combo1", d.Combo1}, {"Text1(0)", d.Text1[0]}, {"Option1(0)", d.Option1[0]}};
-             appendAll(s, "Text1", d.Text1, 1, 15);
-             s << Named{"Option3(0)", d.Option3[0]} << Named{"Text3", d.Text3}
-               << Named{"Command4", d.Command4};
-             appendAll(s, "Text2", d.Text2, 0, 19);
+             auto& d = settingsDialog();
+             QList<Named> s{{"Combo1", d.editorPageList},
+                            {"Text1(0)", d.groupNameBoxes[0]},
+                            {"Option1(0)", d.groupChoices[0]}};
+             appendAll(s, "Text1", d.groupNameBoxes, 1, 15);
+             s << Named{"Option3(0)", d.pageNameChoices[0]} << Named{"Text3", d.pageNameBox}
+               << Named{"Command4", d.renamePageButton};
+             appendAll(s, "Text2", d.entryBoxes, 0, 19);
              for (int i : {0, 1, 9, 2, 3, 4, 6, 7, 8})
-                 appendAll(s, "Check1", d.Check1, i, i);
-             s << Named{"Combo2", d.Combo2} << Named{"Command6", d.Command6} << Named{"Command7", d.Command7}
-               << Named{"Command5", d.Command5} << Named{"Option2(0)", d.Option2[0]}
-               << Named{"Option4(2)", d.Option4[2]} << Named{"Command1", d.Command1}
-               << Named{"Command2", d.Command2} << Named{"Command3", d.Command3};
+                 appendAll(s, "Check1", d.optionChecks, i, i);
+             s << Named{"Combo2", d.doubleClickActionList} << Named{"Command6", d.asciiArtSettingsButton}
+               << Named{"Command7", d.batchRegistrationButton} << Named{"Command5", d.mouseSensitivityButton}
+               << Named{"Option2(0)", d.colorTargetChoices[0]} << Named{"Option4(2)", d.clockModeChoices[2]}
+               << Named{"Command1", d.saveButton} << Named{"Command2", d.aboutButton}
+               << Named{"Command3", d.closeButton};
              return s;
          }},
         {"mouse sensitivity dialog",
          [&] {
-             f2().Command5->press();
-             return &f4();
+             settingsDialog().mouseSensitivityButton->press();
+             return &mouseDialog();
          },
          [&] {
              // The cross of bars and fields, row by row, then the close button.
-             auto& d = f4();
-             return QList<Named>{{"VScroll1(0)", d.VScroll1[0]}, {"Text1(2)", d.Text1[2]},
-                                 {"HScroll1(0)", d.HScroll1[0]}, {"Text1(0)", d.Text1[0]},
-                                 {"Text1(1)", d.Text1[1]},       {"HScroll1(1)", d.HScroll1[1]},
-                                 {"Text1(3)", d.Text1[3]},       {"VScroll1(1)", d.VScroll1[1]},
-                                 {"Command1", d.Command1}};
+             auto& d = mouseDialog();
+             return QList<Named>{{"VScroll1(0)", d.topBottomMarginBars[0]},
+                                 {"Text1(2)", d.marginValueBoxes[2]},
+                                 {"HScroll1(0)", d.sideMarginBars[0]},
+                                 {"Text1(0)", d.marginValueBoxes[0]},
+                                 {"Text1(1)", d.marginValueBoxes[1]},
+                                 {"HScroll1(1)", d.sideMarginBars[1]},
+                                 {"Text1(3)", d.marginValueBoxes[3]},
+                                 {"VScroll1(1)", d.topBottomMarginBars[1]},
+                                 {"Command1", d.closeButton}};
          }},
         {"ASCII-art dialog",
          [&] {
-             f2().Command6->press();
-             return &t->program().form5();
+             settingsDialog().asciiArtSettingsButton->press();
+             return &t->program().asciiArtDialog();
          },
          [&] {
              // The names column with its options and buttons, then the text beside it.
-             auto& d = t->program().form5();
-             QList<Named> s{{"Combo1", d.Combo1}, {"Text2(0)", d.Text2[0]}, {"Option1(0)", d.Option1[0]}};
-             appendAll(s, "Text2", d.Text2, 1, 19);
-             appendAll(s, "Check1", d.Check1, 0, 2);
-             s << Named{"Command1", d.Command1} << Named{"Command2", d.Command2} << Named{"Text1", d.Text1};
+             auto& d = t->program().asciiArtDialog();
+             QList<Named> s{
+                 {"Combo1", d.pageList}, {"Text2(0)", d.nameBoxes[0]}, {"Option1(0)", d.entryChoices[0]}};
+             appendAll(s, "Text2", d.nameBoxes, 1, 19);
+             appendAll(s, "Check1", d.optionChecks, 0, 2);
+             s << Named{"Command1", d.saveButton} << Named{"Command2", d.closeButton}
+               << Named{"Text1", d.pieceTextBox};
              return s;
          }},
         {"batch registration dialog",
          [&] {
-             f2().Command7->press();
-             return t->state().form6;
+             settingsDialog().batchRegistrationButton->press();
+             return t->state().batchDialog;
          },
          [&] {
-             auto& d = *t->state().form6;
-             return QList<Named>{{"Text1", d.Text1},
-                                 {"Command1", d.Command1},
-                                 {"Command4", d.Command4},
-                                 {"Command3", d.Command3},
-                                 {"Command2", d.Command2}};
+             auto& d = *t->state().batchDialog;
+             return QList<Named>{{"Text1", d.linesBox},
+                                 {"Command1", d.registerButton},
+                                 {"Command4", d.fetchButton},
+                                 {"Command3", d.clearButton},
+                                 {"Command2", d.closeButton}};
          }},
         {"About dialog",
          [&] {
-             f2().Command2->press();
-             return t->state().form3;
+             settingsDialog().aboutButton->press();
+             return t->state().aboutDialog;
          },
          [&] {
-             return QList<Named>{{"Command1", t->state().form3->Command1}};
+             return QList<Named>{{"Command1", t->state().aboutDialog->okButton}};
          }},
     };
 
@@ -176,57 +185,57 @@ void KeyboardTest::tabWalksEachDialogInReadingOrder() {
 
 void KeyboardTest::keysWorkTheControls() {
     // Enter presses the focused button: "特殊設定" opens the margin dialog.
-    f1().Command3->press();
-    QVERIFY(openAndActive(&f2()));
-    f2().Command5->setFocus();
+    paletteWindow().settingsButton->press();
+    QVERIFY(openAndActive(&settingsDialog()));
+    settingsDialog().mouseSensitivityButton->setFocus();
     key(Qt::Key_Return);
-    QVERIFY(f4().isVisible());
-    QVERIFY(openAndActive(&f4()));
+    QVERIFY(mouseDialog().isVisible());
+    QVERIFY(openAndActive(&mouseDialog()));
 
     // The arrow keys step the focused scroll bar; the field beside it follows.
-    f4().VScroll1[1]->setFocus();
+    mouseDialog().topBottomMarginBars[1]->setFocus();
     key(Qt::Key_Down);
-    QCOMPARE(f4().VScroll1[1]->value(), 10001);
-    QCOMPARE(f4().Text1[3]->text(), QStringLiteral("-1"));
-    f4().HScroll1[0]->setFocus();
+    QCOMPARE(mouseDialog().topBottomMarginBars[1]->value(), 10001);
+    QCOMPARE(mouseDialog().marginValueBoxes[3]->text(), QStringLiteral("-1"));
+    mouseDialog().sideMarginBars[0]->setFocus();
     key(Qt::Key_Left);
-    QCOMPARE(f4().HScroll1[0]->value(), 9999);
-    QCOMPARE(f4().Text1[0]->text(), QStringLiteral("1"));
-    f4().VScroll1[0]->setFocus();
+    QCOMPARE(mouseDialog().sideMarginBars[0]->value(), 9999);
+    QCOMPARE(mouseDialog().marginValueBoxes[0]->text(), QStringLiteral("1"));
+    mouseDialog().topBottomMarginBars[0]->setFocus();
     key(Qt::Key_Up);
-    QCOMPARE(f4().VScroll1[0]->value(), 9999);
+    QCOMPARE(mouseDialog().topBottomMarginBars[0]->value(), 9999);
     key(Qt::Key_Right);
-    QCOMPARE(f4().VScroll1[0]->value(), 10000);
+    QCOMPARE(mouseDialog().topBottomMarginBars[0]->value(), 10000);
 
     // Space presses the focused button: "閉じる" hides the dialog.
-    f4().Command1->setFocus();
+    mouseDialog().closeButton->setFocus();
     key(Qt::Key_Space);
-    QVERIFY(!f4().isVisible());
+    QVERIFY(!mouseDialog().isVisible());
 
     // Arrow keys choose within an option group, and the choice takes effect as a click does.
-    QVERIFY(openAndActive(&f2()));
-    f2().Option4[2]->setFocus();
+    QVERIFY(openAndActive(&settingsDialog()));
+    settingsDialog().clockModeChoices[2]->setFocus();
     key(Qt::Key_Left);
-    QVERIFY(f2().Option4[1]->value());
-    QVERIFY(f2().Option4[1]->hasFocus());
-    QCOMPARE(t->state().ClockMode, QStringLiteral("1"));
+    QVERIFY(settingsDialog().clockModeChoices[1]->value());
+    QVERIFY(settingsDialog().clockModeChoices[1]->hasFocus());
+    QCOMPARE(t->state().clockMode, QStringLiteral("1"));
     // Check boxes toggle with Space, lists move with the arrows.
-    f2().Check1[3]->setFocus();
+    settingsDialog().optionChecks[3]->setFocus();
     key(Qt::Key_Space);
-    QCOMPARE(f2().Check1[3]->value(), 1);
-    f2().Combo2->setFocus();
+    QCOMPARE(settingsDialog().optionChecks[3]->value(), 1);
+    settingsDialog().doubleClickActionList->setFocus();
     key(Qt::Key_Down);
-    QCOMPARE(f2().Combo2->listIndex(), 2);
+    QCOMPARE(settingsDialog().doubleClickActionList->listIndex(), 2);
 
     // Escape closes the dialog as its close box does: hidden, not destroyed.
     key(Qt::Key_Escape);
-    QVERIFY(!f2().isVisible());
+    QVERIFY(!settingsDialog().isVisible());
 }
 
 void KeyboardTest::paletteNeverTakesTheFocus() {
-    QVERIFY(f1().windowFlags() & Qt::WindowDoesNotAcceptFocus);
-    QCOMPARE(f1().focusPolicy(), Qt::NoFocus);
-    for (QWidget* widget : f1().findChildren<QWidget*>())
+    QVERIFY(paletteWindow().windowFlags() & Qt::WindowDoesNotAcceptFocus);
+    QCOMPARE(paletteWindow().focusPolicy(), Qt::NoFocus);
+    for (QWidget* widget : paletteWindow().findChildren<QWidget*>())
         QVERIFY2(widget->focusPolicy() == Qt::NoFocus, widget->metaObject()->className());
 }
 

@@ -1,8 +1,8 @@
 // Pages, groups and ASCII-art mode on the palette, and the ASCII-art tooltips.
-#include "asciiart/form5.h"
-#include "palette/form1.h"
+#include "asciiart/ascii_art_dialog.h"
+#include "palette/palette_window.h"
 #include "palette/tip_window.h"
-#include "settings/form2.h"
+#include "settings/settings_dialog.h"
 #include "test_program.h"
 #include <QtTest>
 
@@ -31,12 +31,12 @@ private slots:
     void hugePieceShowsOnlyItsCornerAsTip();
 
 private:
-    Form1& f1() { return t->program().form1(); }
-    Form2& f2() { return t->program().form2(); }
+    PaletteWindow& paletteWindow() { return t->program().paletteWindow(); }
+    SettingsDialog& settingsDialog() { return t->program().settingsDialog(); }
     storage::ProgramState& s() { return t->state(); }
     QString tipOf(int button) {
-        f1().Command1_MouseMove(button);
-        return s().ToolTipWindow->toolText(f1().Command1[std::size_t(button)]);
+        paletteWindow().pointerOverEntry(button);
+        return s().tipWindow->toolText(paletteWindow().entryButtons[std::size_t(button)]);
     }
     std::unique_ptr<TestProgram> t;
 };
@@ -57,75 +57,75 @@ void PagesTest::init() {
 }
 
 void PagesTest::pageSwitchByListAndByTab() {
-    f1().Combo1->setListIndex(6);
-    QCOMPARE(f2().Combo1->listIndex(), 6);
-    QCOMPARE(f1().SSTab1->tab(), 7);
-    QCOMPARE(f1().Command1[0]->caption(), cellName(6, 1, 0));
-    QCOMPARE(f1().Command2[15]->caption(), cellName(6, 0, 15));
-    QCOMPARE(f2().Text2[0]->text(), cellName(6, 1, 0));
+    paletteWindow().pageList->setListIndex(6);
+    QCOMPARE(settingsDialog().editorPageList->listIndex(), 6);
+    QCOMPARE(paletteWindow().pageTabs->tab(), 7);
+    QCOMPARE(paletteWindow().entryButtons[0]->caption(), cellName(6, 1, 0));
+    QCOMPARE(paletteWindow().groupButtons[15]->caption(), cellName(6, 0, 15));
+    QCOMPARE(settingsDialog().entryBoxes[0]->text(), cellName(6, 1, 0));
 
-    f1().Command2[3]->press();
-    f1().SSTab1->setTab(3);
-    QCOMPARE(f1().Combo1->listIndex(), 2);
-    QCOMPARE(f2().Combo1->listIndex(), 2);
-    QCOMPARE(s().CurrentGroup, 3);
-    QCOMPARE(f1().Command1[5]->caption(), cellName(2, 4, 5));
-    QCOMPARE(f1().Command2[3]->backColor(), kPink);
-    QVERIFY(f2().Option3[2]->value());
-    QCOMPARE(s().EditGuard, 0);
+    paletteWindow().groupButtons[3]->press();
+    paletteWindow().pageTabs->setTab(3);
+    QCOMPARE(paletteWindow().pageList->listIndex(), 2);
+    QCOMPARE(settingsDialog().editorPageList->listIndex(), 2);
+    QCOMPARE(s().currentGroup, 3);
+    QCOMPARE(paletteWindow().entryButtons[5]->caption(), cellName(2, 4, 5));
+    QCOMPARE(paletteWindow().groupButtons[3]->backColor(), kPink);
+    QVERIFY(settingsDialog().pageNameChoices[2]->value());
+    QCOMPARE(s().refilling, 0);
 }
 
 void PagesTest::historyPageByTabZero() {
-    f1().Command2[6]->press();
-    f1().SSTab1->setTab(0);
-    QCOMPARE(f1().Combo1->listIndex(), 9);
-    QCOMPARE(f2().Combo1->listIndex(), 9);
-    QCOMPARE(s().CurrentGroup, 0);
-    for (auto* button : f1().Command2)
+    paletteWindow().groupButtons[6]->press();
+    paletteWindow().pageTabs->setTab(0);
+    QCOMPARE(paletteWindow().pageList->listIndex(), 9);
+    QCOMPARE(settingsDialog().editorPageList->listIndex(), 9);
+    QCOMPARE(s().currentGroup, 0);
+    for (auto* button : paletteWindow().groupButtons)
         QVERIFY(!button->isEnabled());
-    QVERIFY(!f1().Command5->isEnabled());
-    QCOMPARE(f1().Command1[0]->caption(), cellName(9, 1, 0));
+    QVERIFY(!paletteWindow().asciiArtButton->isEnabled());
+    QCOMPARE(paletteWindow().entryButtons[0]->caption(), cellName(9, 1, 0));
     // And back: everything enabled again.
-    f1().Combo1->setListIndex(4);
-    QCOMPARE(f1().SSTab1->tab(), 5);
-    for (auto* button : f1().Command2)
+    paletteWindow().pageList->setListIndex(4);
+    QCOMPARE(paletteWindow().pageTabs->tab(), 5);
+    for (auto* button : paletteWindow().groupButtons)
         QVERIFY(button->isEnabled());
-    QVERIFY(f1().Command5->isEnabled());
+    QVERIFY(paletteWindow().asciiArtButton->isEnabled());
 }
 
 void PagesTest::asciiArtModeFollowsPagesWhileTheDialogIsHidden() {
-    f1().Combo1->setListIndex(0);
-    f1().Command5->press();
-    QCOMPARE(s().CurrentGroup, storage::kAsciiArtMode);
-    QCOMPARE(f1().Command1[2]->caption(), QStringLiteral("aa1_2"));
-    QCOMPARE(f1().Command5->backColor(), kPink);
-    for (auto* button : f1().Command2)
+    paletteWindow().pageList->setListIndex(0);
+    paletteWindow().asciiArtButton->press();
+    QCOMPARE(s().currentGroup, storage::kAsciiArtMode);
+    QCOMPARE(paletteWindow().entryButtons[2]->caption(), QStringLiteral("aa1_2"));
+    QCOMPARE(paletteWindow().asciiArtButton->backColor(), kPink);
+    for (auto* button : paletteWindow().groupButtons)
         QCOMPARE(button->backColor(), kGreen);
 
-    f1().Combo1->setListIndex(4);
-    QCOMPARE(s().CurrentGroup, storage::kAsciiArtMode);
+    paletteWindow().pageList->setListIndex(4);
+    QCOMPARE(s().currentGroup, storage::kAsciiArtMode);
     for (int i = 0; i < 20; ++i)
-        QCOMPARE(f1().Command1[std::size_t(i)]->caption(), QStringLiteral("aa5_%1").arg(i));
-    QCOMPARE(f1().Command5->backColor(), kPink);
-    QCOMPARE(f1().Command2[0]->caption(), cellName(4, 0, 0));
-    QCOMPARE(f1().SSTab1->tab(), 5);
+        QCOMPARE(paletteWindow().entryButtons[std::size_t(i)]->caption(), QStringLiteral("aa5_%1").arg(i));
+    QCOMPARE(paletteWindow().asciiArtButton->backColor(), kPink);
+    QCOMPARE(paletteWindow().groupButtons[0]->caption(), cellName(4, 0, 0));
+    QCOMPARE(paletteWindow().pageTabs->tab(), 5);
 }
 
 void PagesTest::pageSwitchWithTheDialogOpenLeavesAsciiArtMode() {
-    f1().Command5->press();
-    f2().show();
-    f1().Combo1->setListIndex(3);
-    QCOMPARE(s().CurrentGroup, 0);
-    QCOMPARE(f1().Command1[0]->caption(), cellName(3, 1, 0));
-    QCOMPARE(f1().Command5->backColor(), kGreen);
-    QCOMPARE(f1().Command2[0]->backColor(), kPink);
+    paletteWindow().asciiArtButton->press();
+    settingsDialog().show();
+    paletteWindow().pageList->setListIndex(3);
+    QCOMPARE(s().currentGroup, 0);
+    QCOMPARE(paletteWindow().entryButtons[0]->caption(), cellName(3, 1, 0));
+    QCOMPARE(paletteWindow().asciiArtButton->backColor(), kGreen);
+    QCOMPARE(paletteWindow().groupButtons[0]->backColor(), kPink);
 }
 
 void PagesTest::asciiArtButtonIgnoredWhileTheDialogIsOpen() {
-    f1().Command3->press();
-    f1().Command5->press();
-    QCOMPARE(s().CurrentGroup, 0);
-    QCOMPARE(f1().Command1[0]->caption(), cellName(0, 1, 0));
+    paletteWindow().settingsButton->press();
+    paletteWindow().asciiArtButton->press();
+    QCOMPARE(s().currentGroup, 0);
+    QCOMPARE(paletteWindow().entryButtons[0]->caption(), cellName(0, 1, 0));
 }
 
 void PagesTest::asciiArtButtonDoesNothingOnTheHistoryPage_data() {
@@ -143,61 +143,61 @@ void PagesTest::asciiArtButtonDoesNothingOnTheHistoryPage() {
         t->writeSettings({"[Options]", "Check6=1", "PageNumber=9"});
         t->start();
     } else if (way == QStringLiteral("page list")) {
-        f1().Combo1->setListIndex(9);
+        paletteWindow().pageList->setListIndex(9);
     } else if (way == QStringLiteral("tab")) {
-        f1().SSTab1->setTab(0);
+        paletteWindow().pageTabs->setTab(0);
     } else {
         // From the settings dialog, which is closed again: "AA" only acts while it is hidden.
-        f1().Command3->press();
+        paletteWindow().settingsButton->press();
         if (way == QStringLiteral("page-name button"))
-            f2().Option3[9]->setValue(true);
+            settingsDialog().pageNameChoices[9]->setValue(true);
         else
-            f2().Combo1->setListIndex(9);
-        f2().Command3->press();
+            settingsDialog().editorPageList->setListIndex(9);
+        settingsDialog().closeButton->press();
     }
-    QCOMPARE(f1().Command1[0]->caption(), cellName(9, 1, 0));
-    QVERIFY(QTest::qWaitForWindowExposed(&f1()));
+    QCOMPARE(paletteWindow().entryButtons[0]->caption(), cellName(9, 1, 0));
+    QVERIFY(QTest::qWaitForWindowExposed(&paletteWindow()));
     QStringList shown;
     for (int i = 0; i < 20; ++i)
-        shown << f1().Command1[std::size_t(i)]->caption();
+        shown << paletteWindow().entryButtons[std::size_t(i)]->caption();
 
-    QTest::mouseClick(f1().Command5, Qt::LeftButton, {}, QPoint(5, 5));
-    f1().Command5->press();
-    QCOMPARE(s().CurrentGroup, 0);
-    QCOMPARE(f1().Command5->backColor(), kGreen);
+    QTest::mouseClick(paletteWindow().asciiArtButton, Qt::LeftButton, {}, QPoint(5, 5));
+    paletteWindow().asciiArtButton->press();
+    QCOMPARE(s().currentGroup, 0);
+    QCOMPARE(paletteWindow().asciiArtButton->backColor(), kGreen);
     for (int i = 0; i < 20; ++i)
-        QCOMPARE(f1().Command1[std::size_t(i)]->caption(), shown[i]);
+        QCOMPARE(paletteWindow().entryButtons[std::size_t(i)]->caption(), shown[i]);
 }
 
 void PagesTest::groupSelectionColours() {
-    f1().Command5->press();
-    f1().Command2[5]->press();
+    paletteWindow().asciiArtButton->press();
+    paletteWindow().groupButtons[5]->press();
     for (int g = 0; g < 16; ++g)
-        QCOMPARE(f1().Command2[std::size_t(g)]->backColor(), g == 5 ? kPink : kGreen);
-    QCOMPARE(f1().Command5->backColor(), kGreen);
-    QCOMPARE(s().CurrentGroup, 5);
-    QVERIFY(f2().Option1[5]->value());
-    QCOMPARE(f2().Text2[0]->text(), cellName(0, 6, 0));
+        QCOMPARE(paletteWindow().groupButtons[std::size_t(g)]->backColor(), g == 5 ? kPink : kGreen);
+    QCOMPARE(paletteWindow().asciiArtButton->backColor(), kGreen);
+    QCOMPARE(s().currentGroup, 5);
+    QVERIFY(settingsDialog().groupChoices[5]->value());
+    QCOMPARE(settingsDialog().entryBoxes[0]->text(), cellName(0, 6, 0));
 }
 
 void PagesTest::tooltipsShowTheArtOnlyInAsciiArtMode() {
     QCOMPARE(tipOf(2), QString()); // kaomoji mode
-    f1().Command5->press();
+    paletteWindow().asciiArtButton->press();
     QCOMPARE(tipOf(2), QStringLiteral("(\\_/)\r\n(o.o)"));
     QCOMPARE(tipOf(3), QString());  // no text
     QCOMPARE(tipOf(20), QString()); // the clock bar
-    f1().Combo1->setListIndex(4);
+    paletteWindow().pageList->setListIndex(4);
     QCOMPARE(tipOf(2), QStringLiteral("page five"));
-    s().form5->Check1[2]->setValue(0);
+    s().asciiArtDialog->optionChecks[2]->setValue(0);
     QCOMPARE(tipOf(2), QString());
 }
 
 void PagesTest::tooltipWindowShowsTheTextInItsColours() {
-    auto* tip = s().ToolTipWindow;
+    auto* tip = s().tipWindow;
     QCOMPARE(tip->tipBackColor(), 11829860u);
-    f1().Command5->press();
-    f1().Command1_MouseMove(2);
-    auto* button = f1().Command1[2];
+    paletteWindow().asciiArtButton->press();
+    paletteWindow().pointerOverEntry(2);
+    auto* button = paletteWindow().entryButtons[2];
     const QPoint inside = button->mapToGlobal(button->rect().center());
     QCursor::setPos(inside);
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(inside));
@@ -216,13 +216,13 @@ void PagesTest::tooltipWindowShowsTheTextInItsColours() {
 // A piece of megabytes would take the tip seconds to lay out: it shows the piece's top left
 // corner, and says that more follows.
 void PagesTest::hugePieceShowsOnlyItsCornerAsTip() {
-    auto* tip = s().ToolTipWindow;
+    auto* tip = s().tipWindow;
     QString line(5000, QLatin1Char('#'));
     QStringList lines(3000, line);
-    s().AAText.at(1, 4) = lines.join(QStringLiteral("\r\n"));
-    f1().Command5->press();
-    f1().Command1_MouseMove(4);
-    auto* button = f1().Command1[4];
+    s().asciiArtTexts.at(1, 4) = lines.join(QStringLiteral("\r\n"));
+    paletteWindow().asciiArtButton->press();
+    paletteWindow().pointerOverEntry(4);
+    auto* button = paletteWindow().entryButtons[4];
     const QPoint inside = button->mapToGlobal(button->rect().center());
     QCursor::setPos(inside);
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(inside));

@@ -1,7 +1,7 @@
 // The paste engine on the fake desktop: timing, double-clicks, history, ASCII art, clipboard.
-#include "asciiart/form5.h"
-#include "palette/form1.h"
-#include "settings/form2.h"
+#include "asciiart/ascii_art_dialog.h"
+#include "palette/palette_window.h"
+#include "settings/settings_dialog.h"
 #include "test_program.h"
 #include <QClipboard>
 #include <QGuiApplication>
@@ -42,9 +42,9 @@ private slots:
     void endingCancelsThePastesNotYetSent();
 
 private:
-    Form1& f1() { return t->program().form1(); }
-    Form2& f2() { return t->program().form2(); }
-    storage::KaomojiTable& table() { return t->state().KaomojiTable; }
+    PaletteWindow& paletteWindow() { return t->program().paletteWindow(); }
+    SettingsDialog& settingsDialog() { return t->program().settingsDialog(); }
+    storage::KaomojiTable& table() { return t->state().kaomoji; }
     QStringList keys() const {
         QStringList list;
         for (const auto& call : t->desktop.keys)
@@ -60,8 +60,8 @@ private:
 
     // Clicks the entry button and waits until its paste has ended.
     void click(int index) {
-        f1().Command1[std::size_t(index)]->press();
-        QTRY_VERIFY_WITH_TIMEOUT(!f1().pastesPending(), 5000);
+        paletteWindow().entryButtons[std::size_t(index)]->press();
+        QTRY_VERIFY_WITH_TIMEOUT(!paletteWindow().pastesPending(), 5000);
     }
 
     std::unique_ptr<TestProgram> t;
@@ -76,7 +76,7 @@ void PasteEngineTest::init() {
                 QStringLiteral("\r\n");
     t->writeText(QStringLiteral("顔文字.ini"), text);
     t->start();
-    f1().TargetWindow = kTarget;
+    paletteWindow().targetWindow = kTarget;
     // The target fetches the clipboard when it gets the paste keystroke, as a real one does.
     t->desktop.onSendKeys = [this](const std::string& k) {
         if (k == "^v")
@@ -98,27 +98,27 @@ void PasteEngineTest::singleClickPastesAfterTheDoubleClickWait() {
     QCOMPARE(t->desktop.keys[0].foreground, kTarget);
     QCOMPARE(clipboardText(), QStringLiteral("k3")); // the kaomoji stays on the clipboard
     QCOMPARE(table().at(9, 1, 0), QStringLiteral("k3"));
-    QCOMPARE(f1().ClickCount, 0);
+    QCOMPARE(paletteWindow().ClickCount, 0);
 }
 
 void PasteEngineTest::foregroundTrackingSkipsThePalette() {
-    f1().TargetWindow = 0;
+    paletteWindow().targetWindow = 0;
     t->desktop.foreground = 77;
-    f1().Timer2_Timer();
-    QCOMPARE(f1().TargetWindow, platform::WindowHandle(77));
-    t->desktop.foreground = f1().handle();
-    f1().Timer2_Timer();
+    paletteWindow().trackTargetWindow();
+    QCOMPARE(paletteWindow().targetWindow, platform::WindowHandle(77));
+    t->desktop.foreground = paletteWindow().handle();
+    paletteWindow().trackTargetWindow();
     t->desktop.foreground = 0;
-    f1().Timer2_Timer();
-    QCOMPARE(f1().TargetWindow, platform::WindowHandle(77));
+    paletteWindow().trackTargetWindow();
+    QCOMPARE(paletteWindow().targetWindow, platform::WindowHandle(77));
     // The settings dialog is a window like any other.
-    t->desktop.foreground = f2().handle();
-    f1().Timer2_Timer();
-    QCOMPARE(f1().TargetWindow, f2().handle());
+    t->desktop.foreground = settingsDialog().handle();
+    paletteWindow().trackTargetWindow();
+    QCOMPARE(paletteWindow().targetWindow, settingsDialog().handle());
 }
 
 void PasteEngineTest::emptyCaptionPastesNothingButEntersTheHistory() {
-    f1().Combo1->setListIndex(1); // page 2 is empty
+    paletteWindow().pageList->setListIndex(1); // page 2 is empty
     table().at(9, 1, 0) = QStringLiteral("a");
     click(0);
     QCOMPARE(received, QStringList{QString()});
@@ -132,8 +132,8 @@ void PasteEngineTest::historyMovesTheClickedEntryToTheFront() {
     const QStringList start = {"a", "b", "c", "d"};
     for (int i = 0; i < 4; ++i)
         table().at(9, 1, i) = start[i];
-    t->state().form2->Combo1->setListIndex(0);
-    t->state().form2->Text2[0]->setText(QStringLiteral("c"));
+    t->state().settingsDialog->editorPageList->setListIndex(0);
+    t->state().settingsDialog->entryBoxes[0]->setText(QStringLiteral("c"));
     click(0);
     QCOMPARE(history(5), (QStringList{"c", "a", "b", "d", ""}));
     // The same entry again changes nothing.
@@ -144,19 +144,19 @@ void PasteEngineTest::historyMovesTheClickedEntryToTheFront() {
 void PasteEngineTest::historyPageRelabelsAtOnce() {
     for (int i = 0; i < 3; ++i)
         table().at(9, 1, i) = QStringLiteral("h%1").arg(i);
-    f1().SSTab1->setTab(0);
-    QCOMPARE(f1().Command1[2]->caption(), QStringLiteral("h2"));
+    paletteWindow().pageTabs->setTab(0);
+    QCOMPARE(paletteWindow().entryButtons[2]->caption(), QStringLiteral("h2"));
     click(2);
     QCOMPARE(received, QStringList{"h2"});
-    QCOMPARE(f1().Command1[0]->caption(), QStringLiteral("h2"));
-    QCOMPARE(f1().Command1[1]->caption(), QStringLiteral("h0"));
-    QCOMPARE(f1().Command1[2]->caption(), QStringLiteral("h1"));
+    QCOMPARE(paletteWindow().entryButtons[0]->caption(), QStringLiteral("h2"));
+    QCOMPARE(paletteWindow().entryButtons[1]->caption(), QStringLiteral("h0"));
+    QCOMPARE(paletteWindow().entryButtons[2]->caption(), QStringLiteral("h1"));
 }
 
 void PasteEngineTest::historyDropsTheTwentyFirstEntry() {
     for (int i = 0; i < 21; ++i)
         table().at(9, 1, i) = QStringLiteral("h%1").arg(i);
-    f1().RecordHistory(QStringLiteral("new"));
+    paletteWindow().recordInHistory(QStringLiteral("new"));
     QCOMPARE(table().at(9, 1, 0), QStringLiteral("new"));
     QCOMPARE(table().at(9, 1, 19), QStringLiteral("h18"));
     QCOMPARE(table().at(9, 1, 20), QStringLiteral("h19"));
@@ -165,22 +165,22 @@ void PasteEngineTest::historyDropsTheTwentyFirstEntry() {
 
 void PasteEngineTest::asciiArtPastesTheTextAndRecordsTheName() {
     auto& s = t->state();
-    s.AAName.at(3, 1) = QStringLiteral("cat");
-    s.AAText.at(3, 1) = QStringLiteral(" /\\_/\\\r\n( o.o )");
-    f1().Combo1->setListIndex(2);
-    f1().Command5->press();
-    QCOMPARE(f1().Command1[1]->caption(), QStringLiteral("cat"));
-    auto& f5 = *s.form5;
-    f5.Check1[0]->setValue(1);
-    f5.Check1[1]->setValue(0);
+    s.asciiArtNames.at(3, 1) = QStringLiteral("cat");
+    s.asciiArtTexts.at(3, 1) = QStringLiteral(" /\\_/\\\r\n( o.o )");
+    paletteWindow().pageList->setListIndex(2);
+    paletteWindow().asciiArtButton->press();
+    QCOMPARE(paletteWindow().entryButtons[1]->caption(), QStringLiteral("cat"));
+    auto& asciiArtDialog = *s.asciiArtDialog;
+    asciiArtDialog.optionChecks[0]->setValue(1);
+    asciiArtDialog.optionChecks[1]->setValue(0);
     click(1);
-    f5.Check1[0]->setValue(0);
-    f5.Check1[1]->setValue(1);
+    asciiArtDialog.optionChecks[0]->setValue(0);
+    asciiArtDialog.optionChecks[1]->setValue(1);
     click(1);
     QCOMPARE(received, (QStringList{"\r\n /\\_/\\\r\n( o.o )", " /\\_/\\\r\n( o.o )\r\n"}));
     QCOMPARE(table().at(9, 1, 0), QStringLiteral("cat"));
     // An empty piece leaves the clipboard empty and gets no line breaks.
-    f5.Check1[0]->setValue(1);
+    asciiArtDialog.optionChecks[0]->setValue(1);
     click(7);
     QCOMPARE(received.last(), QString());
     QVERIFY(!QGuiApplication::clipboard()->mimeData() ||
@@ -188,36 +188,36 @@ void PasteEngineTest::asciiArtPastesTheTextAndRecordsTheName() {
 }
 
 void PasteEngineTest::inputModeToggleOnlyWhenTheBoxIsOff() {
-    f2().Check1[7]->setValue(0);
+    settingsDialog().optionChecks[7]->setValue(0);
     click(0);
     QCOMPARE(keys(), (QStringList{"^v", "%{kanji}"}));
     QVERIFY(!t->desktop.keys[1].wait);
     t->desktop.keys.clear();
-    f2().Check1[7]->setValue(2);
+    settingsDialog().optionChecks[7]->setValue(2);
     click(0);
     QCOMPARE(keys(), QStringList{"^v"});
 }
 
 void PasteEngineTest::noTargetOrRefusedTargetSendsNothing() {
     QGuiApplication::clipboard()->setText(QStringLiteral("user's text"));
-    f1().TargetWindow = 0;
+    paletteWindow().targetWindow = 0;
     click(0);
     QVERIFY(t->desktop.keys.empty());
     QCOMPARE(clipboardText(), QStringLiteral("user's text"));
     QCOMPARE(table().at(9, 1, 0), QString());
 
     // A closed target refuses the foreground: the same.
-    f1().TargetWindow = kTarget;
+    paletteWindow().targetWindow = kTarget;
     t->desktop.refusingWindows = {kTarget};
-    f2().Check1[3]->setValue(1);
+    settingsDialog().optionChecks[3]->setValue(1);
     click(0);
     QVERIFY(t->desktop.keys.empty());
     QCOMPARE(clipboardText(), QStringLiteral("user's text"));
-    QCOMPARE(f1().ClickCount, 0);
+    QCOMPARE(paletteWindow().ClickCount, 0);
 }
 
 void PasteEngineTest::clipboardIsRestoredWhenAsked() {
-    f2().Check1[3]->setValue(1);
+    settingsDialog().optionChecks[3]->setValue(1);
     QGuiApplication::clipboard()->setText(QStringLiteral("user's 😀 text"));
     click(5);
     QCOMPARE(received, QStringList{"k5"});
@@ -234,13 +234,13 @@ void PasteEngineTest::clipboardIsRestoredWhenAsked() {
              QSize(4, 3));
 
     // Off: the pasted text stays on the clipboard.
-    f2().Check1[3]->setValue(0);
+    settingsDialog().optionChecks[3]->setValue(0);
     click(7);
     QCOMPARE(clipboardText(), QStringLiteral("k7"));
 }
 
 void PasteEngineTest::clipboardFormatsComeBackAsBytes() {
-    f2().Check1[3]->setValue(1);
+    settingsDialog().optionChecks[3]->setValue(1);
     int notices = 0;
     t->state().reportClipboardNotKept = [&] { ++notices; };
     // Not a picture Qt could decode: the bytes must come back untouched, whatever they are.
@@ -252,7 +252,7 @@ void PasteEngineTest::clipboardFormatsComeBackAsBytes() {
                                                                true};
     click(5);
     QCOMPARE(received, QStringList{"k5"});
-    QCOMPARE(t->desktop.clipboardReadBounds, std::vector<int>{Form1::kClipboardReadBoundMs});
+    QCOMPARE(t->desktop.clipboardReadBounds, std::vector<int>{PaletteWindow::kClipboardReadBoundMs});
     QCOMPARE(t->desktop.beeps, 1);
     const QMimeData* back = QGuiApplication::clipboard()->mimeData();
     QVERIFY(back);
@@ -335,25 +335,25 @@ void PasteEngineTest::clipboardFloodIsNeverPasted() {
 }
 
 void PasteEngineTest::clockModesAndTheClockBarPaste() {
-    f2().Option4[0]->setValue(true);
-    f1().Timer1_Timer();
-    const QString date = f1().Command1[20]->caption();
+    settingsDialog().clockModeChoices[0]->setValue(true);
+    paletteWindow().clockTick();
+    const QString date = paletteWindow().entryButtons[20]->caption();
     QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}/\\d{2}/\\d{2}$")).match(date).hasMatch());
-    f2().Option4[1]->setValue(true);
-    QCOMPARE(t->state().ClockMode, QStringLiteral("1"));
-    f1().Timer1_Timer();
+    settingsDialog().clockModeChoices[1]->setValue(true);
+    QCOMPARE(t->state().clockMode, QStringLiteral("1"));
+    paletteWindow().clockTick();
     QVERIFY(QRegularExpression(QStringLiteral("^\\d{1,2}:\\d{2}:\\d{2}$"))
-                .match(f1().Command1[20]->caption())
+                .match(paletteWindow().entryButtons[20]->caption())
                 .hasMatch());
-    f2().Option4[2]->setValue(true);
-    f1().Timer1_Timer();
-    const QString both = f1().Command1[20]->caption();
+    settingsDialog().clockModeChoices[2]->setValue(true);
+    paletteWindow().clockTick();
+    const QString both = paletteWindow().entryButtons[20]->caption();
     QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}/\\d{2}/\\d{2}  \\d{1,2}:\\d{2}:\\d{2}$"))
                 .match(both)
                 .hasMatch());
 
-    f1().Command1[20]->setCaption(QStringLiteral("2026/12/08  9:00:00"));
-    f1().Timer1->stop();
+    paletteWindow().entryButtons[20]->setCaption(QStringLiteral("2026/12/08  9:00:00"));
+    paletteWindow().clockTimer->stop();
     click(20);
     QCOMPARE(received, QStringList{"2026/12/08  9:00:00"});
     QCOMPARE(table().at(9, 1, 0), QStringLiteral("2026/12/08  9:00:00"));
@@ -361,7 +361,7 @@ void PasteEngineTest::clockModesAndTheClockBarPaste() {
 
 void PasteEngineTest::targetThatNeverFetchesCostsOnlyTheBound() {
     t->desktop.onSendKeys = nullptr; // the target ignores Ctrl+V
-    f2().Check1[3]->setValue(1);
+    settingsDialog().optionChecks[3]->setValue(1);
     QGuiApplication::clipboard()->setText(QStringLiteral("user's text"));
     QElapsedTimer timer;
     timer.start();
@@ -369,16 +369,16 @@ void PasteEngineTest::targetThatNeverFetchesCostsOnlyTheBound() {
     const qint64 took = timer.elapsed();
     QCOMPARE(keys(), QStringList{"^v"});
     // 220 ms + 100 ms + the fetch bound + the grace: it waits, but it does not hang.
-    QVERIFY2(took >= 220 + 100 + Form1::kFetchBoundMs, qPrintable(QString::number(took)));
-    QVERIFY2(took < 220 + 100 + Form1::kFetchBoundMs + 2000, qPrintable(QString::number(took)));
+    QVERIFY2(took >= 220 + 100 + PaletteWindow::kFetchBoundMs, qPrintable(QString::number(took)));
+    QVERIFY2(took < 220 + 100 + PaletteWindow::kFetchBoundMs + 2000, qPrintable(QString::number(took)));
     QCOMPARE(clipboardText(), QStringLiteral("user's text"));
 }
 
 void PasteEngineTest::endingCancelsThePastesNotYetSent() {
     UserAnswers answers(*t);
     // "終了" while a click waits to be told single from double: the target is never touched.
-    QTimer::singleShot(100, this, [this] { f1().Command4->press(); });
-    f1().Command1[0]->press();
+    QTimer::singleShot(100, this, [this] { paletteWindow().exitButton->press(); });
+    paletteWindow().entryButtons[0]->press();
     QTest::qWait(700);
     QCOMPARE(answers.ended, 1);
     QVERIFY(t->desktop.foregroundRequests.empty());
@@ -388,11 +388,11 @@ void PasteEngineTest::endingCancelsThePastesNotYetSent() {
     t = std::make_unique<TestProgram>();
     t->start();
     UserAnswers again(*t);
-    f1().TargetWindow = kTarget;
+    paletteWindow().targetWindow = kTarget;
     t->desktop.onForegroundSwitch = [this](platform::WindowHandle) {
-        QTimer::singleShot(0, this, [this] { f1().Command4->press(); });
+        QTimer::singleShot(0, this, [this] { paletteWindow().exitButton->press(); });
     };
-    f1().Command1[0]->press();
+    paletteWindow().entryButtons[0]->press();
     QTest::qWait(800);
     QCOMPARE(again.ended, 1);
     QCOMPARE(t->desktop.foregroundRequests.size(), std::size_t(1));

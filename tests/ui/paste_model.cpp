@@ -2,8 +2,8 @@
 // less than 220 ms apart form one double-click of the last button clicked, every other click
 // is a single click; each action pastes its own entry, in click order, and the user's
 // clipboard survives when the keep-clipboard option is on.
-#include "palette/form1.h"
-#include "settings/form2.h"
+#include "palette/palette_window.h"
+#include "settings/settings_dialog.h"
 #include "test_program.h"
 #include <QClipboard>
 #include <QGuiApplication>
@@ -132,7 +132,7 @@ private slots:
     void realTimeFollowsTheModel();
 
 private:
-    Form1& f1() { return t->program().form1(); }
+    PaletteWindow& paletteWindow() { return t->program().paletteWindow(); }
     // Sets the options and the user's clipboard; returns where the click times go.
     void prepare(const Scenario& s);
     void check(unsigned seed, const Scenario& s, const std::vector<std::uint32_t>& clickedAt,
@@ -151,9 +151,9 @@ void PasteModelTest::init() {
                 QStringLiteral("\r\n");
     t->writeText(QStringLiteral("顔文字.ini"), text);
     t->start();
-    f1().Timer1->stop();
-    f1().Timer2->stop();
-    f1().Timer3->stop();
+    paletteWindow().clockTimer->stop();
+    paletteWindow().foregroundTimer->stop();
+    paletteWindow().autoHideTimer->stop();
     t->desktop.onSendKeys = [this](const std::string& k) {
         QString key = QString::fromStdString(k);
         if (k == "^v") {
@@ -167,14 +167,14 @@ void PasteModelTest::init() {
 
 void PasteModelTest::prepare(const Scenario& s) {
     got = Outcome();
-    auto& f2 = t->program().form2();
-    f2.Combo2->setListIndex(s.doubleClickAction);
-    f2.Check1[3]->setValue(s.keepClipboard ? 1 : 0);
-    f2.Check1[7]->setValue(s.toggleInputMode ? 0 : 1);
-    auto& table = t->state().KaomojiTable;
+    auto& settingsDialog = t->program().settingsDialog();
+    settingsDialog.doubleClickActionList->setListIndex(s.doubleClickAction);
+    settingsDialog.optionChecks[3]->setValue(s.keepClipboard ? 1 : 0);
+    settingsDialog.optionChecks[7]->setValue(s.toggleInputMode ? 0 : 1);
+    auto& table = t->state().kaomoji;
     for (int i = 0; i < 21; ++i)
         table.at(9, 1, i) = i < s.history.size() ? s.history[i] : QString();
-    f1().TargetWindow = kTarget;
+    paletteWindow().targetWindow = kTarget;
     t->desktop.foreground = 0;
     auto* data = new QMimeData;
     if (s.userHasText)
@@ -191,7 +191,7 @@ void PasteModelTest::check(unsigned seed, const Scenario& s, const std::vector<s
                            std::uint32_t start) {
     QList<std::uint32_t> earliest;
     const Outcome want = expectedOutcome(s, clickedAt, &earliest);
-    auto& table = t->state().KaomojiTable;
+    auto& table = t->state().kaomoji;
     for (int i = 0; i < 21; ++i)
         got.history << table.at(9, 1, i);
     const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
@@ -226,11 +226,11 @@ void PasteModelTest::simulatedTimeFollowsTheModel() {
             t->desktop.manualTick = start + now;
             while (next < s.clicks.size() && s.clicks[next].at == now) {
                 clickedAt.push_back(now);
-                f1().Command1[std::size_t(s.clicks[next].button)]->press();
+                paletteWindow().entryButtons[std::size_t(s.clicks[next].button)]->press();
                 ++next;
             }
-            f1().runDuePasteSteps();
-            if (next == s.clicks.size() && !f1().pastesPending())
+            paletteWindow().runDuePasteSteps();
+            if (next == s.clicks.size() && !paletteWindow().pastesPending())
                 break;
             QVERIFY2(now < 60000, "the pastes never end");
         }
@@ -255,7 +255,7 @@ void PasteModelTest::realTimeFollowsTheModel() {
             QTimer::singleShot(int(start + click.at - t->desktop.tickCount()), Qt::PreciseTimer, this,
                                [this, &clickedAt, start, button = click.button] {
                                    clickedAt.push_back(t->desktop.tickCount() - start);
-                                   f1().Command1[std::size_t(button)]->press();
+                                   paletteWindow().entryButtons[std::size_t(button)]->press();
                                });
         }
         // Done once every click has come and the target has been quiet for longer than the

@@ -2,10 +2,10 @@
 // leaves that file as it was, the others written, the user told which file failed, and the
 // collection in memory untouched; the next save without the fault writes everything.
 #include "../common/write_faults.h"
-#include "asciiart/form5.h"
-#include "palette/form1.h"
+#include "asciiart/ascii_art_dialog.h"
+#include "palette/palette_window.h"
 #include "platform/textfile.h"
-#include "settings/form2.h"
+#include "settings/settings_dialog.h"
 #include "storage/text_codec.h"
 #include "test_program.h"
 #include <QtTest>
@@ -70,11 +70,11 @@ bool sameTables(const storage::ProgramState& a, const storage::KaomojiTable& kao
     for (int p = 0; p < KaomojiTable::kPages; ++p)
         for (int r = 0; r < KaomojiTable::kRows; ++r)
             for (int s = 0; s < KaomojiTable::kSlots; ++s)
-                if (a.KaomojiTable.at(p, r, s) != kaomoji.at(p, r, s))
+                if (a.kaomoji.at(p, r, s) != kaomoji.at(p, r, s))
                     return false;
     for (int p = storage::AATable::kFirstPage; p <= storage::AATable::kLastPage; ++p)
         for (int e = 0; e < storage::AATable::kEntries; ++e)
-            if (a.AAName.at(p, e) != aaNames.at(p, e) || a.AAText.at(p, e) != aaTexts.at(p, e))
+            if (a.asciiArtNames.at(p, e) != aaNames.at(p, e) || a.asciiArtTexts.at(p, e) != aaTexts.at(p, e))
                 return false;
     return true;
 }
@@ -82,12 +82,12 @@ bool sameTables(const storage::ProgramState& a, const storage::KaomojiTable& kao
 // The user's edits since start-up: one of each kind, so every file has something new to hold.
 void edit(TestProgram& t) {
     auto& s = t.state();
-    s.KaomojiTable.at(0, 1, 1) = QStringLiteral("(*´ω｀*)");
-    s.KaomojiTable.at(9, 1, 0) = QStringLiteral("＼(^o^)／");
-    t.program().form2().Check1[3]->setValue(1);
-    s.AAName.at(1, 0) = QStringLiteral("新しい名前");
-    s.AAText.at(1, 0) = QStringLiteral("新しい\r\nアート");
-    s.AAText.at(3, 7) = QStringLiteral("(=^・^=)");
+    s.kaomoji.at(0, 1, 1) = QStringLiteral("(*´ω｀*)");
+    s.kaomoji.at(9, 1, 0) = QStringLiteral("＼(^o^)／");
+    t.program().settingsDialog().optionChecks[3]->setValue(1);
+    s.asciiArtNames.at(1, 0) = QStringLiteral("新しい名前");
+    s.asciiArtTexts.at(1, 0) = QStringLiteral("新しい\r\nアート");
+    s.asciiArtTexts.at(3, 7) = QStringLiteral("(=^・^=)");
 }
 
 // Fails the given stage of every write whose target is one of the named files.
@@ -152,14 +152,14 @@ void SaveFaultsTest::faultLeavesOldFileAndIsReported() {
     t.start();
     UserAnswers reports(t);
     edit(t);
-    const storage::KaomojiTable kaomoji = t.state().KaomojiTable;
-    const storage::AATable aaNames = t.state().AAName;
-    const storage::AATable aaTexts = t.state().AAText;
+    const storage::KaomojiTable kaomoji = t.state().kaomoji;
+    const storage::AATable aaNames = t.state().asciiArtNames;
+    const storage::AATable aaTexts = t.state().asciiArtTexts;
     auto save = [&] {
         if (Trigger(trigger) == Trigger::SettingsDialog)
-            t.program().form2().Command1->press();
+            t.program().settingsDialog().saveButton->press();
         else
-            t.program().form5().Command1->press();
+            t.program().asciiArtDialog().saveButton->press();
     };
 
     int calls = 0;
@@ -221,13 +221,13 @@ void SaveFaultsTest::fullDiskFailsEveryFileAndLosesNothing() {
         t.start();
         UserAnswers reports(t);
         edit(t);
-        const storage::KaomojiTable kaomoji = t.state().KaomojiTable;
-        const storage::AATable aaNames = t.state().AAName;
-        const storage::AATable aaTexts = t.state().AAText;
+        const storage::KaomojiTable kaomoji = t.state().kaomoji;
+        const storage::AATable aaNames = t.state().asciiArtNames;
+        const storage::AATable aaTexts = t.state().asciiArtTexts;
         int calls = 0;
         const QStringList all = {kKaomoji, kSettings, kOptions, kText, kNewText};
         installFault(t, all, stage, ENOSPC, &calls);
-        t.program().form5().Command1->press();
+        t.program().asciiArtDialog().saveButton->press();
         platform::textfile::testing::setWriteFault({});
         QVERIFY2(calls >= 4, stageName(stage));
         QCOMPARE(reports.reported.size(), 1);
@@ -241,7 +241,7 @@ void SaveFaultsTest::fullDiskFailsEveryFileAndLosesNothing() {
         QVERIFY2(now == old, stageName(stage));
         QVERIFY(sameTables(t.state(), kaomoji, aaNames, aaTexts));
 
-        t.program().form5().Command1->press();
+        t.program().asciiArtDialog().saveButton->press();
         QCOMPARE(reports.reported.size(), 1);
         const auto written = snapshot(t);
         QStringList allSorted = all;
@@ -261,20 +261,20 @@ void SaveFaultsTest::faultAtExitKeepsProgramOpen() {
     t.start();
     UserAnswers reports(t);
     edit(t);
-    const storage::KaomojiTable kaomoji = t.state().KaomojiTable;
+    const storage::KaomojiTable kaomoji = t.state().kaomoji;
     int calls = 0;
     installFault(t, {kKaomoji}, WriteStage::Fsync, EIO, &calls);
-    t.program().form1().Command4->press();
+    t.program().paletteWindow().exitButton->press();
     platform::textfile::testing::setWriteFault({});
     QCOMPARE(calls, 2); // the save of everything runs twice at exit
     QCOMPARE(reports.asked.size(), 1);
     QCOMPARE(reports.asked[0], QStringList{kKaomoji});
     QCOMPARE(reports.ended, 0);
     QCOMPARE(t.readBytes(kKaomoji), old.at(kKaomoji));
-    QVERIFY(sameTables(t.state(), kaomoji, t.state().AAName, t.state().AAText));
-    QVERIFY(t.program().form1().isVisible());
+    QVERIFY(sameTables(t.state(), kaomoji, t.state().asciiArtNames, t.state().asciiArtTexts));
+    QVERIFY(t.program().paletteWindow().isVisible());
 
-    t.program().form1().Command4->press();
+    t.program().paletteWindow().exitButton->press();
     QCOMPARE(reports.ended, 1);
     QCOMPARE(reports.asked.size(), 1);
     QVERIFY(t.readBytes(kKaomoji).find(storage::toCp932(QStringLiteral("(*´ω｀*)"))) != std::string::npos);

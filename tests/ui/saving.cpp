@@ -1,7 +1,7 @@
 // "設定保存", "終了" and the palette's close box: what reaches the files, byte for byte.
-#include "asciiart/form5.h"
-#include "palette/form1.h"
-#include "settings/form2.h"
+#include "asciiart/ascii_art_dialog.h"
+#include "palette/palette_window.h"
+#include "settings/settings_dialog.h"
 #include "storage/text_codec.h"
 #include "test_program.h"
 #include <QtTest>
@@ -36,8 +36,8 @@ void SavingTest::freshSettingsFileHasEveryKeyInOrder() {
     TestProgram t;
     t.start();
     UserAnswers answers(t);
-    auto& f2 = t.program().form2();
-    f2.Command1->press();
+    auto& settingsDialog = t.program().settingsDialog();
+    settingsDialog.saveButton->press();
     QVERIFY(answers.reported.isEmpty());
     QStringList expected = {QStringLiteral("[Options]")};
     const int checks[10] = {1, 1, 1, 0, 1, 0, 0, 1, 1, 0};
@@ -71,15 +71,15 @@ void SavingTest::existingFileKeepsItsOtherLines() {
     t.writeBytes(kSettings, original);
     t.start();
     UserAnswers answers(t);
-    auto& f2 = t.program().form2();
-    f2.Check1[3]->setValue(1);
-    f2.Command1->press();
+    auto& settingsDialog = t.program().settingsDialog();
+    settingsDialog.optionChecks[3]->setValue(1);
+    settingsDialog.saveButton->press();
     const std::string saved = t.readBytes(kSettings);
     QVERIFY(saved.rfind("; hand-written notes\r\n[Options]\r\nCheck1=0\r\nUnknownKey=kept\r\n", 0) == 0);
     QVERIFY(saved.find("Check3=1\r\n") != std::string::npos);
     QVERIFY(saved.find("\r\n[Other]\nx=1\n") != std::string::npos);
     // Saving again changes nothing.
-    f2.Command1->press();
+    settingsDialog.saveButton->press();
     QCOMPARE(t.readBytes(kSettings), saved);
 }
 
@@ -89,23 +89,23 @@ void SavingTest::positionsNearOrBeyondTheEdgesAreNotStored() {
     t.writeSettings({"[Form]", "Form1Left=1500", "Form1Top=1500", "Form2Left=3000", "Form2Top=3000"});
     t.start();
     UserAnswers answers(t);
-    auto& f1 = t.program().form1();
-    auto& f2 = t.program().form2();
-    f1.setLeftTwips(-300);
+    auto& paletteWindow = t.program().paletteWindow();
+    auto& settingsDialog = t.program().settingsDialog();
+    paletteWindow.setLeftTwips(-300);
     // Positions snap to whole pixels (15 twips): 14850 is the last one above H - 500 = 14860,
     // 18705 the first one at or beyond W - 500 = 18700.
-    f1.setTopTwips(14850);
-    f2.setLeftTwips(18705);
-    f2.setTopTwips(14865);
-    f2.Command1->press();
+    paletteWindow.setTopTwips(14850);
+    settingsDialog.setLeftTwips(18705);
+    settingsDialog.setTopTwips(14865);
+    settingsDialog.saveButton->press();
     const std::string saved = t.readBytes(kSettings);
     QVERIFY(saved.find("Form1Left=1500\r\n") != std::string::npos);
     QVERIFY(saved.find("Form1Top=14850\r\n") != std::string::npos);
     QVERIFY(saved.find("Form2Left=3000\r\n") != std::string::npos);
     QVERIFY(saved.find("Form2Top=3000\r\n") != std::string::npos);
 
-    f2.setLeftTwips(18690);
-    f2.Command1->press();
+    settingsDialog.setLeftTwips(18690);
+    settingsDialog.saveButton->press();
     QVERIFY(t.readBytes(kSettings).find("Form2Left=18690\r\n") != std::string::npos);
 }
 
@@ -114,13 +114,13 @@ void SavingTest::widthIsNotStoredWhenMaximizedOrMinimized() {
         TestProgram t;
         t.start();
         UserAnswers answers(t);
-        auto& f1 = t.program().form1();
+        auto& paletteWindow = t.program().paletteWindow();
         if (maximize)
-            f1.showMaximized();
+            paletteWindow.showMaximized();
         else
-            f1.showMinimized();
-        QTRY_VERIFY(f1.windowState() != controls::WindowState::Normal);
-        t.program().form2().Command1->press();
+            paletteWindow.showMinimized();
+        QTRY_VERIFY(paletteWindow.windowState() != controls::WindowState::Normal);
+        t.program().settingsDialog().saveButton->press();
         const std::string saved = t.readBytes(kSettings);
         QVERIFY(saved.find("Form1Left=") != std::string::npos);
         QVERIFY2(saved.find("Form1Width=") == std::string::npos, maximize ? "maximized" : "minimized");
@@ -132,7 +132,7 @@ void SavingTest::greyedCheckCountsForAutoSaveButNotForPositions() {
     t.writeSettings({"[Options]", "Check2=2", "Check4=2", "Check8=2"});
     t.start();
     UserAnswers answers(t);
-    t.program().form1().Command4->press();
+    t.program().paletteWindow().exitButton->press();
     QCOMPARE(answers.ended, 1);
     const std::string saved = t.readBytes(kSettings);
     QVERIFY(saved.find("Check2=2\r\n") != std::string::npos);
@@ -148,23 +148,23 @@ void SavingTest::exitWithoutAutoSaveWritesNothing() {
     const std::string before = t.readBytes(kSettings);
     t.start();
     UserAnswers answers(t);
-    t.program().form2().Check1[3]->setValue(1);
-    t.state().KaomojiTable.at(9, 1, 0) = QStringLiteral("(^_^)");
-    t.program().form1().Command4->press();
+    t.program().settingsDialog().optionChecks[3]->setValue(1);
+    t.state().kaomoji.at(9, 1, 0) = QStringLiteral("(^_^)");
+    t.program().paletteWindow().exitButton->press();
     QCOMPARE(answers.ended, 1);
     QCOMPARE(t.readBytes(kSettings), before);
     QVERIFY(!std::filesystem::exists(t.path(kKaomoji)));
     QVERIFY(!std::filesystem::exists(t.path(QStringLiteral("AA"))));
-    QVERIFY(!t.state().ToolTipWindow);
+    QVERIFY(!t.state().tipWindow);
 }
 
 void SavingTest::exitWithAutoSaveWritesEverything() {
     TestProgram t;
     t.start();
     UserAnswers answers(t);
-    t.state().KaomojiTable.at(9, 1, 0) = QStringLiteral("(^_^)");
-    t.state().AAText.at(2, 5) = QStringLiteral("A\r\nB");
-    t.program().form1().Command4->press();
+    t.state().kaomoji.at(9, 1, 0) = QStringLiteral("(^_^)");
+    t.state().asciiArtTexts.at(2, 5) = QStringLiteral("A\r\nB");
+    t.program().paletteWindow().exitButton->press();
     QCOMPARE(answers.ended, 1);
     QVERIFY(answers.asked.isEmpty());
     QVERIFY(t.readBytes(kKaomoji).find("\r\n(^_^)\r\n") != std::string::npos);
@@ -177,8 +177,8 @@ void SavingTest::closeBoxIsExit() {
     TestProgram t;
     t.start();
     UserAnswers answers(t);
-    t.state().KaomojiTable.at(0, 0, 0) = QStringLiteral("顔");
-    QVERIFY(t.program().form1().close());
+    t.state().kaomoji.at(0, 0, 0) = QStringLiteral("顔");
+    QVERIFY(t.program().paletteWindow().close());
     QCOMPARE(answers.ended, 1);
     QVERIFY(t.readBytes(kKaomoji).rfind(storage::toCp932(QStringLiteral("顔\r\n")), 0) == 0);
 }
@@ -189,12 +189,12 @@ void SavingTest::readOnlyKaomojiFileIsReported() {
     ::chmod(t.path(kKaomoji).c_str(), 0444);
     t.start();
     UserAnswers answers(t);
-    t.state().KaomojiTable.at(0, 0, 1) = QStringLiteral("new");
-    t.program().form2().Command1->press();
+    t.state().kaomoji.at(0, 0, 1) = QStringLiteral("new");
+    t.program().settingsDialog().saveButton->press();
     QCOMPARE(answers.reported.size(), 1);
     QCOMPARE(answers.reported[0], QStringList{kKaomoji});
     QCOMPARE(t.readBytes(kKaomoji), std::string("old\r\n"));
-    QCOMPARE(t.state().KaomojiTable.at(0, 0, 1), QStringLiteral("new"));
+    QCOMPARE(t.state().kaomoji.at(0, 0, 1), QStringLiteral("new"));
     // The settings file was still written.
     QVERIFY(std::filesystem::exists(t.path(kSettings)));
 }
@@ -203,24 +203,24 @@ void SavingTest::unwritableFolderIsReportedAndExitCanBeRefused() {
     TestProgram t;
     t.start();
     UserAnswers answers(t);
-    t.state().KaomojiTable.at(0, 1, 0) = QStringLiteral("(；´Д｀)");
+    t.state().kaomoji.at(0, 1, 0) = QStringLiteral("(；´Д｀)");
     ::chmod(t.folder().c_str(), 0555);
-    t.program().form2().Command1->press();
+    t.program().settingsDialog().saveButton->press();
     QCOMPARE(answers.reported.size(), 1);
     QVERIFY(answers.reported[0].contains(kKaomoji));
     QVERIFY(answers.reported[0].contains(kSettings));
 
     // At exit the user is asked; "no" keeps the program and everything in it.
-    QVERIFY(!t.program().form1().close());
+    QVERIFY(!t.program().paletteWindow().close());
     QCOMPARE(answers.asked.size(), 1);
     QVERIFY(answers.asked[0].contains(QStringLiteral("AA/AAOptions.ini")));
     QCOMPARE(answers.ended, 0);
-    QVERIFY(t.state().ToolTipWindow);
-    QCOMPARE(t.state().KaomojiTable.at(0, 1, 0), QStringLiteral("(；´Д｀)"));
+    QVERIFY(t.state().tipWindow);
+    QCOMPARE(t.state().kaomoji.at(0, 1, 0), QStringLiteral("(；´Д｀)"));
 
     // Once the folder is writable again, "終了" saves and ends.
     ::chmod(t.folder().c_str(), 0755);
-    t.program().form1().Command4->press();
+    t.program().paletteWindow().exitButton->press();
     QCOMPARE(answers.ended, 1);
     QVERIFY(t.readBytes(kKaomoji).find(storage::toCp932(QStringLiteral("(；´Д｀)"))) != std::string::npos);
 }

@@ -1,8 +1,8 @@
 // The desktop ends the program: a signal, the session manager's save request and its order to
 // end. Each runs the palette's exit (the automatic save when it is on) without asking anything.
 #include "app/session_end.h"
-#include "palette/form1.h"
-#include "settings/form2.h"
+#include "palette/palette_window.h"
+#include "settings/settings_dialog.h"
 #include "storage/text_codec.h"
 #include "test_program.h"
 #include <QtTest>
@@ -46,8 +46,8 @@ void SessionEndTest::endingSavesWithoutAsking() {
     const std::string before = t.readBytes(kKaomoji);
     t.start();
     UserAnswers answers(t);
-    t.program().form2().Check1[8]->setValue(autoSave ? 1 : 0);
-    t.state().KaomojiTable.at(0, 1, 0) = kEdit;
+    t.program().settingsDialog().optionChecks[8]->setValue(autoSave ? 1 : 0);
+    t.state().kaomoji.at(0, 1, 0) = kEdit;
     if (!writable)
         ::chmod(t.folder().c_str(), 0555);
     // A test run as a background job starts with SIGINT ignored, and the program leaves an
@@ -84,11 +84,11 @@ void SessionEndTest::sessionSaveRequestSavesAndGoesOn() {
         const std::string before = t.readBytes(kKaomoji);
         t.start();
         UserAnswers answers(t);
-        t.program().form2().Check1[8]->setValue(autoSave ? 1 : 0);
-        t.state().KaomojiTable.at(0, 1, 0) = kEdit;
+        t.program().settingsDialog().optionChecks[8]->setValue(autoSave ? 1 : 0);
+        t.state().kaomoji.at(0, 1, 0) = kEdit;
         t.program().saveUnattended();
         QCOMPARE(answers.ended, 0);
-        QVERIFY(t.program().form1().isVisible());
+        QVERIFY(t.program().paletteWindow().isVisible());
         QCOMPARE(holdsEdit(t.readBytes(kKaomoji)), autoSave);
         if (!autoSave)
             QCOMPARE(t.readBytes(kKaomoji), before);

@@ -1,11 +1,11 @@
 // Start-up from the files in the program's folder: what the palette and its dialogs hold
 // once the load handler has returned.
-#include "asciiart/form5.h"
+#include "asciiart/ascii_art_dialog.h"
 #include "controls/twips.h"
-#include "palette/form1.h"
+#include "palette/palette_window.h"
 #include "palette/tip_window.h"
-#include "settings/form2.h"
-#include "settings/form4.h"
+#include "settings/mouse_sensitivity_dialog.h"
+#include "settings/settings_dialog.h"
 #include "storage/text_codec.h"
 #include "test_program.h"
 #include <QtTest>
@@ -42,87 +42,87 @@ private slots:
 void StartupTest::noFilesGivesTheDefaults() {
     TestProgram t;
     auto& program = t.start();
-    auto& f1 = program.form1();
-    auto& f2 = program.form2();
-    auto& f4 = program.form4();
+    auto& paletteWindow = program.paletteWindow();
+    auto& settingsDialog = program.settingsDialog();
+    auto& mouseDialog = program.mouseDialog();
     auto& s = program.state();
 
-    QCOMPARE(f1.windowTitle(), QStringLiteral("ぴこめ"));
-    QVERIFY(f1.isVisible());
-    QVERIFY(!f2.isVisible());
-    QVERIFY(!f4.isVisible());
-    QVERIFY(!program.form5().isVisible());
-    QCOMPARE(f1.leftTwips(), 0);
-    QCOMPARE(f1.topTwips(), 0);
-    QCOMPARE(f1.widthTwips(), 4710);
+    QCOMPARE(paletteWindow.windowTitle(), QStringLiteral("ぴこめ"));
+    QVERIFY(paletteWindow.isVisible());
+    QVERIFY(!settingsDialog.isVisible());
+    QVERIFY(!mouseDialog.isVisible());
+    QVERIFY(!program.asciiArtDialog().isVisible());
+    QCOMPARE(paletteWindow.leftTwips(), 0);
+    QCOMPARE(paletteWindow.topTwips(), 0);
+    QCOMPARE(paletteWindow.widthTwips(), 4710);
     // Expanded height: caption (20 px) + 7000 twips, to the pixel.
-    QCOMPARE(f1.heightTwips(), 15 * controls::toPixels(300 + 7000));
+    QCOMPARE(paletteWindow.heightTwips(), 15 * controls::toPixels(300 + 7000));
 
     const int expectedChecks[10] = {1, 1, 1, 0, 1, 0, 0, 1, 1, 0};
     for (int i = 0; i < 10; ++i)
-        QCOMPARE(f2.Check1[std::size_t(i)]->value(), expectedChecks[i]);
-    QCOMPARE(f2.Combo2->listIndex(), 1);
-    QCOMPARE(s.ClockMode, QStringLiteral("2"));
-    QVERIFY(f2.Option4[2]->value());
-    for (auto* bar : f4.HScroll1)
+        QCOMPARE(settingsDialog.optionChecks[std::size_t(i)]->value(), expectedChecks[i]);
+    QCOMPARE(settingsDialog.doubleClickActionList->listIndex(), 1);
+    QCOMPARE(s.clockMode, QStringLiteral("2"));
+    QVERIFY(settingsDialog.clockModeChoices[2]->value());
+    for (auto* bar : mouseDialog.sideMarginBars)
         QCOMPARE(bar->value(), 10000);
-    for (auto* bar : f4.VScroll1)
+    for (auto* bar : mouseDialog.topBottomMarginBars)
         QCOMPARE(bar->value(), 10000);
-    for (auto* field : f4.Text1)
+    for (auto* field : mouseDialog.marginValueBoxes)
         QCOMPARE(field->text(), QStringLiteral("0"));
 
     // Pages: default names in both lists, the first page open on tab 1, group 0.
-    QCOMPARE(f1.Combo1->listCount(), 10);
-    QCOMPARE(f2.Combo1->listCount(), 10);
-    QCOMPARE(f1.Combo1->itemText(0), QStringLiteral("ページ１"));
-    QCOMPARE(f1.Combo1->itemText(8), QStringLiteral("ページ９"));
-    QCOMPARE(f1.Combo1->itemText(9), QStringLiteral("履歴"));
-    QCOMPARE(f2.Combo1->itemText(4), QStringLiteral("ページ５"));
-    QCOMPARE(f1.Combo1->listIndex(), 0);
-    QCOMPARE(f2.Combo1->listIndex(), 0);
-    QCOMPARE(f1.SSTab1->tab(), 1);
-    QCOMPARE(s.CurrentGroup, 0);
-    QCOMPARE(s.EditGuard, 0);
-    QVERIFY(f2.Option1[0]->value());
-    QVERIFY(f2.Option3[0]->value());
-    QVERIFY(f2.Option2[0]->value());
-    QCOMPARE(f2.Text3->text(), QStringLiteral("ページ１"));
+    QCOMPARE(paletteWindow.pageList->listCount(), 10);
+    QCOMPARE(settingsDialog.editorPageList->listCount(), 10);
+    QCOMPARE(paletteWindow.pageList->itemText(0), QStringLiteral("ページ１"));
+    QCOMPARE(paletteWindow.pageList->itemText(8), QStringLiteral("ページ９"));
+    QCOMPARE(paletteWindow.pageList->itemText(9), QStringLiteral("履歴"));
+    QCOMPARE(settingsDialog.editorPageList->itemText(4), QStringLiteral("ページ５"));
+    QCOMPARE(paletteWindow.pageList->listIndex(), 0);
+    QCOMPARE(settingsDialog.editorPageList->listIndex(), 0);
+    QCOMPARE(paletteWindow.pageTabs->tab(), 1);
+    QCOMPARE(s.currentGroup, 0);
+    QCOMPARE(s.refilling, 0);
+    QVERIFY(settingsDialog.groupChoices[0]->value());
+    QVERIFY(settingsDialog.pageNameChoices[0]->value());
+    QVERIFY(settingsDialog.colorTargetChoices[0]->value());
+    QCOMPARE(settingsDialog.pageNameBox->text(), QStringLiteral("ページ１"));
 
     // Empty buttons, all enabled, in the default colours.
     for (int i = 0; i < 20; ++i) {
-        QCOMPARE(f1.Command1[std::size_t(i)]->caption(), QString());
-        QCOMPARE(f1.Command1[std::size_t(i)]->backColor(), kGreen);
+        QCOMPARE(paletteWindow.entryButtons[std::size_t(i)]->caption(), QString());
+        QCOMPARE(paletteWindow.entryButtons[std::size_t(i)]->backColor(), kGreen);
     }
-    QCOMPARE(f1.Command1[20]->backColor(), kYellow);
+    QCOMPARE(paletteWindow.entryButtons[20]->backColor(), kYellow);
     for (int i = 0; i < 16; ++i) {
-        QCOMPARE(f1.Command2[std::size_t(i)]->caption(), QString());
-        QVERIFY(f1.Command2[std::size_t(i)]->isEnabled());
-        QCOMPARE(f1.Command2[std::size_t(i)]->backColor(), i == 0 ? kPink : kGreen);
-        QCOMPARE(f2.Text1[std::size_t(i)]->text(), QString());
+        QCOMPARE(paletteWindow.groupButtons[std::size_t(i)]->caption(), QString());
+        QVERIFY(paletteWindow.groupButtons[std::size_t(i)]->isEnabled());
+        QCOMPARE(paletteWindow.groupButtons[std::size_t(i)]->backColor(), i == 0 ? kPink : kGreen);
+        QCOMPARE(settingsDialog.groupNameBoxes[std::size_t(i)]->text(), QString());
     }
-    QVERIFY(f1.Command5->isEnabled());
-    QCOMPARE(f1.Command5->backColor(), kGreen);
-    QCOMPARE(f1.Command3->backColor(), kGreen);
-    QCOMPARE(f1.Command4->backColor(), kGreen);
-    QCOMPARE(s.Color1, QStringLiteral("12648384"));
-    QCOMPARE(s.Color2, QStringLiteral("16761087"));
-    QCOMPARE(s.Color3, QStringLiteral("16777088"));
-    QCOMPARE(s.ToolTipBackColor, 11829860u);
-    QCOMPARE(s.ToolTipFontColor, 16777215u);
-    QVERIFY(s.ToolTipWindow);
-    QCOMPARE(s.ToolTipWindow->tipBackColor(), 11829860u);
-    QCOMPARE(s.ToolTipWindow->tipTextColor(), 16777215u);
+    QVERIFY(paletteWindow.asciiArtButton->isEnabled());
+    QCOMPARE(paletteWindow.asciiArtButton->backColor(), kGreen);
+    QCOMPARE(paletteWindow.settingsButton->backColor(), kGreen);
+    QCOMPARE(paletteWindow.exitButton->backColor(), kGreen);
+    QCOMPARE(s.backgroundColor, QStringLiteral("12648384"));
+    QCOMPARE(s.selectionColor, QStringLiteral("16761087"));
+    QCOMPARE(s.clockColor, QStringLiteral("16777088"));
+    QCOMPARE(s.tipBackColor, 11829860u);
+    QCOMPARE(s.tipTextColor, 16777215u);
+    QVERIFY(s.tipWindow);
+    QCOMPARE(s.tipWindow->tipBackColor(), 11829860u);
+    QCOMPARE(s.tipWindow->tipTextColor(), 16777215u);
 
     // ASCII art: empty, options on.
-    for (auto* box : program.form5().Check1)
+    for (auto* box : program.asciiArtDialog().optionChecks)
         QCOMPARE(box->value(), 1);
-    QCOMPARE(s.AAName.at(1, 0), QString());
-    QCOMPARE(s.AAText.at(9, 19), QString());
+    QCOMPARE(s.asciiArtNames.at(1, 0), QString());
+    QCOMPARE(s.asciiArtTexts.at(9, 19), QString());
 
     // Always on top: the check box's click suspended the upkeep, start-up put the palette on top.
-    QCOMPARE(s.TopmostSuspended, 1);
+    QCOMPARE(s.topmostSuspended, 1);
     QVERIFY(!t.desktop.topmostCalls.empty());
-    QCOMPARE(t.desktop.topmostCalls.back().window, f1.handle());
+    QCOMPARE(t.desktop.topmostCalls.back().window, paletteWindow.handle());
     QVERIFY(t.desktop.topmostCalls.back().on);
 
     // Nothing was written.
@@ -134,19 +134,19 @@ void StartupTest::kaomojiFileCaptionsTheButtons() {
     TestProgram t;
     t.writeSelfNamingKaomojiFile();
     auto& program = t.start();
-    auto& f1 = program.form1();
-    auto& f2 = program.form2();
+    auto& paletteWindow = program.paletteWindow();
+    auto& settingsDialog = program.settingsDialog();
     for (int i = 0; i < 16; ++i) {
-        QCOMPARE(f1.Command2[std::size_t(i)]->caption(), QStringLiteral("p0r0s%1").arg(i));
-        QCOMPARE(f2.Text1[std::size_t(i)]->text(), QStringLiteral("p0r0s%1").arg(i));
+        QCOMPARE(paletteWindow.groupButtons[std::size_t(i)]->caption(), QStringLiteral("p0r0s%1").arg(i));
+        QCOMPARE(settingsDialog.groupNameBoxes[std::size_t(i)]->text(), QStringLiteral("p0r0s%1").arg(i));
     }
     for (int i = 0; i < 20; ++i) {
-        QCOMPARE(f1.Command1[std::size_t(i)]->caption(), QStringLiteral("p0r1s%1").arg(i));
-        QCOMPARE(f2.Text2[std::size_t(i)]->text(), QStringLiteral("p0r1s%1").arg(i));
+        QCOMPARE(paletteWindow.entryButtons[std::size_t(i)]->caption(), QStringLiteral("p0r1s%1").arg(i));
+        QCOMPARE(settingsDialog.entryBoxes[std::size_t(i)]->text(), QStringLiteral("p0r1s%1").arg(i));
     }
     // Filling the boxes stored nothing new.
-    QCOMPARE(program.state().KaomojiTable.at(0, 1, 0), QStringLiteral("p0r1s0"));
-    QCOMPARE(program.state().KaomojiTable.at(9, 16, 19), QStringLiteral("p9r16s19"));
+    QCOMPARE(program.state().kaomoji.at(0, 1, 0), QStringLiteral("p0r1s0"));
+    QCOMPARE(program.state().kaomoji.at(9, 16, 19), QStringLiteral("p9r16s19"));
 }
 
 void StartupTest::lastPageHistoryOpensTheHistoryPage() {
@@ -154,32 +154,32 @@ void StartupTest::lastPageHistoryOpensTheHistoryPage() {
     t.writeSelfNamingKaomojiFile();
     t.writeSettings({"[Options]", "Check6=1", "PageNumber=9"});
     auto& program = t.start();
-    auto& f1 = program.form1();
-    auto& f2 = program.form2();
-    QCOMPARE(f1.Combo1->listIndex(), 9);
-    QCOMPARE(f2.Combo1->listIndex(), 9);
-    QCOMPARE(f1.SSTab1->tab(), 0);
+    auto& paletteWindow = program.paletteWindow();
+    auto& settingsDialog = program.settingsDialog();
+    QCOMPARE(paletteWindow.pageList->listIndex(), 9);
+    QCOMPARE(settingsDialog.editorPageList->listIndex(), 9);
+    QCOMPARE(paletteWindow.pageTabs->tab(), 0);
     for (int i = 0; i < 16; ++i) {
-        QVERIFY(!f1.Command2[std::size_t(i)]->isEnabled());
-        QVERIFY(!f2.Option1[std::size_t(i)]->isEnabled());
-        QCOMPARE(f1.Command2[std::size_t(i)]->caption(), QStringLiteral("p9r0s%1").arg(i));
+        QVERIFY(!paletteWindow.groupButtons[std::size_t(i)]->isEnabled());
+        QVERIFY(!settingsDialog.groupChoices[std::size_t(i)]->isEnabled());
+        QCOMPARE(paletteWindow.groupButtons[std::size_t(i)]->caption(), QStringLiteral("p9r0s%1").arg(i));
     }
-    QVERIFY(!f1.Command5->isEnabled());
+    QVERIFY(!paletteWindow.asciiArtButton->isEnabled());
     // The history: row 1 of page 9.
     for (int i = 0; i < 20; ++i)
-        QCOMPARE(f1.Command1[std::size_t(i)]->caption(), QStringLiteral("p9r1s%1").arg(i));
-    QCOMPARE(program.state().CurrentGroup, 0);
-    QCOMPARE(program.state().EditGuard, 0);
+        QCOMPARE(paletteWindow.entryButtons[std::size_t(i)]->caption(), QStringLiteral("p9r1s%1").arg(i));
+    QCOMPARE(program.state().currentGroup, 0);
+    QCOMPARE(program.state().refilling, 0);
 }
 
 void StartupTest::lastPageOffOpensTheFirstPage() {
     TestProgram t;
     t.writeSettings({"[Options]", "Check6=0", "PageNumber=9"});
     auto& program = t.start();
-    QCOMPARE(program.form1().Combo1->listIndex(), 0);
-    QCOMPARE(program.form1().SSTab1->tab(), 1);
-    QVERIFY(program.form1().Command5->isEnabled());
-    QCOMPARE(program.state().PageNumber, 9);
+    QCOMPARE(program.paletteWindow().pageList->listIndex(), 0);
+    QCOMPARE(program.paletteWindow().pageTabs->tab(), 1);
+    QVERIFY(program.paletteWindow().asciiArtButton->isEnabled());
+    QCOMPARE(program.state().lastPage, 9);
 }
 
 void StartupTest::lastPageOnOpensThatPage() {
@@ -187,26 +187,26 @@ void StartupTest::lastPageOnOpensThatPage() {
     t.writeSelfNamingKaomojiFile();
     t.writeSettings({"[Options]", "Check6=1", "PageNumber=4"});
     auto& program = t.start();
-    auto& f1 = program.form1();
-    QCOMPARE(f1.Combo1->listIndex(), 4);
-    QCOMPARE(program.form2().Combo1->listIndex(), 4);
-    QCOMPARE(f1.SSTab1->tab(), 5);
-    QCOMPARE(f1.Command2[3]->caption(), QStringLiteral("p4r0s3"));
-    QCOMPARE(f1.Command1[7]->caption(), QStringLiteral("p4r1s7"));
-    QCOMPARE(program.form2().Text2[7]->text(), QStringLiteral("p4r1s7"));
+    auto& paletteWindow = program.paletteWindow();
+    QCOMPARE(paletteWindow.pageList->listIndex(), 4);
+    QCOMPARE(program.settingsDialog().editorPageList->listIndex(), 4);
+    QCOMPARE(paletteWindow.pageTabs->tab(), 5);
+    QCOMPARE(paletteWindow.groupButtons[3]->caption(), QStringLiteral("p4r0s3"));
+    QCOMPARE(paletteWindow.entryButtons[7]->caption(), QStringLiteral("p4r1s7"));
+    QCOMPARE(program.settingsDialog().entryBoxes[7]->text(), QStringLiteral("p4r1s7"));
     // The page-name choice follows when the settings dialog opens on that page.
-    program.form1().Command3->press();
-    QVERIFY(program.form2().isVisible());
-    QCOMPARE(program.form2().Text3->text(), QStringLiteral("ページ５"));
-    QVERIFY(program.form2().Option3[4]->value());
+    program.paletteWindow().settingsButton->press();
+    QVERIFY(program.settingsDialog().isVisible());
+    QCOMPARE(program.settingsDialog().pageNameBox->text(), QStringLiteral("ページ５"));
+    QVERIFY(program.settingsDialog().pageNameChoices[4]->value());
 }
 
 void StartupTest::alwaysOnTopOffMakesNoTopmostCall() {
     TestProgram t;
     t.writeSettings({"[Options]", "Check0=0"});
     auto& program = t.start();
-    QCOMPARE(program.form2().Check1[0]->value(), 0);
-    QCOMPARE(program.state().TopmostSuspended, 0);
+    QCOMPARE(program.settingsDialog().optionChecks[0]->value(), 0);
+    QCOMPARE(program.state().topmostSuspended, 0);
     QVERIFY(t.desktop.topmostCalls.empty());
 }
 
@@ -215,11 +215,11 @@ void StartupTest::rememberPositionOffKeepsTheSettingsDialogWhereItIs() {
     t.writeSettings({"[Options]", "Check2=0", "[Form]", "Form1Left=1500", "Form1Top=3000", "Form1Width=6000",
                      "Form2Left=9000", "Form2Top=6000"});
     auto& program = t.start();
-    QCOMPARE(program.form2().leftTwips(), 4680);
-    QCOMPARE(program.form2().topTwips(), 0);
-    QCOMPARE(program.form1().leftTwips(), 1500);
-    QCOMPARE(program.form1().topTwips(), 3000);
-    QCOMPARE(program.form1().widthTwips(), 6000);
+    QCOMPARE(program.settingsDialog().leftTwips(), 4680);
+    QCOMPARE(program.settingsDialog().topTwips(), 0);
+    QCOMPARE(program.paletteWindow().leftTwips(), 1500);
+    QCOMPARE(program.paletteWindow().topTwips(), 3000);
+    QCOMPARE(program.paletteWindow().widthTwips(), 6000);
 }
 
 void StartupTest::storedPositionsAndWidthAreApplied() {
@@ -227,14 +227,14 @@ void StartupTest::storedPositionsAndWidthAreApplied() {
     t.writeSettings(
         {"[Form]", "Form1Left=1500", "Form1Top=3000", "Form1Width=1000", "Form2Left=9000", "Form2Top=6000"});
     auto& program = t.start();
-    auto& f1 = program.form1();
-    QCOMPARE(program.form2().leftTwips(), 9000);
-    QCOMPARE(program.form2().topTwips(), 6000);
+    auto& paletteWindow = program.paletteWindow();
+    QCOMPARE(program.settingsDialog().leftTwips(), 9000);
+    QCOMPARE(program.settingsDialog().topTwips(), 6000);
     // The width has a minimum; the entry buttons and the clock bar follow the width.
-    QCOMPARE(f1.widthTwips(), 1800);
-    QCOMPARE(f1.Command1[0]->width(), controls::toPixels(1800 - 1335));
-    QCOMPARE(f1.Command1[19]->width(), controls::toPixels(1800 - 1335));
-    QCOMPARE(f1.Command1[20]->width(), controls::toPixels(1800 + 105));
+    QCOMPARE(paletteWindow.widthTwips(), 1800);
+    QCOMPARE(paletteWindow.entryButtons[0]->width(), controls::toPixels(1800 - 1335));
+    QCOMPARE(paletteWindow.entryButtons[19]->width(), controls::toPixels(1800 - 1335));
+    QCOMPARE(paletteWindow.entryButtons[20]->width(), controls::toPixels(1800 + 105));
 }
 
 void StartupTest::longPageNameIsCutOnACharacterBoundary() {
@@ -245,9 +245,9 @@ void StartupTest::longPageNameIsCutOnACharacterBoundary() {
     auto& program = t.start();
     const QString expected = QStringLiteral("a") + QString(126, QChar(u'あ'));
     QCOMPARE(storage::toCp932(expected).size(), std::size_t(253));
-    QCOMPARE(program.state().PageNames[1], expected);
-    QCOMPARE(program.form1().Combo1->itemText(1), expected);
-    QCOMPARE(program.state().PageNames[0], QStringLiteral("ページ１"));
+    QCOMPARE(program.state().pageNames[1], expected);
+    QCOMPARE(program.paletteWindow().pageList->itemText(1), expected);
+    QCOMPARE(program.state().pageNames[0], QStringLiteral("ページ１"));
 }
 
 void StartupTest::valuesOutOfRangeFallBackToTheirDefaults() {
@@ -274,27 +274,27 @@ void StartupTest::valuesOutOfRangeFallBackToTheirDefaults() {
                      "MouseYY=0",
                      "MouseXX=32767"});
     auto& program = t.start();
-    auto& f2 = program.form2();
+    auto& settingsDialog = program.settingsDialog();
     auto& s = program.state();
-    QCOMPARE(f2.Check1[0]->value(), 1);
-    QCOMPARE(f2.Check1[3]->value(), 0);
-    QCOMPARE(f2.Check1[8]->value(), 2); // a greyed box is a state the box can hold
-    QCOMPARE(s.PageNumber, 1);
-    QCOMPARE(program.form1().Combo1->listIndex(), 1);
-    QCOMPARE(f2.Combo2->listIndex(), 1);
-    QCOMPARE(s.ClockMode, QStringLiteral("2"));
-    QCOMPARE(s.Color1, QStringLiteral("12648384"));
-    QCOMPARE(s.Color2, QStringLiteral("16761087"));
-    QCOMPARE(s.Color3, QStringLiteral("255"));
-    QCOMPARE(s.ToolTipBackColor, 11829860u);
-    QCOMPARE(program.form1().widthTwips(), 4710);
-    QCOMPARE(program.form1().leftTwips(), -600);
-    QCOMPARE(program.form4().HScroll1[0]->value(), 10000);
-    QCOMPARE(program.form4().VScroll1[0]->value(), 10000);
-    QCOMPARE(program.form4().VScroll1[1]->value(), 0);
-    QCOMPARE(program.form4().Text1[3]->text(), QStringLiteral("10000"));
-    QCOMPARE(program.form4().HScroll1[1]->value(), 32767);
-    QCOMPARE(program.form4().Text1[1]->text(), QStringLiteral("-22767"));
+    QCOMPARE(settingsDialog.optionChecks[0]->value(), 1);
+    QCOMPARE(settingsDialog.optionChecks[3]->value(), 0);
+    QCOMPARE(settingsDialog.optionChecks[8]->value(), 2); // a greyed box is a state the box can hold
+    QCOMPARE(s.lastPage, 1);
+    QCOMPARE(program.paletteWindow().pageList->listIndex(), 1);
+    QCOMPARE(settingsDialog.doubleClickActionList->listIndex(), 1);
+    QCOMPARE(s.clockMode, QStringLiteral("2"));
+    QCOMPARE(s.backgroundColor, QStringLiteral("12648384"));
+    QCOMPARE(s.selectionColor, QStringLiteral("16761087"));
+    QCOMPARE(s.clockColor, QStringLiteral("255"));
+    QCOMPARE(s.tipBackColor, 11829860u);
+    QCOMPARE(program.paletteWindow().widthTwips(), 4710);
+    QCOMPARE(program.paletteWindow().leftTwips(), -600);
+    QCOMPARE(program.mouseDialog().sideMarginBars[0]->value(), 10000);
+    QCOMPARE(program.mouseDialog().topBottomMarginBars[0]->value(), 10000);
+    QCOMPARE(program.mouseDialog().topBottomMarginBars[1]->value(), 0);
+    QCOMPARE(program.mouseDialog().marginValueBoxes[3]->text(), QStringLiteral("10000"));
+    QCOMPARE(program.mouseDialog().sideMarginBars[1]->value(), 32767);
+    QCOMPARE(program.mouseDialog().marginValueBoxes[1]->text(), QStringLiteral("-22767"));
 }
 
 void StartupTest::captionHeightFollowsThePlatform_data() {
@@ -315,22 +315,22 @@ void StartupTest::captionHeightFollowsThePlatform() {
     t.desktop.family = platform::OsFamily(family);
     t.desktop.version = version;
     auto& program = t.start();
-    QCOMPARE(program.state().CaptionHeight, expectedPixels * 15);
+    QCOMPARE(program.state().captionHeight, expectedPixels * 15);
 }
 
 void StartupTest::timersFirstTickAfterStartUp() {
     TestProgram t;
     auto& program = t.start();
-    auto& f1 = program.form1();
-    QVERIFY(f1.Timer1->isActive());
-    QVERIFY(f1.Timer2->isActive());
-    QVERIFY(f1.Timer3->isActive());
-    QCOMPARE(f1.Timer1->interval(), 1000);
-    QCOMPARE(f1.Timer2->interval(), 250);
-    QCOMPARE(f1.Timer3->interval(), 250);
+    auto& paletteWindow = program.paletteWindow();
+    QVERIFY(paletteWindow.clockTimer->isActive());
+    QVERIFY(paletteWindow.foregroundTimer->isActive());
+    QVERIFY(paletteWindow.autoHideTimer->isActive());
+    QCOMPARE(paletteWindow.clockTimer->interval(), 1000);
+    QCOMPARE(paletteWindow.foregroundTimer->interval(), 250);
+    QCOMPARE(paletteWindow.autoHideTimer->interval(), 250);
     // The clock bar is empty until the first tick, one second later.
-    QCOMPARE(f1.Command1[20]->caption(), QString());
-    QTRY_VERIFY_WITH_TIMEOUT(f1.Command1[20]->caption().contains(QStringLiteral("  ")), 2500);
+    QCOMPARE(paletteWindow.entryButtons[20]->caption(), QString());
+    QTRY_VERIFY_WITH_TIMEOUT(paletteWindow.entryButtons[20]->caption().contains(QStringLiteral("  ")), 2500);
 }
 
 void StartupTest::paletteHasItsHeightFromTheFirstFrame_data() {
@@ -347,11 +347,11 @@ void StartupTest::paletteHasItsHeightFromTheFirstFrame() {
     if (!settings.isEmpty())
         t.writeSettings(settings);
     auto& program = t.start();
-    auto& f1 = program.form1();
+    auto& paletteWindow = program.paletteWindow();
     // Looked at before any timer tick could set it; 7300 twips are 487 whole pixels.
-    const int expandedPixels = controls::toPixels(program.state().CaptionHeight + 7000);
-    QCOMPARE(f1.heightTwips(), controls::toTwips(expandedPixels));
-    QCOMPARE(f1.height(), expandedPixels - 4);
+    const int expandedPixels = controls::toPixels(program.state().captionHeight + 7000);
+    QCOMPARE(paletteWindow.heightTwips(), controls::toTwips(expandedPixels));
+    QCOMPARE(paletteWindow.height(), expandedPixels - 4);
 }
 
 void StartupTest::windowsMostlyOutsideTheWorkAreaAreMovedInside_data() {
@@ -379,10 +379,10 @@ void StartupTest::windowsMostlyOutsideTheWorkAreaAreMovedInside() {
     t.desktop.area = {20, 30, 800, 600};
     t.writeSettings(positions);
     auto& program = t.start();
-    QCOMPARE(program.form1().widthTwips(), 4710);
-    QCOMPARE(program.form1().heightTwips(), 7305);
-    const QList<int> placed{program.form1().leftTwips(), program.form1().topTwips(),
-                            program.form2().leftTwips(), program.form2().topTwips()};
+    QCOMPARE(program.paletteWindow().widthTwips(), 4710);
+    QCOMPARE(program.paletteWindow().heightTwips(), 7305);
+    const QList<int> placed{program.paletteWindow().leftTwips(), program.paletteWindow().topTwips(),
+                            program.settingsDialog().leftTwips(), program.settingsDialog().topTwips()};
     QCOMPARE(placed, expected);
 }
 

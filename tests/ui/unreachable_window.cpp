@@ -2,8 +2,8 @@
 // Wayland session): the entry goes on the clipboard only, the history is kept as for a paste,
 // nothing is sent anywhere, and a note says why once a run. X11 windows still get their paste.
 #include "palette/clipboard_only_notice.h"
-#include "palette/form1.h"
-#include "settings/form2.h"
+#include "palette/palette_window.h"
+#include "settings/settings_dialog.h"
 #include "test_program.h"
 #include <QClipboard>
 #include <QGuiApplication>
@@ -23,28 +23,28 @@ private slots:
     void clicksCopyOnlyAndTheNoteShowsOnce();
 
 private:
-    Form1& f1() { return t->program().form1(); }
-    Form2& f2() { return t->program().form2(); }
+    PaletteWindow& paletteWindow() { return t->program().paletteWindow(); }
+    SettingsDialog& settingsDialog() { return t->program().settingsDialog(); }
     QStringList history(int count) {
         QStringList list;
         for (int i = 0; i < count; ++i)
-            list << t->state().KaomojiTable.at(9, 1, i);
+            list << t->state().kaomoji.at(9, 1, i);
         return list;
     }
     QList<palette::ClipboardOnlyNotice*> notes() {
-        return f1().findChildren<palette::ClipboardOnlyNotice*>();
+        return paletteWindow().findChildren<palette::ClipboardOnlyNotice*>();
     }
     void userFocuses(platform::WindowHandle window) {
         t->desktop.foreground = window;
-        f1().Timer2_Timer();
+        paletteWindow().trackTargetWindow();
     }
     // Clicks the entry button and waits until its paste has ended.
     void click(int index) {
-        f1().Command1[std::size_t(index)]->press();
-        QTRY_VERIFY_WITH_TIMEOUT(!f1().pastesPending(), 5000);
+        paletteWindow().entryButtons[std::size_t(index)]->press();
+        QTRY_VERIFY_WITH_TIMEOUT(!paletteWindow().pastesPending(), 5000);
     }
     void doubleClick(int index) {
-        f1().Command1[std::size_t(index)]->press();
+        paletteWindow().entryButtons[std::size_t(index)]->press();
         QTest::qWait(100);
         click(index);
     }
@@ -67,27 +67,27 @@ void UnreachableWindowTest::clicksCopyOnlyAndTheNoteShowsOnce() {
     };
     // Every option that sends or restores something is on: keep the clipboard, toggle the input
     // method, Enter after a double-click.
-    f2().Check1[3]->setValue(1);
-    f2().Check1[7]->setValue(0);
-    f2().Combo2->setListIndex(1);
+    settingsDialog().optionChecks[3]->setValue(1);
+    settingsDialog().optionChecks[7]->setValue(0);
+    settingsDialog().doubleClickActionList->setListIndex(1);
     QGuiApplication::clipboard()->setText(QStringLiteral("the user's text"));
 
     // The user was in an X11 window, then moved to a Wayland one: the older window is not the
     // target any more.
     userFocuses(kX11Window);
     userFocuses(platform::kUnreachableWindow);
-    QCOMPARE(f1().TargetWindow, platform::kUnreachableWindow);
+    QCOMPARE(paletteWindow().targetWindow, platform::kUnreachableWindow);
 
     click(3);
     QCOMPARE(clipboardText(), QStringLiteral("k3")); // stays, despite the keep-clipboard option
     QCOMPARE(history(2), (QStringList{"k3", ""}));
     QVERIFY(t->desktop.keys.empty());
     QVERIFY(t->desktop.foregroundRequests.empty());
-    QCOMPARE(f1().ClickCount, 0);
+    QCOMPARE(paletteWindow().ClickCount, 0);
     QCOMPARE(notes().size(), 1);
     QVERIFY(notes()[0]->isVisible());
     QVERIFY(notes()[0]->text().contains(QStringLiteral("Ctrl+V")));
-    QVERIFY(!notes()[0]->geometry().intersects(f1().frameGeometry()));
+    QVERIFY(!notes()[0]->geometry().intersects(paletteWindow().frameGeometry()));
     notes()[0]->hide();
 
     // Later clicks: no note again. A double-click copies once and leaves the history alone.
@@ -101,11 +101,11 @@ void UnreachableWindowTest::clicksCopyOnlyAndTheNoteShowsOnce() {
     QVERIFY(!notes()[0]->isVisible());
 
     // On the history page the buttons show the new order at once.
-    f1().Combo1->setListIndex(9);
+    paletteWindow().pageList->setListIndex(9);
     click(1);
-    QCOMPARE(f1().Command1[0]->caption(), QStringLiteral("k3"));
-    QCOMPARE(f1().Command1[1]->caption(), QStringLiteral("k5"));
-    f1().Combo1->setListIndex(0);
+    QCOMPARE(paletteWindow().entryButtons[0]->caption(), QStringLiteral("k3"));
+    QCOMPARE(paletteWindow().entryButtons[1]->caption(), QStringLiteral("k5"));
+    paletteWindow().pageList->setListIndex(0);
 
     // Back in an X11 window, a click pastes as always.
     userFocuses(kX11Window);

@@ -6,29 +6,29 @@
 #include "storage/program_state.h"
 #include <array>
 
-class Form6 : public controls::Window {
+class BatchRegistrationDialog : public controls::Window {
     Q_OBJECT
 public:
-    explicit Form6(storage::ProgramState& state);
+    explicit BatchRegistrationDialog(storage::ProgramState& state);
 
-    controls::MultiLineTextBox* Text1 = nullptr;
-    controls::Label* Label1 = nullptr;
-    controls::CommandButton* Command1 = nullptr; // "登録"
-    controls::CommandButton* Command2 = nullptr; // "閉じる"
-    controls::CommandButton* Command3 = nullptr; // "消去"
-    controls::CommandButton* Command4 = nullptr; // "読み込み"
+    controls::MultiLineTextBox* linesBox = nullptr;
+    controls::Label* explanationLabel = nullptr;
+    controls::CommandButton* registerButton = nullptr; // "登録"
+    controls::CommandButton* closeButton = nullptr;    // "閉じる"
+    controls::CommandButton* clearButton = nullptr;    // "消去"
+    controls::CommandButton* fetchButton = nullptr;    // "読み込み"
 
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command4_Click();
+    void registerClicked();
+    void closeClicked();
+    void clearClicked();
+    void fetchClicked();
 
     // Line i of the text box (counted from 0; lines end at CR LF), as the box hands it out:
     // at most 255 bytes in cp932, cut before a character that would not fit; "" past the end.
     QString lineOf(int index) const;
 
     // A text file dropped on the box replaces its text, as the ASCII-art editor takes one.
-    void Text1_FilesDropped(const QStringList& paths);
+    void filesDropped(const QStringList& paths);
 
 private:
     void forgetFetch();

@@ -12,66 +12,66 @@
 #include <deque>
 #include <optional>
 
-class Form1 : public controls::Window {
+class PaletteWindow : public controls::Window {
     Q_OBJECT
 public:
-    explicit Form1(storage::ProgramState& state);
+    explicit PaletteWindow(storage::ProgramState& state);
 
     // Start-up: reads the files, hands every option to the control that holds it, and leaves
     // the palette on its start page and group, ready to be shown.
-    void Form_Load();
+    void startUp();
 
     // The window's controls, named as the program has always named them.
-    std::array<controls::CommandButton*, 21> Command1{}; // 0..19 entries, 20 the clock bar
-    std::array<controls::CommandButton*, 16> Command2{}; // group buttons
-    controls::CommandButton* Command3 = nullptr;         // "設定"
-    controls::CommandButton* Command4 = nullptr;         // "終了"
-    controls::CommandButton* Command5 = nullptr;         // "AA"
-    controls::TabStrip* SSTab1 = nullptr;
-    controls::ComboBox* Combo1 = nullptr;
+    std::array<controls::CommandButton*, 21> entryButtons{}; // 0..19 entries, 20 the clock bar
+    std::array<controls::CommandButton*, 16> groupButtons{}; // group buttons
+    controls::CommandButton* settingsButton = nullptr;       // "設定"
+    controls::CommandButton* exitButton = nullptr;           // "終了"
+    controls::CommandButton* asciiArtButton = nullptr;       // "AA"
+    controls::TabStrip* pageTabs = nullptr;
+    controls::ComboBox* pageList = nullptr;
     controls::TextBox* Text1 = nullptr;       // hidden, below the visible area
     controls::PictureBox* Picture3 = nullptr; // hidden, below the visible area
-    QTimer* Timer1 = nullptr;                 // clock and topmost upkeep
-    QTimer* Timer2 = nullptr;                 // foreground tracking
-    QTimer* Timer3 = nullptr;                 // auto-hide
+    QTimer* clockTimer = nullptr;             // clock and topmost upkeep
+    QTimer* foregroundTimer = nullptr;        // foreground tracking
+    QTimer* autoHideTimer = nullptr;          // auto-hide
 
     // Handlers.
-    void Combo1_Click();
-    void Command1_Click(int index);
-    void Command1_MouseMove(int index);
-    void SSTab1_Click();
-    void Command2_Click(int index);
-    void Command3_Click();
-    void Command4_Click();
-    void Command5_Click();
+    void pageChosenInList();
+    void entryClicked(int index);
+    void pointerOverEntry(int index);
+    void pageTabChosen();
+    void groupChosen(int index);
+    void openSettings();
+    void exitClicked();
+    void showAsciiArtNames();
     // Saves everything when automatic saving is on, then ends the program. Returns false when
     // the program goes on running: a save failed and the user chose not to end without it.
-    bool ExitProgram();
-    void Form_Resize();
-    void Timer1_Timer();
-    void Timer2_Timer();
-    void Timer3_Timer();
+    bool exitProgram();
+    void fitToWidth();
+    void clockTick();
+    void trackTargetWindow();
+    void autoHideTick();
 
     // The colours as the colour frame applies them: background, buttons, clock bar, and the
     // chosen group's button in the selection colour.
-    void RepaintColors();
+    void repaintColors();
 
     // Always-on-top on (1) or off (0); any other mode does nothing.
-    void SetTopmost(int mode);
+    void setTopmost(int mode);
 
     // Foreground tracking: the last window other than the palette that had the focus.
-    platform::WindowHandle TargetWindow = 0;
+    platform::WindowHandle targetWindow = 0;
     // Entry clicks in the group still being collected; two or more make it a double-click.
     int ClickCount = 0;
 
     // The text a click on the button pastes: its caption, or in ASCII-art mode the piece with
     // the configured line breaks around it.
-    QString PasteText(int index) const;
-    void SaveClipboard();
-    void RestoreClipboard();
+    QString pasteTextFor(int index) const;
+    void saveUserClipboard();
+    void restoreUserClipboard();
     // Moves the caption to the front of the history; the entries before its old place move
     // back by one, so it is never listed twice.
-    void RecordHistory(const QString& caption);
+    void recordInHistory(const QString& caption);
 
     // Runs every paste step whose time has come; the engine's timer calls it, and a test on a
     // simulated clock calls it after moving the clock.
@@ -91,7 +91,7 @@ public:
     static constexpr int kFetchPollMs = 2;
     // After the target has its text, or after Enter or Tab: time for the transfer to finish.
     static constexpr int kKeyGraceMs = 10;
-    int ShrinkOffset = 0;
+    int dateHideOffset = 0;
 
     int expandedHeight() const;
     int shrunkHeight() const;
@@ -100,7 +100,7 @@ private:
     // The window, "設定", "終了", the entry and group buttons in the background colour, the
     // clock bar in its own.
     void paintBackgroundColors();
-    bool CurrentGroupIsAsciiArt() const;
+    bool showingAsciiArt() const;
     // The paste engine's steps (paste_engine.cpp).
     void closeClickGroup();
     void startNextPaste();

@@ -1,7 +1,7 @@
-#include "tools/form6.h"
+#include "tools/batch_registration_dialog.h"
 #include "asciiart/dropped_text.h"
 #include "platform/cp932.h"
-#include "settings/form2.h"
+#include "settings/settings_dialog.h"
 #include "storage/text_codec.h"
 
 using controls::placeTwips;
@@ -13,41 +13,41 @@ constexpr std::size_t kLineBytes = 255;
 constexpr int kEntries = 20;
 } // namespace
 
-Form6::Form6(storage::ProgramState& state)
+BatchRegistrationDialog::BatchRegistrationDialog(storage::ProgramState& state)
     : controls::Window(state.desktop, QStringLiteral("ぴこめ　一括登録"), kClientWidth, kClientHeight),
       state_(state) {
     setFont(controls::pGothicFont(9));
-    Text1 = new controls::MultiLineTextBox(this);
-    Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    placeTwips(Text1, 0, 0, 6195, 3975);
-    Label1 = new controls::Label(
+    linesBox = new controls::MultiLineTextBox(this);
+    linesBox->setLineWrapMode(QPlainTextEdit::NoWrap);
+    placeTwips(linesBox, 0, 0, 6195, 3975);
+    explanationLabel = new controls::Label(
         QStringLiteral("２０個の顔文字を「ぴこめ　設定」に表示されているページへ一括登録します"
                        "　　　　　　２１行目以降は無視されます"),
         this);
-    Label1->setWordWrap(true);
-    placeTwips(Label1, 840, 4080, 4755, 375);
+    explanationLabel->setWordWrap(true);
+    placeTwips(explanationLabel, 840, 4080, 4755, 375);
 
     struct ButtonItem {
         controls::CommandButton** button;
         const char16_t* caption;
         int left;
     };
-    const ButtonItem buttons[] = {{&Command1, u"登録", 120},
-                                  {&Command4, u"読み込み", 1680},
-                                  {&Command3, u"消去", 3240},
-                                  {&Command2, u"閉じる", 4800}};
+    const ButtonItem buttons[] = {{&registerButton, u"登録", 120},
+                                  {&fetchButton, u"読み込み", 1680},
+                                  {&clearButton, u"消去", 3240},
+                                  {&closeButton, u"閉じる", 4800}};
     for (const auto& item : buttons) {
         *item.button = new controls::CommandButton(this);
         (*item.button)->setCaption(QString::fromUtf16(item.caption));
         placeTwips(*item.button, item.left, 4560, 1395, 435);
     }
-    Command1->onClick = [this] { Command1_Click(); };
-    Command2->onClick = [this] { Command2_Click(); };
-    Command3->onClick = [this] { Command3_Click(); };
-    Command4->onClick = [this] { Command4_Click(); };
-    Text1->onFilesDropped = [this](const QStringList& paths) { Text1_FilesDropped(paths); };
+    registerButton->onClick = [this] { registerClicked(); };
+    closeButton->onClick = [this] { closeClicked(); };
+    clearButton->onClick = [this] { clearClicked(); };
+    fetchButton->onClick = [this] { fetchClicked(); };
+    linesBox->onFilesDropped = [this](const QStringList& paths) { filesDropped(paths); };
     onCloseRequest = [this] {
-        Command2_Click();
+        closeClicked();
         return true;
     };
 }
@@ -61,16 +61,16 @@ QString cutToLineBytes(const QString& line) {
 }
 } // namespace
 
-QString Form6::lineOf(int index) const {
-    const QStringList lines = Text1->text().split(QStringLiteral("\r\n"));
+QString BatchRegistrationDialog::lineOf(int index) const {
+    const QStringList lines = linesBox->text().split(QStringLiteral("\r\n"));
     if (index < 0 || index >= lines.size())
         return QString();
     return cutToLineBytes(lines[index]);
 }
 
-void Form6::Command1_Click() {
-    auto& f2 = *state_.form2;
-    if (!f2.isVisible())
+void BatchRegistrationDialog::registerClicked() {
+    auto& settingsDialog = *state_.settingsDialog;
+    if (!settingsDialog.isVisible())
         return;
     for (int i = 0; i < kEntries; ++i) {
         QString line = lineOf(i);
@@ -79,48 +79,48 @@ void Form6::Command1_Click() {
             line = cutToLineBytes(fetchedEntries_[entry]);
         while (line.endsWith(QLatin1Char(' ')))
             line.chop(1);
-        auto* box = f2.Text2[entry];
+        auto* box = settingsDialog.entryBoxes[entry];
         box->setText(line);
         box->setText(box->text().replace(QLatin1Char('\t'), QLatin1Char(' ')));
     }
 }
 
-void Form6::Command2_Click() {
+void BatchRegistrationDialog::closeClicked() {
     hide();
 }
 
-void Form6::Command3_Click() {
-    Text1->setText(QString());
+void BatchRegistrationDialog::clearClicked() {
+    linesBox->setText(QString());
     forgetFetch();
 }
 
-void Form6::forgetFetch() {
+void BatchRegistrationDialog::forgetFetch() {
     fetchedEntries_ = {};
     fetchedLines_ = {};
 }
 
-void Form6::Command4_Click() {
-    auto& f2 = *state_.form2;
-    Text1->setText(QString());
+void BatchRegistrationDialog::fetchClicked() {
+    auto& settingsDialog = *state_.settingsDialog;
+    linesBox->setText(QString());
     QString text;
     for (int i = 0; i < kEntries; ++i) {
         const auto entry = std::size_t(i);
-        const QString& entryText = f2.Text2[entry]->text();
+        const QString& entryText = settingsDialog.entryBoxes[entry]->text();
         QString line = entryText;
         line.replace(QLatin1Char('\n'), QLatin1Char(' '));
         fetchedEntries_[entry] = entryText;
         fetchedLines_[entry] = entryText.contains(QLatin1Char('\n')) ? cutToLineBytes(line) : QString();
         text += line + QStringLiteral("\r\n");
     }
-    Text1->setText(text);
+    linesBox->setText(text);
 }
 
-void Form6::Text1_FilesDropped(const QStringList& paths) {
+void BatchRegistrationDialog::filesDropped(const QStringList& paths) {
     const asciiart::DroppedText dropped = asciiart::readDroppedText(paths);
     if (dropped.kind == asciiart::DroppedText::Refused && state_.reportProblem)
         state_.reportProblem(dropped.message);
     if (dropped.kind != asciiart::DroppedText::Taken)
         return;
     forgetFetch();
-    Text1->setText(dropped.text);
+    linesBox->setText(dropped.text);
 }

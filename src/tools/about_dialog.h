@@ -5,11 +5,11 @@
 #include "controls/window.h"
 #include "storage/program_state.h"
 
-class Form3 : public controls::Window {
+class AboutDialog : public controls::Window {
     Q_OBJECT
 public:
-    explicit Form3(storage::ProgramState& state);
-    ~Form3() override;
+    explicit AboutDialog(storage::ProgramState& state);
+    ~AboutDialog() override;
 
     static inline const QString kWebAddress = QStringLiteral("https://pikome.github.io");
     static inline const QString kVersion = QStringLiteral("ver1.28");
@@ -17,18 +17,18 @@ public:
     // "OSVersion  " and the version as a single-precision number in its shortest form.
     static QString osVersionText(double version);
 
-    controls::Label* Image1 = nullptr;
-    controls::Label* Image2 = nullptr;
-    controls::Label* Label1 = nullptr;
-    std::array<controls::Label*, 2> Label2{};
-    controls::Label* Label3 = nullptr;
-    controls::Label* Label4 = nullptr;
-    controls::Label* lblDisclaimer = nullptr;
-    QFrame* Line1 = nullptr;
-    controls::CommandButton* Command1 = nullptr; // "OK"
+    controls::Label* iconImage = nullptr;
+    controls::Label* bannerImage = nullptr;
+    controls::Label* osVersionLabel = nullptr;
+    std::array<controls::Label*, 2> versionAndTermsLabels{};
+    controls::Label* webAddressLabel = nullptr;
+    controls::Label* feedbackLabel = nullptr;
+    controls::Label* disclaimerLabel = nullptr;
+    QFrame* separatorLine = nullptr;
+    controls::CommandButton* okButton = nullptr; // "OK"
 
-    void OpenWebPage();
-    void Command1_Click();
+    void openWebPage();
+    void okClicked();
 
 private:
     storage::ProgramState& state_;

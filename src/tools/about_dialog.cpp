@@ -1,4 +1,4 @@
-#include "tools/form3.h"
+#include "tools/about_dialog.h"
 #include <QApplication>
 #include <QPainter>
 #include <QPixmap>
@@ -46,85 +46,85 @@ QCursor linkCursor() {
 }
 } // namespace
 
-QString Form3::osVersionText(double version) {
+QString AboutDialog::osVersionText(double version) {
     char digits[32];
     const auto result = std::to_chars(digits, digits + sizeof digits, float(version));
     return QStringLiteral("OSVersion  ") + QString::fromLatin1(digits, int(result.ptr - digits));
 }
 
-Form3::Form3(storage::ProgramState& state)
+AboutDialog::AboutDialog(storage::ProgramState& state)
     : controls::Window(state.desktop, QStringLiteral("ぴこめ　バージョン情報"), kClientWidth, kClientHeight),
       state_(state) {
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(controls::pGothicFont(9));
     const QCursor cursor = linkCursor();
 
-    Image1 = new controls::Label(QString(), this);
+    iconImage = new controls::Label(QString(), this);
     // The program's one icon, not a new one: every new icon's picture stays in Qt's pixmap
     // cache for good, and the dialog is built for every opening.
-    Image1->setPixmap(windowIcon().pixmap(32, 32));
-    placeTwips(Image1, 120, 240, 480, 480);
-    Image2 = new controls::Label(QString(), this);
-    Image2->setPixmap(banner());
-    Image2->setCursor(cursor);
-    placeTwips(Image2, 840, 120, 1650, 615);
-    Image2->onClick = [this] { OpenWebPage(); };
+    iconImage->setPixmap(windowIcon().pixmap(32, 32));
+    placeTwips(iconImage, 120, 240, 480, 480);
+    bannerImage = new controls::Label(QString(), this);
+    bannerImage->setPixmap(banner());
+    bannerImage->setCursor(cursor);
+    placeTwips(bannerImage, 840, 120, 1650, 615);
+    bannerImage->onClick = [this] { openWebPage(); };
 
-    Label2[0] = new controls::Label(kVersion, this);
-    placeTwips(Label2[0], 2640, 540, 735, 195);
-    Label4 = new controls::Label(
+    versionAndTermsLabels[0] = new controls::Label(kVersion, this);
+    placeTwips(versionAndTermsLabels[0], 2640, 540, 735, 195);
+    feedbackLabel = new controls::Label(
         QStringLiteral("       感想聞かせてね！　　　　　　　　　　早速！ホームページにGO!!"), this);
-    Label4->setWordWrap(true);
-    placeTwips(Label4, 360, 840, 2775, 375);
-    Label3 = new controls::Label(kWebAddress + QLatin1Char('/'), this);
-    QPalette linkColors = Label3->palette();
+    feedbackLabel->setWordWrap(true);
+    placeTwips(feedbackLabel, 360, 840, 2775, 375);
+    webAddressLabel = new controls::Label(kWebAddress + QLatin1Char('/'), this);
+    QPalette linkColors = webAddressLabel->palette();
     linkColors.setColor(QPalette::WindowText, QColor(192, 0, 192));
-    Label3->setPalette(linkColors);
-    Label3->setCursor(cursor);
-    placeTwips(Label3, 120, 1260, 3015, 195);
-    Label3->onClick = [this] { OpenWebPage(); };
+    webAddressLabel->setPalette(linkColors);
+    webAddressLabel->setCursor(cursor);
+    placeTwips(webAddressLabel, 120, 1260, 3015, 195);
+    webAddressLabel->onClick = [this] { openWebPage(); };
 
-    Line1 = new QFrame(this);
-    Line1->setFrameShape(QFrame::HLine);
-    QPalette lineColors = Line1->palette();
+    separatorLine = new QFrame(this);
+    separatorLine->setFrameShape(QFrame::HLine);
+    QPalette lineColors = separatorLine->palette();
     lineColors.setColor(QPalette::WindowText, QColor(255, 0, 255));
-    Line1->setPalette(lineColors);
-    placeTwips(Line1, 120, 1485, 3000, 30);
+    separatorLine->setPalette(lineColors);
+    placeTwips(separatorLine, 120, 1485, 3000, 30);
 
-    Label2[1] = new controls::Label(
+    versionAndTermsLabels[1] = new controls::Label(
         QStringLiteral("このソフトはフリーソフトです。個人・法人を問わず無料でお使いいただけます。"
                        "改変しないままであれば、自由に配布・転載していただいて構いません。"),
         this);
-    Label2[1]->setWordWrap(true);
-    placeTwips(Label2[1], 120, 1560, 3135, 915);
-    lblDisclaimer = new controls::Label(
+    versionAndTermsLabels[1]->setWordWrap(true);
+    placeTwips(versionAndTermsLabels[1], 120, 1560, 3135, 915);
+    disclaimerLabel = new controls::Label(
         QStringLiteral(
             "このソフトを使用したことによって生じたいかなる損害についても、作者は一切の責任を負いません。"),
         this);
-    lblDisclaimer->setWordWrap(true);
-    placeTwips(lblDisclaimer, 120, 2520, 3255, 555);
+    disclaimerLabel->setWordWrap(true);
+    placeTwips(disclaimerLabel, 120, 2520, 3255, 555);
 
-    Label1 = new controls::Label(osVersionText(state_.desktop.osVersion()), this);
-    placeTwips(Label1, 600, 3240, 1695, 255);
-    Command1 = new controls::CommandButton(this);
-    Command1->setCaption(QStringLiteral("OK"));
-    placeTwips(Command1, 2400, 3120, 975, 375);
-    Command1->onClick = [this] { Command1_Click(); };
-    state_.form3 = this;
+    osVersionLabel = new controls::Label(osVersionText(state_.desktop.osVersion()), this);
+    placeTwips(osVersionLabel, 600, 3240, 1695, 255);
+    okButton = new controls::CommandButton(this);
+    okButton->setCaption(QStringLiteral("OK"));
+    placeTwips(okButton, 2400, 3120, 975, 375);
+    okButton->onClick = [this] { okClicked(); };
+    state_.aboutDialog = this;
 }
 
-Form3::~Form3() {
-    if (state_.form3 == this)
-        state_.form3 = nullptr;
+AboutDialog::~AboutDialog() {
+    if (state_.aboutDialog == this)
+        state_.aboutDialog = nullptr;
 }
 
-void Form3::OpenWebPage() {
+void AboutDialog::openWebPage() {
     // The browser may take a moment to answer; the busy pointer shows the click was taken.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     state_.desktop.openUrl(kWebAddress.toStdString());
     QApplication::restoreOverrideCursor();
 }
 
-void Form3::Command1_Click() {
+void AboutDialog::okClicked() {
     close();
 }

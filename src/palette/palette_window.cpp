@@ -1,0 +1,531 @@
+#include "palette/palette_window.h"
+#include "asciiart/aa_store.h"
+#include "asciiart/ascii_art_dialog.h"
+#include "controls/color.h"
+#include "controls/focus.h"
+#include "controls/twips.h"
+#include "palette/tip_window.h"
+#include "platform/profile.h"
+#include "settings/mouse_sensitivity_dialog.h"
+#include "settings/settings_dialog.h"
+#include "storage/profile_access.h"
+#include "storage/settings_keys.h"
+#include "tools/about_dialog.h"
+#include <QDateTime>
+
+using controls::placeTwips;
+using storage::kAsciiArtMode;
+using storage::kRefilling;
+namespace keys = storage::settings;
+
+namespace {
+constexpr int kClientWidth = 6120;
+constexpr int kClientHeight = 9390;
+constexpr int kHistoryPage = storage::KaomojiTable::kHistoryPage;
+constexpr int kMinimumWidth = 1800;
+// Entry buttons stand 1200 twips from the left and end 135 twips before the right frame edge.
+constexpr int kEntryWidthMargin = 1335;
+// The clock bar starts 60 twips left of the client area and reaches past its right edge.
+constexpr int kClockWidthExtra = 105;
+constexpr int kExpandedExtra = 7000;
+constexpr int kShrunkExtra = 450;
+constexpr int kHideDateOffset = 330;
+} // namespace
+
+PaletteWindow::PaletteWindow(storage::ProgramState& state)
+    : controls::Window(state.desktop, QStringLiteral("ぴこめ"), kClientWidth, kClientHeight), state_(state) {
+    buildControls();
+}
+
+void PaletteWindow::buildControls() {
+    setFont(controls::pGothicFont(9));
+
+    auto* clock = new controls::CommandButton(this);
+    clock->setFont(controls::pGothicFont(15.75, true));
+    placeTwips(clock, -60, 0, 5415, 375);
+    entryButtons[20] = clock;
+
+    pageTabs = new controls::TabStrip(this);
+    pageTabs->addTab(QStringLiteral("履歴"));
+    for (int t = 1; t <= 9; ++t)
+        pageTabs->addTab(QString::number(t));
+    placeTwips(pageTabs, 0, 420, 4950, 300);
+    pageTabs->onClick = [this] { pageTabChosen(); };
+
+    pageList = new controls::ComboBox(this);
+    for (int page = 0; page < 10; ++page)
+        pageList->addListItem(keys::defaultPageName(page));
+    placeTwips(pageList, 0, 780, 1095, 300);
+    pageList->onClick = [this] { pageChosenInList(); };
+
+    for (int i = 0; i < 16; ++i) {
+        auto* button = new controls::CommandButton(this);
+        placeTwips(button, 0, 1080 + 300 * i, 1095, 315);
+        button->onClick = [this, i] { groupChosen(i); };
+        groupButtons[std::size_t(i)] = button;
+    }
+    for (int i = 0; i < 20; ++i) {
+        auto* button = new controls::CommandButton(this);
+        placeTwips(button, 1200, 840 + 300 * i, 3975, 315);
+        entryButtons[std::size_t(i)] = button;
+    }
+    for (int i = 0; i < 21; ++i) {
+        entryButtons[std::size_t(i)]->onMouseMove = [this, i] { pointerOverEntry(i); };
+        entryButtons[std::size_t(i)]->onClick = [this, i] { entryClicked(i); };
+    }
+
+    asciiArtButton = new controls::CommandButton(this);
+    asciiArtButton->setCaption(QStringLiteral("AA"));
+    placeTwips(asciiArtButton, 0, 5880, 1095, 315);
+    asciiArtButton->onClick = [this] { showAsciiArtNames(); };
+    settingsButton = new controls::CommandButton(this);
+    settingsButton->setCaption(QStringLiteral("設定"));
+    placeTwips(settingsButton, 0, 6240, 1095, 315);
+    settingsButton->onClick = [this] { openSettings(); };
+    exitButton = new controls::CommandButton(this);
+    exitButton->setCaption(QStringLiteral("終了"));
+    placeTwips(exitButton, 0, 6540, 1095, 315);
+    exitButton->onClick = [this] { exitClicked(); };
+    // Closing the palette is "終了"; the close only stands when the program really ends.
+    onCloseRequest = [this] { return !exitProgram(); };
+
+    Text1 = new controls::TextBox(this);
+    placeTwips(Text1, 1200, 8520, 3975, 615);
+    Text1->hide();
+    Picture3 = new controls::PictureBox(this);
+    placeTwips(Picture3, 0, 8520, 1095, 615);
+    Picture3->hide();
+
+    // The timers run from the window's creation; their first ticks come after start-up, which
+    // never returns to the event loop before it ends.
+    clockTimer = new QTimer(this);
+    clockTimer->setInterval(1000);
+    connect(clockTimer, &QTimer::timeout, this, [this] { clockTick(); });
+    foregroundTimer = new QTimer(this);
+    foregroundTimer->setInterval(250);
+    connect(foregroundTimer, &QTimer::timeout, this, [this] { trackTargetWindow(); });
+    autoHideTimer = new QTimer(this);
+    autoHideTimer->setInterval(250);
+    connect(autoHideTimer, &QTimer::timeout, this, [this] { autoHideTick(); });
+    clockTimer->start();
+    foregroundTimer->start();
+    autoHideTimer->start();
+
+    onResize = [this] { fitToWidth(); };
+    // The palette is clicked, never typed into: it keeps out of the keyboard focus, so the
+    // window the user works in stays the active one while the buttons are clicked, however
+    // fast, and every paste goes there.
+    controls::keepOutOfFocus(this);
+}
+
+void PaletteWindow::startUp() {
+    auto& s = state_;
+    auto& settingsDialog = *s.settingsDialog;
+    auto& mouseDialog = *s.mouseDialog;
+    const auto ini = s.settingsFile();
+    auto readInt = [&ini](const QString& section, const QString& key, int defaultValue) {
+        return storage::ReadProfileInt(section, key, defaultValue, ini);
+    };
+
+    // 1. Caption height. Windows 6.x (Vista, 7) draws captions 8 pixels taller than it reports.
+    int caption = s.desktop.captionHeightPixels();
+    if (s.desktop.osFamily() == platform::OsFamily::WindowsNT && int(s.desktop.osVersion()) == 6)
+        caption += 8;
+    s.captionHeight = controls::toTwips(caption);
+
+    // 2. The kaomoji file; whatever cannot be read stays empty.
+    storage::kaomoji_file::Read kaomoji =
+        s.kaomojiReadAhead.valid() ? s.kaomojiReadAhead.get() : storage::kaomoji_file::read(s.kaomojiFile());
+    s.kaomoji = std::move(kaomoji.table);
+    s.kaomojiFileUnreadable = !kaomoji.whole;
+
+    // Every key below comes from two small files; each is parsed once instead of once a key.
+    platform::profile::Batch readOnce;
+
+    // 3. The option check boxes. Check7's first reading defaults by platform; the second
+    //    reading below, with default 1, is the one that stays.
+    for (int i = 0; i < 10; ++i) {
+        int def = keys::kCheckDefaults[std::size_t(i)];
+        if (i == 7)
+            def = s.desktop.osFamily() == platform::OsFamily::WindowsNT ? 1 : 0;
+        const int value =
+            keys::checkState(readInt(keys::kOptions, QStringLiteral("Check%1").arg(i), def), def);
+        settingsDialog.optionChecks[std::size_t(i)]->setValue(value);
+    }
+
+    // 4.
+    s.lastPage =
+        keys::inRange(readInt(keys::kOptions, QStringLiteral("PageNumber"), keys::kPageNumberDefault), 0, 9,
+                      keys::kPageNumberDefault);
+    settingsDialog.doubleClickActionList->setListIndex(
+        keys::inRange(readInt(keys::kOptions, QStringLiteral("DoubleClick"), keys::kDoubleClickDefault), 0, 2,
+                      keys::kDoubleClickDefault));
+
+    // 5. Colours.
+    auto readColor = [&](const char* key, std::int32_t def) {
+        return keys::colorValue(readInt(keys::kColorOptions, QString::fromLatin1(key), def), def);
+    };
+    s.backgroundColor = QString::number(readColor("Color1", keys::kColor1Default));
+    s.selectionColor = QString::number(readColor("Color2", keys::kColor2Default));
+    s.clockColor = QString::number(readColor("Color3", keys::kColor3Default));
+    s.tipBackColor = std::uint32_t(readColor("ToolTipBackColor", keys::kToolTipBackColorDefault));
+    s.tipTextColor = std::uint32_t(readColor("ToolTipFontColor", keys::kToolTipFontColorDefault));
+
+    // 6. Positions. The width runs the resize handler, which needs the caption height.
+    auto readTwips = [&](const char* key, int def) {
+        return keys::twipsValue(readInt(keys::kForm, QString::fromLatin1(key), def), def);
+    };
+    setLeftTwips(readTwips("Form1Left", keys::kForm1LeftDefault));
+    setTopTwips(readTwips("Form1Top", keys::kForm1TopDefault));
+    setWidthTwips(readTwips("Form1Width", keys::kForm1WidthDefault));
+    // A stored width equal to the one the window was made with changes no size and runs no
+    // resize handler; the height rules must hold from the first frame all the same.
+    fitToWidth();
+    const int form2Left = readTwips("Form2Left", keys::kForm2LeftDefault);
+    const int form2Top = readTwips("Form2Top", keys::kForm2TopDefault);
+    if (settingsDialog.optionChecks[2]->value() == 1) {
+        settingsDialog.setLeftTwips(form2Left);
+        settingsDialog.setTopTwips(form2Top);
+    }
+    // Positions stored on a larger screen must not leave a window out of reach.
+    keepMostlyInWorkArea();
+    settingsDialog.keepMostlyInWorkArea();
+
+    // 7. Clock mode; choosing the option button stores it back into ClockMode.
+    const int clockMode = keys::inRange(readInt(keys::kOptions, QStringLiteral("Time"), keys::kTimeDefault),
+                                        0, 2, keys::kTimeDefault);
+    s.clockMode = QString::number(clockMode);
+    settingsDialog.clockModeChoices[std::size_t(clockMode)]->setValue(true);
+
+    // 8. Auto-hide margins.
+    auto readMouse = [&](const char* key) {
+        return keys::inRange(readInt(keys::kMouseOptions, QString::fromLatin1(key), keys::kMouseDefault), 0,
+                             32767, keys::kMouseDefault);
+    };
+    mouseDialog.sideMarginBars[0]->setScrollValue(readMouse("MouseX"));
+    mouseDialog.sideMarginBars[1]->setScrollValue(readMouse("MouseXX"));
+    mouseDialog.topBottomMarginBars[0]->setScrollValue(readMouse("MouseY"));
+    mouseDialog.topBottomMarginBars[1]->setScrollValue(readMouse("MouseYY"));
+
+    // 9. Page names.
+    for (int page = 0; page < 10; ++page)
+        s.pageNames[std::size_t(page)] = storage::ReadProfileString(
+            keys::kPageName, QStringLiteral("Page%1").arg(page + 1), ini, keys::defaultPageName(page));
+
+    // 10.
+    settingsDialog.optionChecks[7]->setValue(
+        keys::checkState(readInt(keys::kOptions, QStringLiteral("Check7"), 1), 1));
+
+    // 11. The ASCII-art store.
+    asciiart::load(s);
+
+    // 12. The tooltip window.
+    s.tipWindow = new palette::TipWindow(this);
+    s.tipWindow->setMaxTipWidth(1000);
+    s.tipWindow->setTipBackColor(s.tipBackColor);
+    s.tipWindow->setTipTextColor(s.tipTextColor);
+
+    // 13. Page lists; selecting item 0 runs both lists' handlers in full.
+    for (auto* list : {pageList, settingsDialog.editorPageList}) {
+        for (int i = 0; i < 10 && list->listCount() > 0; ++i)
+            list->removeListItem(0);
+        for (const auto& name : s.pageNames)
+            list->addListItem(name);
+    }
+    pageList->setListIndex(0);
+    settingsDialog.editorPageList->setListIndex(0);
+
+    // 14.
+    s.refilling = kRefilling;
+    for (int i = 0; i < 16; ++i)
+        settingsDialog.groupNameBoxes[std::size_t(i)]->setText(s.kaomoji.at(0, 0, i));
+
+    // 15. The first colour target.
+    settingsDialog.colorTargetChoices[0]->setValue(true);
+
+    // 16. Colours; the selection colour comes with the group selection below.
+    setAutoFillBackground(true);
+    pageTabs->setBackColor(storage::colorFromText(s.backgroundColor));
+    paintBackgroundColors();
+
+    // 17. The last page, when so configured; the guard keeps the lists' handlers quiet.
+    if (settingsDialog.optionChecks[6]->value() != 0) {
+        pageList->setListIndex(s.lastPage);
+        settingsDialog.editorPageList->setListIndex(s.lastPage);
+    }
+
+    // 18.
+    const int p = pageList->listIndex();
+    for (int i = 0; i < 16; ++i) {
+        const QString& text = s.kaomoji.get(p, 0, i);
+        groupButtons[std::size_t(i)]->setCaption(text);
+        settingsDialog.groupNameBoxes[std::size_t(i)]->setText(text);
+    }
+
+    // 19. The history page has no groups and no ASCII art.
+    setGroupButtonsEnabled(p != kHistoryPage);
+
+    // 20.
+    if (p == kHistoryPage) {
+        pageTabs->setTab(0);
+        groupButtons[0]->press();
+    } else {
+        pageTabs->setTab(p + 1);
+    }
+
+    // 21.
+    if (settingsDialog.optionChecks[0]->value() == 1)
+        setTopmost(1);
+
+    // 22. Group 0 of the start page; this also lifts the guard.
+    groupButtons[0]->press();
+}
+
+void PaletteWindow::paintBackgroundColors() {
+    const auto color1 = storage::colorFromText(state_.backgroundColor);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, controls::fromColorRef(color1));
+    setPalette(pal);
+    settingsButton->setBackColor(color1);
+    exitButton->setBackColor(color1);
+    for (int i = 0; i < 20; ++i)
+        entryButtons[std::size_t(i)]->setBackColor(color1);
+    for (auto* button : groupButtons)
+        button->setBackColor(color1);
+    entryButtons[20]->setBackColor(storage::colorFromText(state_.clockColor));
+}
+
+void PaletteWindow::repaintColors() {
+    auto& s = state_;
+    paintBackgroundColors();
+    // In ASCII-art mode no group is chosen and every group button keeps the background.
+    if (s.currentGroup >= 0 && s.currentGroup < 16)
+        groupButtons[std::size_t(s.currentGroup)]->setBackColor(storage::colorFromText(s.selectionColor));
+}
+
+void PaletteWindow::setGroupButtonsEnabled(bool enabled) {
+    for (int i = 0; i < 16; ++i) {
+        groupButtons[std::size_t(i)]->setEnabled(enabled);
+        state_.settingsDialog->groupChoices[std::size_t(i)]->setEnabled(enabled);
+    }
+    asciiArtButton->setEnabled(enabled);
+}
+
+void PaletteWindow::paintGroupButtonsWith(int selectedGroup) {
+    const auto color1 = storage::colorFromText(state_.backgroundColor);
+    for (auto* button : groupButtons)
+        button->setBackColor(color1);
+    if (selectedGroup >= 0 && selectedGroup < 16)
+        groupButtons[std::size_t(selectedGroup)]->setBackColor(storage::colorFromText(state_.selectionColor));
+}
+
+void PaletteWindow::pageChosenInList() {
+    auto& s = state_;
+    auto& settingsDialog = *s.settingsDialog;
+    if (s.refilling == kRefilling)
+        return;
+    s.refilling = kRefilling;
+    const int p = pageList->listIndex();
+    if (p == kHistoryPage)
+        groupChosen(0);
+    if (settingsDialog.isVisible() && s.currentGroup == kAsciiArtMode)
+        groupChosen(0);
+    settingsDialog.editorPageList->setListIndex(p);
+    if (s.currentGroup == kAsciiArtMode) {
+        paintGroupButtonsWith(-1);
+        for (int i = 0; i < 20; ++i)
+            entryButtons[std::size_t(i)]->setCaption(s.asciiArtNames.get(p + 1, i));
+        asciiArtButton->setBackColor(storage::colorFromText(s.selectionColor));
+        for (int i = 0; i < 16; ++i)
+            groupButtons[std::size_t(i)]->setCaption(s.kaomoji.get(p, 0, i));
+    } else {
+        const int g = s.currentGroup;
+        paintGroupButtonsWith(g);
+        for (int i = 0; i < 20; ++i) {
+            const QString& text = s.kaomoji.get(p, g + 1, i);
+            entryButtons[std::size_t(i)]->setCaption(text);
+            settingsDialog.entryBoxes[std::size_t(i)]->setText(text);
+        }
+        for (int i = 0; i < 16; ++i) {
+            const QString& text = s.kaomoji.get(p, 0, i);
+            groupButtons[std::size_t(i)]->setCaption(text);
+            settingsDialog.groupNameBoxes[std::size_t(i)]->setText(text);
+        }
+        if (g >= 0 && g < 16)
+            settingsDialog.groupChoices[std::size_t(g)]->setValue(true);
+        if (p >= 0 && p < 10)
+            settingsDialog.pageNameChoices[std::size_t(p)]->setValue(true);
+    }
+    setGroupButtonsEnabled(p != kHistoryPage);
+    if (p == kHistoryPage) {
+        pageTabs->setTab(0);
+        groupChosen(0);
+    } else if (p >= 0) {
+        pageTabs->setTab(p + 1);
+    }
+    s.refilling = 0;
+}
+
+void PaletteWindow::pointerOverEntry(int index) {
+    auto& s = state_;
+    if (!s.tipWindow)
+        return;
+    // In ASCII-art mode the whole piece shows as the button's tip; otherwise no tip at all.
+    QString text;
+    if (s.currentGroup == kAsciiArtMode && s.asciiArtDialog->optionChecks[2]->value() != 0 && index < 20)
+        text = s.asciiArtTexts.get(pageList->listIndex() + 1, index);
+    s.tipWindow->addTool(entryButtons[std::size_t(index)], text);
+}
+
+void PaletteWindow::pageTabChosen() {
+    const int t = pageTabs->tab();
+    const int page = t != 0 ? t - 1 : kHistoryPage;
+    pageList->setListIndex(page);
+    state_.settingsDialog->editorPageList->setListIndex(page);
+}
+
+void PaletteWindow::groupChosen(int g) {
+    auto& s = state_;
+    s.refilling = kRefilling;
+    if (pageList->listIndex() == -1)
+        pageList->setListIndex(0);
+    paintGroupButtonsWith(g);
+    const int p = pageList->listIndex();
+    for (int i = 0; i < 20; ++i)
+        entryButtons[std::size_t(i)]->setCaption(s.kaomoji.get(p, g + 1, i));
+    s.settingsDialog->groupChoices[std::size_t(g)]->setValue(true);
+    asciiArtButton->setBackColor(storage::colorFromText(s.backgroundColor));
+    s.refilling = 0;
+    s.currentGroup = g;
+}
+
+void PaletteWindow::showAsciiArtNames() {
+    auto& s = state_;
+    if (s.settingsDialog->isVisible())
+        return;
+    const int p = pageList->listIndex();
+    // The history page has no ASCII art, whichever way the palette came to show it (the
+    // page-name buttons, for one, leave the button enabled).
+    if (p == kHistoryPage)
+        return;
+    paintGroupButtonsWith(-1);
+    for (int i = 0; i < 20; ++i)
+        entryButtons[std::size_t(i)]->setCaption(s.asciiArtNames.get(p + 1, i));
+    asciiArtButton->setBackColor(storage::colorFromText(s.selectionColor));
+    s.currentGroup = kAsciiArtMode;
+}
+
+void PaletteWindow::openSettings() {
+    auto& s = state_;
+    auto& settingsDialog = *s.settingsDialog;
+    if (s.refilling == kRefilling)
+        return;
+    if (pageList->listIndex() == -1)
+        pageList->setListIndex(0);
+    if (settingsDialog.editorPageList->listIndex() == -1)
+        settingsDialog.editorPageList->setListIndex(0);
+    s.refilling = kRefilling;
+    const int page = settingsDialog.editorPageList->listIndex();
+    pageList->setListIndex(page);
+    if (s.currentGroup == kAsciiArtMode)
+        groupButtons[0]->press();
+    settingsDialog.showGroupEntries(page, s.currentGroup);
+    settingsDialog.showGroupNames(page);
+    settingsDialog.paintGroupButtons();
+    s.refilling = 0;
+    settingsDialog.pageNameChoices[std::size_t(page)]->setValue(true);
+    settingsDialog.show();
+    settingsDialog.raise();
+    settingsDialog.activateWindow();
+}
+
+int PaletteWindow::expandedHeight() const {
+    return state_.captionHeight + kExpandedExtra;
+}
+int PaletteWindow::shrunkHeight() const {
+    return state_.captionHeight + kShrunkExtra - dateHideOffset;
+}
+
+void PaletteWindow::fitToWidth() {
+    if (windowState() == controls::WindowState::Normal) {
+        if (widthTwips() < kMinimumWidth)
+            setWidthTwips(kMinimumWidth);
+        if (heightTwips() != shrunkHeight())
+            setHeightTwips(expandedHeight());
+        entryButtons[20]->resize(controls::toPixels(widthTwips() + kClockWidthExtra),
+                                 entryButtons[20]->height());
+        for (int i = 0; i < 20; ++i)
+            entryButtons[std::size_t(i)]->resize(controls::toPixels(widthTwips() - kEntryWidthMargin),
+                                                 entryButtons[std::size_t(i)]->height());
+    }
+    if (state_.topmostSuspended == 0 && state_.settingsDialog->optionChecks[0]->value() == 1)
+        setTopmost(1);
+}
+
+void PaletteWindow::setTopmost(int mode) {
+    if (mode == 0 || mode == 1) {
+        state_.desktop.setTopmost(handle(), mode == 1);
+        inTopmostBand_ = mode == 1;
+    }
+}
+
+void PaletteWindow::clockTick() {
+    auto& settingsDialog = *state_.settingsDialog;
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString date = now.toString(QStringLiteral("yyyy/MM/dd"));
+    const QString time = now.toString(QStringLiteral("H:mm:ss"));
+    if (settingsDialog.clockModeChoices[0]->value())
+        entryButtons[20]->setCaption(date);
+    if (settingsDialog.clockModeChoices[1]->value())
+        entryButtons[20]->setCaption(time);
+    if (settingsDialog.clockModeChoices[2]->value())
+        entryButtons[20]->setCaption(date + QStringLiteral("  ") + time);
+
+    // Topmost upkeep: out of the band while a dialog is open, back in when the last one closes.
+    if (anyDialogVisible()) {
+        // Start-up puts the palette into the band while the flag is still set from the check
+        // box: a dialog opened before the first tick must take it out all the same.
+        if (state_.topmostSuspended == 0 || inTopmostBand_)
+            setTopmost(0);
+        state_.topmostSuspended = 1;
+    } else if (state_.topmostSuspended == 1 && settingsDialog.optionChecks[0]->value() == 1) {
+        setTopmost(1);
+        state_.topmostSuspended = 0;
+    }
+}
+
+bool PaletteWindow::anyDialogVisible() const {
+    // The batch-registration dialog is small and does not take the palette out of the band.
+    return state_.settingsDialog->isVisible() || (state_.aboutDialog && state_.aboutDialog->isVisible()) ||
+           state_.mouseDialog->isVisible() || state_.asciiArtDialog->isVisible();
+}
+
+void PaletteWindow::trackTargetWindow() {
+    const platform::WindowHandle h = state_.desktop.foregroundWindow();
+    if (h != handle() && h != targetWindow && h != 0)
+        targetWindow = h;
+}
+
+void PaletteWindow::autoHideTick() {
+    auto& settingsDialog = *state_.settingsDialog;
+    auto& mouseDialog = *state_.mouseDialog;
+    dateHideOffset = settingsDialog.optionChecks[9]->value() != 0 ? kHideDateOffset : 0;
+    const platform::Point cursor = state_.desktop.cursorPos();
+    const float x = float(controls::toTwips(cursor.x));
+    const float y = float(controls::toTwips(cursor.y));
+    if (windowState() != controls::WindowState::Normal)
+        return;
+    // The margin fields always hold whole numbers; anything else counts as 0.
+    auto margin = [&mouseDialog](int i) {
+        return float(mouseDialog.marginValueBoxes[std::size_t(i)]->text().toInt()) * 15.0f;
+    };
+    const float left = float(leftTwips());
+    const float top = float(topTwips());
+    const bool over = x + margin(0) > left - 1 && y + margin(2) > top - 1 &&
+                      x + margin(1) < left + float(widthTwips()) &&
+                      y + margin(3) < top + float(heightTwips());
+    if (over)
+        setHeightTwips(expandedHeight());
+    else if (settingsDialog.optionChecks[1]->value() == 1 && isEnabled())
+        setHeightTwips(shrunkHeight());
+}
