@@ -77,7 +77,7 @@ void Program::endUnattended() {
 }
 
 void Program::saveUnattended() {
-    if (settingsDialog_->optionChecks[8]->value() == 0)
+    if (settingsDialog_->optionChecks[option::kSaveOnExit]->value() == 0)
         return;
     // The same saves, in the same order, as the exit's.
     QStringList failed = asciiArtDialog_->saveStoreThenAll();

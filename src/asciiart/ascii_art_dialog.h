@@ -6,6 +6,17 @@
 #include "storage/program_state.h"
 #include <array>
 
+// The ASCII-art dialog's three option check boxes, with the keys that store them in
+// "AAOptions.ini".
+namespace aa_option {
+enum : std::size_t {
+    kLineBreakBefore = 0, // "Options"/"FrontLine": CR LF before the piece when it is pasted
+    kLineBreakAfter = 1,  // "Options"/"BackLine": CR LF after it
+    kShowPreviewTips = 2, // "ToolTipOptions"/"Display": the piece shows as the button's tip
+    kCount = 3
+};
+} // namespace aa_option
+
 class AsciiArtDialog : public controls::Window {
     Q_OBJECT
 public:
@@ -15,10 +26,10 @@ public:
     std::array<controls::TextBox*, 20> nameBoxes{};         // names of the page's entries
     std::array<controls::OptionButton*, 20> entryChoices{}; // the entry shown in the editor
     controls::Label* dropHintLabel = nullptr;
-    controls::MultiLineTextBox* pieceTextBox = nullptr; // the selected entry's text
-    std::array<controls::CheckBox*, 3> optionChecks{};  // FrontLine, BackLine, Display
-    controls::CommandButton* saveButton = nullptr;      // "設定保存"
-    controls::CommandButton* closeButton = nullptr;     // "閉じる"
+    controls::MultiLineTextBox* pieceTextBox = nullptr;                // the selected entry's text
+    std::array<controls::CheckBox*, aa_option::kCount> optionChecks{}; // FrontLine, BackLine, Display
+    controls::CommandButton* saveButton = nullptr;                     // "設定保存"
+    controls::CommandButton* closeButton = nullptr;                    // "閉じる"
 
     int selectedEntry = 0;
 

@@ -14,7 +14,7 @@ bool PaletteWindow::exitProgram() {
     // saves and ends (or while the user is asked about a failed save).
     exiting_ = true;
     cancelPastes();
-    if (s.settingsDialog->optionChecks[8]->value() != 0) {
+    if (s.settingsDialog->optionChecks[option::kSaveOnExit]->value() != 0) {
         // The ASCII-art save ends with the save of everything else, which then runs once more.
         QStringList failed = s.asciiArtDialog->saveStoreThenAll();
         failed << s.settingsDialog->saveAll();

@@ -43,7 +43,7 @@ void PaletteWindow::buildControls() {
     auto* clock = new controls::CommandButton(this);
     clock->setFont(controls::pGothicFont(15.75, true));
     placeTwips(clock, -60, 0, 5415, 375);
-    entryButtons[20] = clock;
+    entryButtons[PaletteWindow::kClockBar] = clock;
 
     pageTabs = new controls::TabStrip(this);
     pageTabs->addTab(QStringLiteral("履歴"));
@@ -89,12 +89,6 @@ void PaletteWindow::buildControls() {
     // Closing the palette is "終了"; the close only stands when the program really ends.
     onCloseRequest = [this] { return !exitProgram(); };
 
-    Text1 = new controls::TextBox(this);
-    placeTwips(Text1, 1200, 8520, 3975, 615);
-    Text1->hide();
-    Picture3 = new controls::PictureBox(this);
-    placeTwips(Picture3, 0, 8520, 1095, 615);
-    Picture3->hide();
 
     // The timers run from the window's creation; their first ticks come after start-up, which
     // never returns to the event loop before it ends.
@@ -183,7 +177,7 @@ void PaletteWindow::startUp() {
     fitToWidth();
     const int form2Left = readTwips("Form2Left", keys::kForm2LeftDefault);
     const int form2Top = readTwips("Form2Top", keys::kForm2TopDefault);
-    if (settingsDialog.optionChecks[2]->value() == 1) {
+    if (settingsDialog.optionChecks[option::kRememberPositions]->value() == 1) {
         settingsDialog.setLeftTwips(form2Left);
         settingsDialog.setTopTwips(form2Top);
     }
@@ -213,7 +207,7 @@ void PaletteWindow::startUp() {
             keys::kPageName, QStringLiteral("Page%1").arg(page + 1), ini, keys::defaultPageName(page));
 
     // 10.
-    settingsDialog.optionChecks[7]->setValue(
+    settingsDialog.optionChecks[option::kLeaveInputMode]->setValue(
         keys::checkState(readInt(keys::kOptions, QStringLiteral("Check7"), 1), 1));
 
     // 11. The ASCII-art store.
@@ -249,7 +243,7 @@ void PaletteWindow::startUp() {
     paintBackgroundColors();
 
     // 17. The last page, when so configured; the guard keeps the lists' handlers quiet.
-    if (settingsDialog.optionChecks[6]->value() != 0) {
+    if (settingsDialog.optionChecks[option::kOpenLastPage]->value() != 0) {
         pageList->setListIndex(s.lastPage);
         settingsDialog.editorPageList->setListIndex(s.lastPage);
     }
@@ -274,7 +268,7 @@ void PaletteWindow::startUp() {
     }
 
     // 21.
-    if (settingsDialog.optionChecks[0]->value() == 1)
+    if (settingsDialog.optionChecks[option::kAlwaysOnTop]->value() == 1)
         setTopmost(1);
 
     // 22. Group 0 of the start page; this also lifts the guard.
@@ -292,7 +286,7 @@ void PaletteWindow::paintBackgroundColors() {
         entryButtons[std::size_t(i)]->setBackColor(color1);
     for (auto* button : groupButtons)
         button->setBackColor(color1);
-    entryButtons[20]->setBackColor(storage::colorFromText(state_.clockColor));
+    entryButtons[PaletteWindow::kClockBar]->setBackColor(storage::colorFromText(state_.clockColor));
 }
 
 void PaletteWindow::repaintColors() {
@@ -372,7 +366,7 @@ void PaletteWindow::pointerOverEntry(int index) {
         return;
     // In ASCII-art mode the whole piece shows as the button's tip; otherwise no tip at all.
     QString text;
-    if (s.currentGroup == kAsciiArtMode && s.asciiArtDialog->optionChecks[2]->value() != 0 && index < 20)
+    if (s.currentGroup == kAsciiArtMode && s.asciiArtDialog->optionChecks[aa_option::kShowPreviewTips]->value() != 0 && index < 20)
         text = s.asciiArtTexts.get(pageList->listIndex() + 1, index);
     s.tipWindow->addTool(entryButtons[std::size_t(index)], text);
 }
@@ -452,13 +446,13 @@ void PaletteWindow::fitToWidth() {
             setWidthTwips(kMinimumWidth);
         if (heightTwips() != shrunkHeight())
             setHeightTwips(expandedHeight());
-        entryButtons[20]->resize(controls::toPixels(widthTwips() + kClockWidthExtra),
-                                 entryButtons[20]->height());
+        entryButtons[PaletteWindow::kClockBar]->resize(controls::toPixels(widthTwips() + kClockWidthExtra),
+                                 entryButtons[PaletteWindow::kClockBar]->height());
         for (int i = 0; i < 20; ++i)
             entryButtons[std::size_t(i)]->resize(controls::toPixels(widthTwips() - kEntryWidthMargin),
                                                  entryButtons[std::size_t(i)]->height());
     }
-    if (state_.topmostSuspended == 0 && state_.settingsDialog->optionChecks[0]->value() == 1)
+    if (state_.topmostSuspended == 0 && state_.settingsDialog->optionChecks[option::kAlwaysOnTop]->value() == 1)
         setTopmost(1);
 }
 
@@ -475,11 +469,11 @@ void PaletteWindow::clockTick() {
     const QString date = now.toString(QStringLiteral("yyyy/MM/dd"));
     const QString time = now.toString(QStringLiteral("H:mm:ss"));
     if (settingsDialog.clockModeChoices[0]->value())
-        entryButtons[20]->setCaption(date);
+        entryButtons[PaletteWindow::kClockBar]->setCaption(date);
     if (settingsDialog.clockModeChoices[1]->value())
-        entryButtons[20]->setCaption(time);
+        entryButtons[PaletteWindow::kClockBar]->setCaption(time);
     if (settingsDialog.clockModeChoices[2]->value())
-        entryButtons[20]->setCaption(date + QStringLiteral("  ") + time);
+        entryButtons[PaletteWindow::kClockBar]->setCaption(date + QStringLiteral("  ") + time);
 
     // Topmost upkeep: out of the band while a dialog is open, back in when the last one closes.
     if (anyDialogVisible()) {
@@ -488,7 +482,7 @@ void PaletteWindow::clockTick() {
         if (state_.topmostSuspended == 0 || inTopmostBand_)
             setTopmost(0);
         state_.topmostSuspended = 1;
-    } else if (state_.topmostSuspended == 1 && settingsDialog.optionChecks[0]->value() == 1) {
+    } else if (state_.topmostSuspended == 1 && settingsDialog.optionChecks[option::kAlwaysOnTop]->value() == 1) {
         setTopmost(1);
         state_.topmostSuspended = 0;
     }
@@ -509,7 +503,7 @@ void PaletteWindow::trackTargetWindow() {
 void PaletteWindow::autoHideTick() {
     auto& settingsDialog = *state_.settingsDialog;
     auto& mouseDialog = *state_.mouseDialog;
-    dateHideOffset = settingsDialog.optionChecks[9]->value() != 0 ? kHideDateOffset : 0;
+    dateHideOffset = settingsDialog.optionChecks[option::kHideDateWhenShrunk]->value() != 0 ? kHideDateOffset : 0;
     const platform::Point cursor = state_.desktop.cursorPos();
     const float x = float(controls::toTwips(cursor.x));
     const float y = float(controls::toTwips(cursor.y));
@@ -526,6 +520,6 @@ void PaletteWindow::autoHideTick() {
                       y + margin(3) < top + float(heightTwips());
     if (over)
         setHeightTwips(expandedHeight());
-    else if (settingsDialog.optionChecks[1]->value() == 1 && isEnabled())
+    else if (settingsDialog.optionChecks[option::kAutoHide]->value() == 1 && isEnabled())
         setHeightTwips(shrunkHeight());
 }

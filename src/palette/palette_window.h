@@ -21,19 +21,19 @@ public:
     // the palette on its start page and group, ready to be shown.
     void startUp();
 
-    // The window's controls, named as the program has always named them.
-    std::array<controls::CommandButton*, 21> entryButtons{}; // 0..19 entries, 20 the clock bar
-    std::array<controls::CommandButton*, 16> groupButtons{}; // group buttons
-    controls::CommandButton* settingsButton = nullptr;       // "設定"
-    controls::CommandButton* exitButton = nullptr;           // "終了"
-    controls::CommandButton* asciiArtButton = nullptr;       // "AA"
+    // The twenty entry buttons and, last, the clock bar: a click on the clock pastes its date
+    // and time as a click on an entry pastes the entry.
+    static constexpr std::size_t kClockBar = 20;
+    std::array<controls::CommandButton*, 21> entryButtons{};
+    std::array<controls::CommandButton*, 16> groupButtons{};
+    controls::CommandButton* settingsButton = nullptr; // "設定"
+    controls::CommandButton* exitButton = nullptr;     // "終了"
+    controls::CommandButton* asciiArtButton = nullptr; // "AA"
     controls::TabStrip* pageTabs = nullptr;
     controls::ComboBox* pageList = nullptr;
-    controls::TextBox* Text1 = nullptr;       // hidden, below the visible area
-    controls::PictureBox* Picture3 = nullptr; // hidden, below the visible area
-    QTimer* clockTimer = nullptr;             // clock and topmost upkeep
-    QTimer* foregroundTimer = nullptr;        // foreground tracking
-    QTimer* autoHideTimer = nullptr;          // auto-hide
+    QTimer* clockTimer = nullptr;      // the clock, and the topmost band while dialogs open and close
+    QTimer* foregroundTimer = nullptr; // follows the window the user works in
+    QTimer* autoHideTimer = nullptr;   // shrinks and expands the palette as the pointer leaves and comes
 
     // Handlers.
     void pageChosenInList();
@@ -61,8 +61,6 @@ public:
 
     // Foreground tracking: the last window other than the palette that had the focus.
     platform::WindowHandle targetWindow = 0;
-    // Entry clicks in the group still being collected; two or more make it a double-click.
-    int ClickCount = 0;
 
     // The text a click on the button pastes: its caption, or in ASCII-art mode the piece with
     // the configured line breaks around it.

@@ -53,7 +53,6 @@ void PaletteWindow::entryClicked(int index) {
     clickGroup_.lastClickAt = now;
     clickGroup_.action = {pasteTextFor(index), entryButtons[std::size_t(index)]->caption(),
                           clickGroup_.clicks > 1};
-    ClickCount = clickGroup_.clicks;
     runDuePasteSteps();
 }
 
@@ -64,7 +63,6 @@ bool PaletteWindow::pastesPending() const {
 void PaletteWindow::closeClickGroup() {
     queuedPastes_.push_back(clickGroup_.action);
     clickGroup_ = {};
-    ClickCount = 0;
 }
 
 void PaletteWindow::runDuePasteSteps() {
@@ -158,7 +156,7 @@ void PaletteWindow::startNextPaste() {
         return;
     }
     // The user's clipboard is taken once for a run of pastes and given back after the last.
-    if (s.settingsDialog->optionChecks[3]->value() == 1 && !holdingUserClipboard_) {
+    if (s.settingsDialog->optionChecks[option::kKeepUserClipboard]->value() == 1 && !holdingUserClipboard_) {
         saveUserClipboard();
         holdingUserClipboard_ = true;
         clipboardChangedInRun_ = false;
@@ -235,7 +233,7 @@ void PaletteWindow::finishPaste() {
         paste_.stepAt = state_.desktop.tickCount();
         return;
     }
-    if (settingsDialog.optionChecks[7]->value() == 0)
+    if (settingsDialog.optionChecks[option::kLeaveInputMode]->value() == 0)
         state_.desktop.sendKeys("%{kanji}", false);
     if (!paste_.action.doubleClick) {
         recordInHistory(paste_.action.caption);
@@ -306,7 +304,6 @@ void PaletteWindow::schedulePasteTimer() {
 void PaletteWindow::cancelPastes() {
     clipboardNotKept_ = false;
     clickGroup_ = {};
-    ClickCount = 0;
     queuedPastes_.clear();
     paste_ = {};
     if (holdingUserClipboard_)
@@ -326,9 +323,9 @@ QString PaletteWindow::pasteTextFor(int index) const {
     QString text = s.asciiArtTexts.get(pageList->listIndex() + 1, index);
     if (text.isEmpty())
         return text;
-    if (s.asciiArtDialog->optionChecks[0]->value() != 0)
+    if (s.asciiArtDialog->optionChecks[aa_option::kLineBreakBefore]->value() != 0)
         text.prepend(QStringLiteral("\r\n"));
-    if (s.asciiArtDialog->optionChecks[1]->value() != 0)
+    if (s.asciiArtDialog->optionChecks[aa_option::kLineBreakAfter]->value() != 0)
         text.append(QStringLiteral("\r\n"));
     return text;
 }

@@ -43,7 +43,7 @@ QStringList SettingsDialog::saveAll() {
     write(keys::kColorOptions, QStringLiteral("ToolTipBackColor"), QString::number(s.tipBackColor));
     write(keys::kColorOptions, QStringLiteral("ToolTipFontColor"), QString::number(s.tipTextColor));
 
-    if (optionChecks[2]->value() == 1) {
+    if (optionChecks[option::kRememberPositions]->value() == 1) {
         const platform::Rect area = s.desktop.workArea();
         const int w = controls::toTwips(area.width);
         const int h = controls::toTwips(area.height);
@@ -58,7 +58,7 @@ QStringList SettingsDialog::saveAll() {
         if (keepY(topTwips()))
             write(keys::kForm, QStringLiteral("Form2Top"), QString::number(topTwips()));
     }
-    if (optionChecks[4]->value() == 1 && paletteWindow.windowState() == controls::WindowState::Normal)
+    if (optionChecks[option::kRememberWidth]->value() == 1 && paletteWindow.windowState() == controls::WindowState::Normal)
         write(keys::kForm, QStringLiteral("Form1Width"), QString::number(paletteWindow.widthTwips()));
 
     write(keys::kOptions, QStringLiteral("Time"), s.clockMode);

@@ -17,7 +17,7 @@ constexpr int kClientHeight = 6645;
 constexpr int kHistoryPage = storage::KaomojiTable::kHistoryPage;
 
 struct CheckItem {
-    int index;
+    std::size_t index;
     const char16_t* caption;
     int top;
     int width;
@@ -25,18 +25,21 @@ struct CheckItem {
 };
 // The option boxes top to bottom as the frame shows them.
 const CheckItem kChecks[] = {
-    {0, u"常に手前に表示", 240, 1575, u"これにチェックを入れると最優先で手前に表示します"},
-    {1, u"自動で隠す", 420, 1215, u"マウスカーソルが離れると自動的にぴこめが小さくなって、邪魔になりません"},
-    {9, u"縮小した時に日付部分も隠す", 600, 2535, nullptr},
-    {2, u"終了位置を覚える", 780, 1695,
+    {option::kAlwaysOnTop, u"常に手前に表示", 240, 1575, u"これにチェックを入れると最優先で手前に表示します"},
+    {option::kAutoHide, u"自動で隠す", 420, 1215,
+     u"マウスカーソルが離れると自動的にぴこめが小さくなって、邪魔になりません"},
+    {option::kHideDateWhenShrunk, u"縮小した時に日付部分も隠す", 600, 2535, nullptr},
+    {option::kRememberPositions, u"終了位置を覚える", 780, 1695,
      u"設定保存した時に今の位置を記憶して、次回起動時に同じ位置から起動されるようになります"},
-    {3, u"クリップボードは使わない", 960, 2295,
+    {option::kKeepUserClipboard, u"クリップボードは使わない", 960, 2295,
      u"これにチェックを入れると、クリップボードの内容変更しません"},
-    {4, u"サイズを覚える", 1140, 1455, u"ぴこめの横幅を変えたときの状態を記憶します"},
-    {6, u"起動時に前回のページを開く", 1320, 2595, u"ぴこめ起動時に前回使っていたページを開きます"},
-    {7, u"入力モードの変更", 1500, 1935,
+    {option::kRememberWidth, u"サイズを覚える", 1140, 1455, u"ぴこめの横幅を変えたときの状態を記憶します"},
+    {option::kOpenLastPage, u"起動時に前回のページを開く", 1320, 2595,
+     u"ぴこめ起動時に前回使っていたページを開きます"},
+    {option::kLeaveInputMode, u"入力モードの変更", 1500, 1935,
      u"顔文字を入力した時に、入力モードが変化してしまう時はチェックを付ける事によってある程度回避できます"},
-    {8, u"終了時に自動保存する", 1680, 2175, u"ぴこめ終了時に設定内容＆顔文字を自動的に保存します"},
+    {option::kSaveOnExit, u"終了時に自動保存する", 1680, 2175,
+     u"ぴこめ終了時に設定内容＆顔文字を自動的に保存します"},
 };
 
 QString qs(const char16_t* text) {
@@ -114,15 +117,15 @@ void SettingsDialog::buildControls() {
         placeTwips(box, 120, item.top, item.width, 195);
         if (item.tip)
             box->setToolTip(qs(item.tip));
-        const int index = item.index;
+        const std::size_t index = item.index;
         box->onClick = [this, index] { optionClicked(index); };
-        optionChecks[std::size_t(index)] = box;
+        optionChecks[index] = box;
     }
     // Kept and saved with the others, read by nothing, never shown.
-    optionChecks[5] = new controls::CheckBox(QStringLiteral("画像を表示する"), this);
-    placeTwips(optionChecks[5], 120, 7680, 1575, 255);
-    optionChecks[5]->hide();
-    optionChecks[5]->onClick = [this] { optionClicked(5); };
+    optionChecks[option::kShowPictures] = new controls::CheckBox(QStringLiteral("画像を表示する"), this);
+    placeTwips(optionChecks[option::kShowPictures], 120, 7680, 1575, 255);
+    optionChecks[option::kShowPictures]->hide();
+    optionChecks[option::kShowPictures]->onClick = [this] { optionClicked(option::kShowPictures); };
 
     doubleClickLabel = new controls::Label(QStringLiteral("ダブルクリック動作"), otherSettingsFrame);
     placeTwips(doubleClickLabel, 180, 1980, 1455, 255);
@@ -204,9 +207,9 @@ void SettingsDialog::buildControls() {
     setTopTwips(storage::settings::kForm2TopDefault);
 }
 
-void SettingsDialog::optionClicked(int index) {
+void SettingsDialog::optionClicked(std::size_t index) {
     // Turning "always on top" on takes effect once no dialog covers the palette any more.
-    if (index == 0 && optionChecks[0]->value() == 1)
+    if (index == option::kAlwaysOnTop && optionChecks[option::kAlwaysOnTop]->value() == 1)
         state_.topmostSuspended = 1;
 }
 

@@ -6,6 +6,26 @@
 #include "storage/program_state.h"
 #include <array>
 
+// The option check boxes of the settings dialog, each by the number N of the key "CheckN" that
+// stores it in the settings file.
+namespace option {
+enum : std::size_t {
+    kAlwaysOnTop = 0,       // "常に手前に表示"
+    kAutoHide = 1,          // "自動で隠す": shrink the palette when the pointer leaves it
+    kRememberPositions = 2, // "終了位置を覚える"
+    // "クリップボードは使わない": the user's clipboard is put back after a paste.
+    kKeepUserClipboard = 3,
+    kRememberWidth = 4, // "サイズを覚える"
+    kShowPictures = 5,  // "画像を表示する": kept and saved, read by nothing
+    kOpenLastPage = 6,  // "起動時に前回のページを開く"
+    // "入力モードの変更": on, the input mode is left alone; off, the input-mode key follows a paste.
+    kLeaveInputMode = 7,
+    kSaveOnExit = 8,         // "終了時に自動保存する"
+    kHideDateWhenShrunk = 9, // "縮小した時に日付部分も隠す"
+    kCount = 10
+};
+} // namespace option
+
 class SettingsDialog : public controls::Window {
     Q_OBJECT
 public:
@@ -19,15 +39,15 @@ public:
     controls::Frame* colorFrame = nullptr;
     controls::Frame* pageNameFrame = nullptr;
     controls::Frame* clockFrame = nullptr;
-    std::array<controls::TextBox*, 16> groupNameBoxes{};         // group captions
-    std::array<controls::TextBox*, 20> entryBoxes{};             // the chosen group's entries
-    controls::TextBox* pageNameBox = nullptr;                    // the chosen page's name
-    std::array<controls::CheckBox*, 10> optionChecks{};          // the options
-    std::array<controls::OptionButton*, 16> groupChoices{};      // group choice
-    std::array<controls::OptionButton*, 5> colorTargetChoices{}; // colour target
-    std::array<controls::OptionButton*, 10> pageNameChoices{};   // page-name choice
-    std::array<controls::OptionButton*, 3> clockModeChoices{};   // clock mode
-    std::array<controls::PictureBox*, 36> colorSwatches{};       // colour swatches
+    std::array<controls::TextBox*, 16> groupNameBoxes{};            // group captions
+    std::array<controls::TextBox*, 20> entryBoxes{};                // the chosen group's entries
+    controls::TextBox* pageNameBox = nullptr;                       // the chosen page's name
+    std::array<controls::CheckBox*, option::kCount> optionChecks{}; // the options
+    std::array<controls::OptionButton*, 16> groupChoices{};         // group choice
+    std::array<controls::OptionButton*, 5> colorTargetChoices{};    // colour target
+    std::array<controls::OptionButton*, 10> pageNameChoices{};      // page-name choice
+    std::array<controls::OptionButton*, 3> clockModeChoices{};      // clock mode
+    std::array<controls::PictureBox*, 36> colorSwatches{};          // colour swatches
     controls::Label* doubleClickLabel = nullptr;
     controls::CommandButton* saveButton = nullptr;              // "設定保存"
     controls::CommandButton* aboutButton = nullptr;             // "バージョン情報"
@@ -38,7 +58,7 @@ public:
     controls::CommandButton* batchRegistrationButton = nullptr; // "一括登録"
 
     // Handlers.
-    void optionClicked(int index);
+    void optionClicked(std::size_t index);
     void clockModeChosen(int index);
     void editorPageChosen();
     void editorGroupChosen(int group);

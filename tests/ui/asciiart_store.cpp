@@ -133,10 +133,10 @@ void AsciiArtStoreTest::optionsLoadAndSave() {
     t.start();
     Quiet quiet(t);
     auto& asciiArtDialog = *t.state().asciiArtDialog;
-    QCOMPARE(asciiArtDialog.optionChecks[0]->value(), 2); // greyed, which counts as on
-    QCOMPARE(asciiArtDialog.optionChecks[1]->value(), 1); // no state a check box can hold: the default
-    QCOMPARE(asciiArtDialog.optionChecks[2]->value(), 1);
-    asciiArtDialog.optionChecks[2]->setValue(0);
+    QCOMPARE(asciiArtDialog.optionChecks[aa_option::kLineBreakBefore]->value(), 2); // greyed, which counts as on
+    QCOMPARE(asciiArtDialog.optionChecks[aa_option::kLineBreakAfter]->value(), 1); // no state a check box can hold: the default
+    QCOMPARE(asciiArtDialog.optionChecks[aa_option::kShowPreviewTips]->value(), 1);
+    asciiArtDialog.optionChecks[aa_option::kShowPreviewTips]->setValue(0);
     asciiArtDialog.saveButton->press();
     // Only 0 and 1 are ever written.
     const std::string ini = t.readBytes(kOptions);

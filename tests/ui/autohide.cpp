@@ -92,7 +92,7 @@ void AutoHideTest::rightMarginNarrowsTheArea() {
 
 void AutoHideTest::autoHideOffOnlyGrows() {
     cursorAt(900, 900);
-    settingsDialog().optionChecks[1]->setValue(0);
+    settingsDialog().optionChecks[option::kAutoHide]->setValue(0);
     cursorAt(200, 105);
     QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 7000));
     cursorAt(900, 900);
@@ -102,7 +102,7 @@ void AutoHideTest::autoHideOffOnlyGrows() {
 void AutoHideTest::hidingTheDateLowersTheShrunkHeight() {
     cursorAt(900, 900);
     QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 450));
-    settingsDialog().optionChecks[9]->setValue(1);
+    settingsDialog().optionChecks[option::kHideDateWhenShrunk]->setValue(1);
     cursorAt(900, 900);
     QCOMPARE(paletteWindow().dateHideOffset, 330);
     QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 450 - 330));
@@ -112,7 +112,7 @@ void AutoHideTest::widthHasAMinimumAndButtonsFollow() {
     paletteWindow().setWidthTwips(1000);
     QCOMPARE(paletteWindow().widthTwips(), 1800);
     QCOMPARE(controls::toTwips(paletteWindow().entryButtons[0]->width()), 465);
-    QCOMPARE(controls::toTwips(paletteWindow().entryButtons[20]->width()), 1905);
+    QCOMPARE(controls::toTwips(paletteWindow().entryButtons[PaletteWindow::kClockBar]->width()), 1905);
     QCOMPARE(paletteWindow().entryButtons[0]->x(), 80);
     // A height dragged by the user snaps back to the expanded height.
     paletteWindow().resize(paletteWindow().width(), 200);
@@ -158,11 +158,11 @@ void AutoHideTest::topmostSuspendedWhileADialogIsOpen() {
 }
 
 void AutoHideTest::tickingAlwaysOnTopTakesEffectWhenDialogsClose() {
-    settingsDialog().optionChecks[0]->setValue(0);
+    settingsDialog().optionChecks[option::kAlwaysOnTop]->setValue(0);
     paletteWindow().clockTick();
     const auto count = t->desktop.topmostCalls.size();
     settingsDialog().show();
-    settingsDialog().optionChecks[0]->setValue(1);
+    settingsDialog().optionChecks[option::kAlwaysOnTop]->setValue(1);
     QCOMPARE(t->state().topmostSuspended, 1);
     paletteWindow().clockTick();
     settingsDialog().hide();
@@ -171,7 +171,7 @@ void AutoHideTest::tickingAlwaysOnTopTakesEffectWhenDialogsClose() {
     QVERIFY(t->desktop.topmostCalls.back().on);
     // Unticked: the palette stays out of the band after the dialogs close.
     settingsDialog().show();
-    settingsDialog().optionChecks[0]->setValue(0);
+    settingsDialog().optionChecks[option::kAlwaysOnTop]->setValue(0);
     paletteWindow().clockTick();
     settingsDialog().hide();
     paletteWindow().clockTick();

@@ -549,7 +549,7 @@ void BadInputsTest::unreadableProfilesAreNotReplaced() {
         QVERIFY(WithoutFileOverride::unreadable(t.path(kSettings)));
         t.start();
         UserAnswers reports(t);
-        QCOMPARE(t.program().settingsDialog().optionChecks[0]->value(), 1);
+        QCOMPARE(t.program().settingsDialog().optionChecks[option::kAlwaysOnTop]->value(), 1);
         QCOMPARE(t.state().pageNames[0], QStringLiteral("ページ１"));
         QVERIFY(t.state().asciiArtNames.at(1, 0).isEmpty());
         t.program().asciiArtDialog().saveButton->press();

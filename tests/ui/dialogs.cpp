@@ -127,7 +127,7 @@ void DialogsTest::backgroundColourRepaintsThePalette() {
         QCOMPARE(paletteWindow().entryButtons[std::size_t(i)]->backColor(), 0u);
     for (int g = 0; g < 16; ++g)
         QCOMPARE(paletteWindow().groupButtons[std::size_t(g)]->backColor(), g == 3 ? kPink : 0u);
-    QCOMPARE(paletteWindow().entryButtons[20]->backColor(), kYellow);
+    QCOMPARE(paletteWindow().entryButtons[PaletteWindow::kClockBar]->backColor(), kYellow);
     QCOMPARE(paletteWindow().asciiArtButton->backColor(), kGreen); // takes it at the next group choice
 }
 
@@ -141,7 +141,7 @@ void DialogsTest::selectionColourPaintsOnlyTheChosenGroup() {
     QCOMPARE(paletteWindow().entryButtons[0]->backColor(), kGreen);
     settingsDialog().colorTargetChoices[2]->setValue(true);
     settingsDialog().colorSwatches[7]->onClick();
-    QCOMPARE(paletteWindow().entryButtons[20]->backColor(), 128u);
+    QCOMPARE(paletteWindow().entryButtons[PaletteWindow::kClockBar]->backColor(), 128u);
 }
 
 void DialogsTest::tooltipTextColourLeavesThePaletteAlone() {

@@ -153,7 +153,7 @@ void KaomojiEditorTest::openingInAsciiArtModeSelectsGroupZero() {
 void KaomojiEditorTest::closeBoxHidesAndKeepsState() {
     paletteWindow().settingsButton->press();
     settingsDialog().move(200, 150);
-    settingsDialog().optionChecks[3]->setValue(1);
+    settingsDialog().optionChecks[option::kKeepUserClipboard]->setValue(1);
     settingsDialog().doubleClickActionList->setListIndex(2);
     settingsDialog().editorPageList->setListIndex(5);
     settingsDialog().pageNameBox->setText(QStringLiteral("お気に入り"));
@@ -163,7 +163,7 @@ void KaomojiEditorTest::closeBoxHidesAndKeepsState() {
     paletteWindow().settingsButton->press();
     QVERIFY(settingsDialog().isVisible());
     QCOMPARE(settingsDialog().pos(), place);
-    QCOMPARE(settingsDialog().optionChecks[3]->value(), 1);
+    QCOMPARE(settingsDialog().optionChecks[option::kKeepUserClipboard]->value(), 1);
     QCOMPARE(settingsDialog().doubleClickActionList->listIndex(), 2);
     QCOMPARE(settingsDialog().editorPageList->listIndex(), 5);
     QCOMPARE(settingsDialog().pageNameBox->text(), QStringLiteral("お気に入り"));

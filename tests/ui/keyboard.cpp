@@ -220,9 +220,9 @@ void KeyboardTest::keysWorkTheControls() {
     QVERIFY(settingsDialog().clockModeChoices[1]->hasFocus());
     QCOMPARE(t->state().clockMode, QStringLiteral("1"));
     // Check boxes toggle with Space, lists move with the arrows.
-    settingsDialog().optionChecks[3]->setFocus();
+    settingsDialog().optionChecks[option::kKeepUserClipboard]->setFocus();
     key(Qt::Key_Space);
-    QCOMPARE(settingsDialog().optionChecks[3]->value(), 1);
+    QCOMPARE(settingsDialog().optionChecks[option::kKeepUserClipboard]->value(), 1);
     settingsDialog().doubleClickActionList->setFocus();
     key(Qt::Key_Down);
     QCOMPARE(settingsDialog().doubleClickActionList->listIndex(), 2);

@@ -98,7 +98,7 @@ void PasteEngineTest::singleClickPastesAfterTheDoubleClickWait() {
     QCOMPARE(t->desktop.keys[0].foreground, kTarget);
     QCOMPARE(clipboardText(), QStringLiteral("k3")); // the kaomoji stays on the clipboard
     QCOMPARE(table().at(9, 1, 0), QStringLiteral("k3"));
-    QCOMPARE(paletteWindow().ClickCount, 0);
+    QVERIFY(!paletteWindow().pastesPending());
 }
 
 void PasteEngineTest::foregroundTrackingSkipsThePalette() {
@@ -171,16 +171,16 @@ void PasteEngineTest::asciiArtPastesTheTextAndRecordsTheName() {
     paletteWindow().asciiArtButton->press();
     QCOMPARE(paletteWindow().entryButtons[1]->caption(), QStringLiteral("cat"));
     auto& asciiArtDialog = *s.asciiArtDialog;
-    asciiArtDialog.optionChecks[0]->setValue(1);
-    asciiArtDialog.optionChecks[1]->setValue(0);
+    asciiArtDialog.optionChecks[aa_option::kLineBreakBefore]->setValue(1);
+    asciiArtDialog.optionChecks[aa_option::kLineBreakAfter]->setValue(0);
     click(1);
-    asciiArtDialog.optionChecks[0]->setValue(0);
-    asciiArtDialog.optionChecks[1]->setValue(1);
+    asciiArtDialog.optionChecks[aa_option::kLineBreakBefore]->setValue(0);
+    asciiArtDialog.optionChecks[aa_option::kLineBreakAfter]->setValue(1);
     click(1);
     QCOMPARE(received, (QStringList{"\r\n /\\_/\\\r\n( o.o )", " /\\_/\\\r\n( o.o )\r\n"}));
     QCOMPARE(table().at(9, 1, 0), QStringLiteral("cat"));
     // An empty piece leaves the clipboard empty and gets no line breaks.
-    asciiArtDialog.optionChecks[0]->setValue(1);
+    asciiArtDialog.optionChecks[aa_option::kLineBreakBefore]->setValue(1);
     click(7);
     QCOMPARE(received.last(), QString());
     QVERIFY(!QGuiApplication::clipboard()->mimeData() ||
@@ -188,12 +188,12 @@ void PasteEngineTest::asciiArtPastesTheTextAndRecordsTheName() {
 }
 
 void PasteEngineTest::inputModeToggleOnlyWhenTheBoxIsOff() {
-    settingsDialog().optionChecks[7]->setValue(0);
+    settingsDialog().optionChecks[option::kLeaveInputMode]->setValue(0);
     click(0);
     QCOMPARE(keys(), (QStringList{"^v", "%{kanji}"}));
     QVERIFY(!t->desktop.keys[1].wait);
     t->desktop.keys.clear();
-    settingsDialog().optionChecks[7]->setValue(2);
+    settingsDialog().optionChecks[option::kLeaveInputMode]->setValue(2);
     click(0);
     QCOMPARE(keys(), QStringList{"^v"});
 }
@@ -209,15 +209,15 @@ void PasteEngineTest::noTargetOrRefusedTargetSendsNothing() {
     // A closed target refuses the foreground: the same.
     paletteWindow().targetWindow = kTarget;
     t->desktop.refusingWindows = {kTarget};
-    settingsDialog().optionChecks[3]->setValue(1);
+    settingsDialog().optionChecks[option::kKeepUserClipboard]->setValue(1);
     click(0);
     QVERIFY(t->desktop.keys.empty());
     QCOMPARE(clipboardText(), QStringLiteral("user's text"));
-    QCOMPARE(paletteWindow().ClickCount, 0);
+    QVERIFY(!paletteWindow().pastesPending());
 }
 
 void PasteEngineTest::clipboardIsRestoredWhenAsked() {
-    settingsDialog().optionChecks[3]->setValue(1);
+    settingsDialog().optionChecks[option::kKeepUserClipboard]->setValue(1);
     QGuiApplication::clipboard()->setText(QStringLiteral("user's 😀 text"));
     click(5);
     QCOMPARE(received, QStringList{"k5"});
@@ -234,13 +234,13 @@ void PasteEngineTest::clipboardIsRestoredWhenAsked() {
              QSize(4, 3));
 
     // Off: the pasted text stays on the clipboard.
-    settingsDialog().optionChecks[3]->setValue(0);
+    settingsDialog().optionChecks[option::kKeepUserClipboard]->setValue(0);
     click(7);
     QCOMPARE(clipboardText(), QStringLiteral("k7"));
 }
 
 void PasteEngineTest::clipboardFormatsComeBackAsBytes() {
-    settingsDialog().optionChecks[3]->setValue(1);
+    settingsDialog().optionChecks[option::kKeepUserClipboard]->setValue(1);
     int notices = 0;
     t->state().reportClipboardNotKept = [&] { ++notices; };
     // Not a picture Qt could decode: the bytes must come back untouched, whatever they are.
@@ -337,22 +337,22 @@ void PasteEngineTest::clipboardFloodIsNeverPasted() {
 void PasteEngineTest::clockModesAndTheClockBarPaste() {
     settingsDialog().clockModeChoices[0]->setValue(true);
     paletteWindow().clockTick();
-    const QString date = paletteWindow().entryButtons[20]->caption();
+    const QString date = paletteWindow().entryButtons[PaletteWindow::kClockBar]->caption();
     QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}/\\d{2}/\\d{2}$")).match(date).hasMatch());
     settingsDialog().clockModeChoices[1]->setValue(true);
     QCOMPARE(t->state().clockMode, QStringLiteral("1"));
     paletteWindow().clockTick();
     QVERIFY(QRegularExpression(QStringLiteral("^\\d{1,2}:\\d{2}:\\d{2}$"))
-                .match(paletteWindow().entryButtons[20]->caption())
+                .match(paletteWindow().entryButtons[PaletteWindow::kClockBar]->caption())
                 .hasMatch());
     settingsDialog().clockModeChoices[2]->setValue(true);
     paletteWindow().clockTick();
-    const QString both = paletteWindow().entryButtons[20]->caption();
+    const QString both = paletteWindow().entryButtons[PaletteWindow::kClockBar]->caption();
     QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}/\\d{2}/\\d{2}  \\d{1,2}:\\d{2}:\\d{2}$"))
                 .match(both)
                 .hasMatch());
 
-    paletteWindow().entryButtons[20]->setCaption(QStringLiteral("2026/12/08  9:00:00"));
+    paletteWindow().entryButtons[PaletteWindow::kClockBar]->setCaption(QStringLiteral("2026/12/08  9:00:00"));
     paletteWindow().clockTimer->stop();
     click(20);
     QCOMPARE(received, QStringList{"2026/12/08  9:00:00"});
@@ -361,7 +361,7 @@ void PasteEngineTest::clockModesAndTheClockBarPaste() {
 
 void PasteEngineTest::targetThatNeverFetchesCostsOnlyTheBound() {
     t->desktop.onSendKeys = nullptr; // the target ignores Ctrl+V
-    settingsDialog().optionChecks[3]->setValue(1);
+    settingsDialog().optionChecks[option::kKeepUserClipboard]->setValue(1);
     QGuiApplication::clipboard()->setText(QStringLiteral("user's text"));
     QElapsedTimer timer;
     timer.start();

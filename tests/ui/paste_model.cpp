@@ -169,8 +169,8 @@ void PasteModelTest::prepare(const Scenario& s) {
     got = Outcome();
     auto& settingsDialog = t->program().settingsDialog();
     settingsDialog.doubleClickActionList->setListIndex(s.doubleClickAction);
-    settingsDialog.optionChecks[3]->setValue(s.keepClipboard ? 1 : 0);
-    settingsDialog.optionChecks[7]->setValue(s.toggleInputMode ? 0 : 1);
+    settingsDialog.optionChecks[option::kKeepUserClipboard]->setValue(s.keepClipboard ? 1 : 0);
+    settingsDialog.optionChecks[option::kLeaveInputMode]->setValue(s.toggleInputMode ? 0 : 1);
     auto& table = t->state().kaomoji;
     for (int i = 0; i < 21; ++i)
         table.at(9, 1, i) = i < s.history.size() ? s.history[i] : QString();

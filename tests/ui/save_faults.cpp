@@ -84,7 +84,7 @@ void edit(TestProgram& t) {
     auto& s = t.state();
     s.kaomoji.at(0, 1, 1) = QStringLiteral("(*´ω｀*)");
     s.kaomoji.at(9, 1, 0) = QStringLiteral("＼(^o^)／");
-    t.program().settingsDialog().optionChecks[3]->setValue(1);
+    t.program().settingsDialog().optionChecks[option::kKeepUserClipboard]->setValue(1);
     s.asciiArtNames.at(1, 0) = QStringLiteral("新しい名前");
     s.asciiArtTexts.at(1, 0) = QStringLiteral("新しい\r\nアート");
     s.asciiArtTexts.at(3, 7) = QStringLiteral("(=^・^=)");

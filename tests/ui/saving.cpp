@@ -72,7 +72,7 @@ void SavingTest::existingFileKeepsItsOtherLines() {
     t.start();
     UserAnswers answers(t);
     auto& settingsDialog = t.program().settingsDialog();
-    settingsDialog.optionChecks[3]->setValue(1);
+    settingsDialog.optionChecks[option::kKeepUserClipboard]->setValue(1);
     settingsDialog.saveButton->press();
     const std::string saved = t.readBytes(kSettings);
     QVERIFY(saved.rfind("; hand-written notes\r\n[Options]\r\nCheck1=0\r\nUnknownKey=kept\r\n", 0) == 0);
@@ -148,7 +148,7 @@ void SavingTest::exitWithoutAutoSaveWritesNothing() {
     const std::string before = t.readBytes(kSettings);
     t.start();
     UserAnswers answers(t);
-    t.program().settingsDialog().optionChecks[3]->setValue(1);
+    t.program().settingsDialog().optionChecks[option::kKeepUserClipboard]->setValue(1);
     t.state().kaomoji.at(9, 1, 0) = QStringLiteral("(^_^)");
     t.program().paletteWindow().exitButton->press();
     QCOMPARE(answers.ended, 1);

@@ -46,7 +46,7 @@ void SessionEndTest::endingSavesWithoutAsking() {
     const std::string before = t.readBytes(kKaomoji);
     t.start();
     UserAnswers answers(t);
-    t.program().settingsDialog().optionChecks[8]->setValue(autoSave ? 1 : 0);
+    t.program().settingsDialog().optionChecks[option::kSaveOnExit]->setValue(autoSave ? 1 : 0);
     t.state().kaomoji.at(0, 1, 0) = kEdit;
     if (!writable)
         ::chmod(t.folder().c_str(), 0555);
@@ -84,7 +84,7 @@ void SessionEndTest::sessionSaveRequestSavesAndGoesOn() {
         const std::string before = t.readBytes(kKaomoji);
         t.start();
         UserAnswers answers(t);
-        t.program().settingsDialog().optionChecks[8]->setValue(autoSave ? 1 : 0);
+        t.program().settingsDialog().optionChecks[option::kSaveOnExit]->setValue(autoSave ? 1 : 0);
         t.state().kaomoji.at(0, 1, 0) = kEdit;
         t.program().saveUnattended();
         QCOMPARE(answers.ended, 0);

@@ -93,7 +93,7 @@ void StartupTest::noFilesGivesTheDefaults() {
         QCOMPARE(paletteWindow.entryButtons[std::size_t(i)]->caption(), QString());
         QCOMPARE(paletteWindow.entryButtons[std::size_t(i)]->backColor(), kGreen);
     }
-    QCOMPARE(paletteWindow.entryButtons[20]->backColor(), kYellow);
+    QCOMPARE(paletteWindow.entryButtons[PaletteWindow::kClockBar]->backColor(), kYellow);
     for (int i = 0; i < 16; ++i) {
         QCOMPARE(paletteWindow.groupButtons[std::size_t(i)]->caption(), QString());
         QVERIFY(paletteWindow.groupButtons[std::size_t(i)]->isEnabled());
@@ -205,7 +205,7 @@ void StartupTest::alwaysOnTopOffMakesNoTopmostCall() {
     TestProgram t;
     t.writeSettings({"[Options]", "Check0=0"});
     auto& program = t.start();
-    QCOMPARE(program.settingsDialog().optionChecks[0]->value(), 0);
+    QCOMPARE(program.settingsDialog().optionChecks[option::kAlwaysOnTop]->value(), 0);
     QCOMPARE(program.state().topmostSuspended, 0);
     QVERIFY(t.desktop.topmostCalls.empty());
 }
@@ -234,7 +234,7 @@ void StartupTest::storedPositionsAndWidthAreApplied() {
     QCOMPARE(paletteWindow.widthTwips(), 1800);
     QCOMPARE(paletteWindow.entryButtons[0]->width(), controls::toPixels(1800 - 1335));
     QCOMPARE(paletteWindow.entryButtons[19]->width(), controls::toPixels(1800 - 1335));
-    QCOMPARE(paletteWindow.entryButtons[20]->width(), controls::toPixels(1800 + 105));
+    QCOMPARE(paletteWindow.entryButtons[PaletteWindow::kClockBar]->width(), controls::toPixels(1800 + 105));
 }
 
 void StartupTest::longPageNameIsCutOnACharacterBoundary() {
@@ -276,9 +276,9 @@ void StartupTest::valuesOutOfRangeFallBackToTheirDefaults() {
     auto& program = t.start();
     auto& settingsDialog = program.settingsDialog();
     auto& s = program.state();
-    QCOMPARE(settingsDialog.optionChecks[0]->value(), 1);
-    QCOMPARE(settingsDialog.optionChecks[3]->value(), 0);
-    QCOMPARE(settingsDialog.optionChecks[8]->value(), 2); // a greyed box is a state the box can hold
+    QCOMPARE(settingsDialog.optionChecks[option::kAlwaysOnTop]->value(), 1);
+    QCOMPARE(settingsDialog.optionChecks[option::kKeepUserClipboard]->value(), 0);
+    QCOMPARE(settingsDialog.optionChecks[option::kSaveOnExit]->value(), 2); // a greyed box is a state the box can hold
     QCOMPARE(s.lastPage, 1);
     QCOMPARE(program.paletteWindow().pageList->listIndex(), 1);
     QCOMPARE(settingsDialog.doubleClickActionList->listIndex(), 1);
@@ -329,8 +329,8 @@ void StartupTest::timersFirstTickAfterStartUp() {
     QCOMPARE(paletteWindow.foregroundTimer->interval(), 250);
     QCOMPARE(paletteWindow.autoHideTimer->interval(), 250);
     // The clock bar is empty until the first tick, one second later.
-    QCOMPARE(paletteWindow.entryButtons[20]->caption(), QString());
-    QTRY_VERIFY_WITH_TIMEOUT(paletteWindow.entryButtons[20]->caption().contains(QStringLiteral("  ")), 2500);
+    QCOMPARE(paletteWindow.entryButtons[PaletteWindow::kClockBar]->caption(), QString());
+    QTRY_VERIFY_WITH_TIMEOUT(paletteWindow.entryButtons[PaletteWindow::kClockBar]->caption().contains(QStringLiteral("  ")), 2500);
 }
 
 void StartupTest::paletteHasItsHeightFromTheFirstFrame_data() {
