@@ -1,14 +1,11 @@
 #include "palette/palette_window.h"
-#include "asciiart/aa_store.h"
 #include "asciiart/ascii_art_dialog.h"
 #include "controls/color.h"
 #include "controls/focus.h"
 #include "controls/twips.h"
 #include "palette/tip_window.h"
-#include "platform/profile.h"
 #include "settings/mouse_sensitivity_dialog.h"
 #include "settings/settings_dialog.h"
-#include "storage/profile_access.h"
 #include "storage/settings_keys.h"
 #include "tools/about_dialog.h"
 #include <QDateTime>
@@ -110,169 +107,6 @@ void PaletteWindow::buildControls() {
     // window the user works in stays the active one while the buttons are clicked, however
     // fast, and every paste goes there.
     controls::keepOutOfFocus(this);
-}
-
-void PaletteWindow::startUp() {
-    auto& s = state_;
-    auto& settingsDialog = *s.settingsDialog;
-    auto& mouseDialog = *s.mouseDialog;
-    const auto ini = s.settingsFile();
-    auto readInt = [&ini](const QString& section, const QString& key, int defaultValue) {
-        return storage::ReadProfileInt(section, key, defaultValue, ini);
-    };
-
-    // 1. Caption height. Windows 6.x (Vista, 7) draws captions 8 pixels taller than it reports.
-    int caption = s.desktop.captionHeightPixels();
-    if (s.desktop.osFamily() == platform::OsFamily::WindowsNT && int(s.desktop.osVersion()) == 6)
-        caption += 8;
-    s.captionHeight = controls::toTwips(caption);
-
-    // 2. The kaomoji file; whatever cannot be read stays empty.
-    storage::kaomoji_file::Read kaomoji =
-        s.kaomojiReadAhead.valid() ? s.kaomojiReadAhead.get() : storage::kaomoji_file::read(s.kaomojiFile());
-    s.kaomoji = std::move(kaomoji.table);
-    s.kaomojiFileUnreadable = !kaomoji.whole;
-
-    // Every key below comes from two small files; each is parsed once instead of once a key.
-    platform::profile::Batch readOnce;
-
-    // 3. The option check boxes. Check7's first reading defaults by platform; the second
-    //    reading below, with default 1, is the one that stays.
-    for (int i = 0; i < 10; ++i) {
-        int def = keys::kCheckDefaults[std::size_t(i)];
-        if (i == 7)
-            def = s.desktop.osFamily() == platform::OsFamily::WindowsNT ? 1 : 0;
-        const int value =
-            keys::checkState(readInt(keys::kOptions, QStringLiteral("Check%1").arg(i), def), def);
-        settingsDialog.optionChecks[std::size_t(i)]->setValue(value);
-    }
-
-    // 4.
-    s.lastPage =
-        keys::inRange(readInt(keys::kOptions, QStringLiteral("PageNumber"), keys::kPageNumberDefault), 0, 9,
-                      keys::kPageNumberDefault);
-    settingsDialog.doubleClickActionList->setListIndex(
-        keys::inRange(readInt(keys::kOptions, QStringLiteral("DoubleClick"), keys::kDoubleClickDefault), 0, 2,
-                      keys::kDoubleClickDefault));
-
-    // 5. Colours.
-    auto readColor = [&](const char* key, std::int32_t def) {
-        return keys::colorValue(readInt(keys::kColorOptions, QString::fromLatin1(key), def), def);
-    };
-    s.backgroundColor = QString::number(readColor("Color1", keys::kColor1Default));
-    s.selectionColor = QString::number(readColor("Color2", keys::kColor2Default));
-    s.clockColor = QString::number(readColor("Color3", keys::kColor3Default));
-    s.tipBackColor = std::uint32_t(readColor("ToolTipBackColor", keys::kToolTipBackColorDefault));
-    s.tipTextColor = std::uint32_t(readColor("ToolTipFontColor", keys::kToolTipFontColorDefault));
-
-    // 6. Positions. The width runs the resize handler, which needs the caption height.
-    auto readTwips = [&](const char* key, int def) {
-        return keys::twipsValue(readInt(keys::kForm, QString::fromLatin1(key), def), def);
-    };
-    setLeftTwips(readTwips("Form1Left", keys::kForm1LeftDefault));
-    setTopTwips(readTwips("Form1Top", keys::kForm1TopDefault));
-    setWidthTwips(readTwips("Form1Width", keys::kForm1WidthDefault));
-    // A stored width equal to the one the window was made with changes no size and runs no
-    // resize handler; the height rules must hold from the first frame all the same.
-    fitToWidth();
-    const int form2Left = readTwips("Form2Left", keys::kForm2LeftDefault);
-    const int form2Top = readTwips("Form2Top", keys::kForm2TopDefault);
-    if (settingsDialog.optionChecks[option::kRememberPositions]->value() == 1) {
-        settingsDialog.setLeftTwips(form2Left);
-        settingsDialog.setTopTwips(form2Top);
-    }
-    // Positions stored on a larger screen must not leave a window out of reach.
-    keepMostlyInWorkArea();
-    settingsDialog.keepMostlyInWorkArea();
-
-    // 7. Clock mode; choosing the option button stores it back into ClockMode.
-    const int clockMode = keys::inRange(readInt(keys::kOptions, QStringLiteral("Time"), keys::kTimeDefault),
-                                        0, 2, keys::kTimeDefault);
-    s.clockMode = QString::number(clockMode);
-    settingsDialog.clockModeChoices[std::size_t(clockMode)]->setValue(true);
-
-    // 8. Auto-hide margins.
-    auto readMouse = [&](const char* key) {
-        return keys::inRange(readInt(keys::kMouseOptions, QString::fromLatin1(key), keys::kMouseDefault), 0,
-                             32767, keys::kMouseDefault);
-    };
-    mouseDialog.sideMarginBars[0]->setScrollValue(readMouse("MouseX"));
-    mouseDialog.sideMarginBars[1]->setScrollValue(readMouse("MouseXX"));
-    mouseDialog.topBottomMarginBars[0]->setScrollValue(readMouse("MouseY"));
-    mouseDialog.topBottomMarginBars[1]->setScrollValue(readMouse("MouseYY"));
-
-    // 9. Page names.
-    for (int page = 0; page < 10; ++page)
-        s.pageNames[std::size_t(page)] = storage::ReadProfileString(
-            keys::kPageName, QStringLiteral("Page%1").arg(page + 1), ini, keys::defaultPageName(page));
-
-    // 10.
-    settingsDialog.optionChecks[option::kLeaveInputMode]->setValue(
-        keys::checkState(readInt(keys::kOptions, QStringLiteral("Check7"), 1), 1));
-
-    // 11. The ASCII-art store.
-    asciiart::load(s);
-
-    // 12. The tooltip window.
-    s.tipWindow = new palette::TipWindow(this);
-    s.tipWindow->setMaxTipWidth(1000);
-    s.tipWindow->setTipBackColor(s.tipBackColor);
-    s.tipWindow->setTipTextColor(s.tipTextColor);
-
-    // 13. Page lists; selecting item 0 runs both lists' handlers in full.
-    for (auto* list : {pageList, settingsDialog.editorPageList}) {
-        for (int i = 0; i < 10 && list->listCount() > 0; ++i)
-            list->removeListItem(0);
-        for (const auto& name : s.pageNames)
-            list->addListItem(name);
-    }
-    pageList->setListIndex(0);
-    settingsDialog.editorPageList->setListIndex(0);
-
-    // 14.
-    s.refilling = kRefilling;
-    for (int i = 0; i < 16; ++i)
-        settingsDialog.groupNameBoxes[std::size_t(i)]->setText(s.kaomoji.at(0, 0, i));
-
-    // 15. The first colour target.
-    settingsDialog.colorTargetChoices[0]->setValue(true);
-
-    // 16. Colours; the selection colour comes with the group selection below.
-    setAutoFillBackground(true);
-    pageTabs->setBackColor(storage::colorFromText(s.backgroundColor));
-    paintBackgroundColors();
-
-    // 17. The last page, when so configured; the guard keeps the lists' handlers quiet.
-    if (settingsDialog.optionChecks[option::kOpenLastPage]->value() != 0) {
-        pageList->setListIndex(s.lastPage);
-        settingsDialog.editorPageList->setListIndex(s.lastPage);
-    }
-
-    // 18.
-    const int p = pageList->listIndex();
-    for (int i = 0; i < 16; ++i) {
-        const QString& text = s.kaomoji.get(p, 0, i);
-        groupButtons[std::size_t(i)]->setCaption(text);
-        settingsDialog.groupNameBoxes[std::size_t(i)]->setText(text);
-    }
-
-    // 19. The history page has no groups and no ASCII art.
-    setGroupButtonsEnabled(p != kHistoryPage);
-
-    // 20.
-    if (p == kHistoryPage) {
-        pageTabs->setTab(0);
-        groupButtons[0]->press();
-    } else {
-        pageTabs->setTab(p + 1);
-    }
-
-    // 21.
-    if (settingsDialog.optionChecks[option::kAlwaysOnTop]->value() == 1)
-        setTopmost(1);
-
-    // 22. Group 0 of the start page; this also lifts the guard.
-    groupButtons[0]->press();
 }
 
 void PaletteWindow::paintBackgroundColors() {

@@ -56,6 +56,13 @@ public:
     // chosen group's button in the selection colour.
     void repaintColors();
 
+    // The window, "設定", "終了", the entry and group buttons in the background colour, the
+    // clock bar in its own.
+    void paintBackgroundColors();
+    // The group buttons, their choices in the editor and the ASCII-art button; off on the
+    // history page, which has neither groups nor ASCII art.
+    void setGroupButtonsEnabled(bool enabled);
+
     // Always-on-top on (1) or off (0); any other mode does nothing.
     void setTopmost(int mode);
 
@@ -95,9 +102,6 @@ public:
     int shrunkHeight() const;
 
 private:
-    // The window, "設定", "終了", the entry and group buttons in the background colour, the
-    // clock bar in its own.
-    void paintBackgroundColors();
     bool showingAsciiArt() const;
     // The paste engine's steps (paste_engine.cpp).
     void closeClickGroup();
@@ -135,6 +139,5 @@ private:
     bool anyDialogVisible() const;
     void buildControls();
     void paintGroupButtonsWith(int selectedGroup);
-    void setGroupButtonsEnabled(bool enabled);
     storage::ProgramState& state_;
 };

@@ -26,9 +26,10 @@ class TipWindow;
 
 namespace storage {
 
-// CurrentGroup while the palette shows ASCII-art names instead of a group's kaomoji.
+// The current group while the palette shows ASCII-art names instead of a group's kaomoji.
 constexpr int kAsciiArtMode = 100;
-// EditGuard while the program itself refills lists and text boxes.
+// The refilling guard while the program itself refills lists and text boxes: list and box
+// handlers then leave the tables alone.
 constexpr int kRefilling = 100;
 
 // Where the kaomoji file and the ASCII-art store are in a program folder.
@@ -49,8 +50,12 @@ struct ProgramState {
 
     storage::KaomojiTable kaomoji;
     std::array<QString, 10> pageNames;
+    // The page the palette showed when the settings were last saved ("PageNumber"); start-up
+    // opens it when the "open the last page" option is on.
     int lastPage = 0;
+    // The group whose entries the entry buttons show, 0..15, or kAsciiArtMode.
     int currentGroup = 0;
+    // kRefilling while the program itself refills lists and boxes, else 0.
     int refilling = 0;
 
     // Colours as 0x00BBGGRR values; the first three are kept as decimal text.
@@ -60,10 +65,14 @@ struct ProgramState {
     std::uint32_t tipBackColor = 0;
     std::uint32_t tipTextColor = 0;
 
+    // The clock bar shows the date ("0"), the time ("1") or both ("2").
     QString clockMode;
+    // The height of a window caption, in twips, as start-up measured it.
     int captionHeight = 0;
+    // 1 while a dialog keeps the palette out of the always-on-top band, else 0.
     int topmostSuspended = 0;
 
+    // The ASCII-art pieces' names and texts, by ASCII-art page 1..9 and entry 0..19.
     AATable asciiArtNames;
     AATable asciiArtTexts;
 

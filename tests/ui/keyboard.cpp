@@ -19,7 +19,7 @@ QWidget* focusTaker(QWidget* widget) {
     return widget;
 }
 
-// A control as the test names it, e.g. "Text1(3)".
+// A control as the test names it, e.g. "entryBoxes[3]".
 struct Named {
     QString name;
     QWidget* widget;
@@ -28,7 +28,7 @@ struct Named {
 template <typename Array>
 void appendAll(QList<Named>& list, const char* name, const Array& controls, int from, int to) {
     for (int i = from; i <= to; ++i)
-        list.append({QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i), controls[std::size_t(i)]});
+        list.append({QStringLiteral("%1[%2]").arg(QLatin1String(name)).arg(i), controls[std::size_t(i)]});
 }
 
 } // namespace
@@ -83,20 +83,22 @@ void KeyboardTest::tabWalksEachDialogInReadingOrder() {
              // Three columns; each frame read row by row. An option group is one stop: its
              // chosen button (group 0, page 0, the first colour target, "両方" after start-up).
              auto& d = settingsDialog();
-             QList<Named> s{{"Combo1", d.editorPageList},
-                            {"Text1(0)", d.groupNameBoxes[0]},
-                            {"Option1(0)", d.groupChoices[0]}};
-             appendAll(s, "Text1", d.groupNameBoxes, 1, 15);
-             s << Named{"Option3(0)", d.pageNameChoices[0]} << Named{"Text3", d.pageNameBox}
-               << Named{"Command4", d.renamePageButton};
-             appendAll(s, "Text2", d.entryBoxes, 0, 19);
+             QList<Named> s{{"editorPageList", d.editorPageList},
+                            {"groupNameBoxes[0]", d.groupNameBoxes[0]},
+                            {"groupChoices[0]", d.groupChoices[0]}};
+             appendAll(s, "groupNameBoxes", d.groupNameBoxes, 1, 15);
+             s << Named{"pageNameChoices[0]", d.pageNameChoices[0]} << Named{"pageNameBox", d.pageNameBox}
+               << Named{"renamePageButton", d.renamePageButton};
+             appendAll(s, "entryBoxes", d.entryBoxes, 0, 19);
              for (int i : {0, 1, 9, 2, 3, 4, 6, 7, 8})
-                 appendAll(s, "Check1", d.optionChecks, i, i);
-             s << Named{"Combo2", d.doubleClickActionList} << Named{"Command6", d.asciiArtSettingsButton}
-               << Named{"Command7", d.batchRegistrationButton} << Named{"Command5", d.mouseSensitivityButton}
-               << Named{"Option2(0)", d.colorTargetChoices[0]} << Named{"Option4(2)", d.clockModeChoices[2]}
-               << Named{"Command1", d.saveButton} << Named{"Command2", d.aboutButton}
-               << Named{"Command3", d.closeButton};
+                 appendAll(s, "optionChecks", d.optionChecks, i, i);
+             s << Named{"doubleClickActionList", d.doubleClickActionList}
+               << Named{"asciiArtSettingsButton", d.asciiArtSettingsButton}
+               << Named{"batchRegistrationButton", d.batchRegistrationButton}
+               << Named{"mouseSensitivityButton", d.mouseSensitivityButton}
+               << Named{"colorTargetChoices[0]", d.colorTargetChoices[0]}
+               << Named{"clockModeChoices[2]", d.clockModeChoices[2]} << Named{"saveButton", d.saveButton}
+               << Named{"aboutButton", d.aboutButton} << Named{"closeButton", d.closeButton};
              return s;
          }},
         {"mouse sensitivity dialog",
@@ -107,15 +109,15 @@ void KeyboardTest::tabWalksEachDialogInReadingOrder() {
          [&] {
              // The cross of bars and fields, row by row, then the close button.
              auto& d = mouseDialog();
-             return QList<Named>{{"VScroll1(0)", d.topBottomMarginBars[0]},
-                                 {"Text1(2)", d.marginValueBoxes[2]},
-                                 {"HScroll1(0)", d.sideMarginBars[0]},
-                                 {"Text1(0)", d.marginValueBoxes[0]},
-                                 {"Text1(1)", d.marginValueBoxes[1]},
-                                 {"HScroll1(1)", d.sideMarginBars[1]},
-                                 {"Text1(3)", d.marginValueBoxes[3]},
-                                 {"VScroll1(1)", d.topBottomMarginBars[1]},
-                                 {"Command1", d.closeButton}};
+             return QList<Named>{{"topBottomMarginBars[0]", d.topBottomMarginBars[0]},
+                                 {"marginValueBoxes[2]", d.marginValueBoxes[2]},
+                                 {"sideMarginBars[0]", d.sideMarginBars[0]},
+                                 {"marginValueBoxes[0]", d.marginValueBoxes[0]},
+                                 {"marginValueBoxes[1]", d.marginValueBoxes[1]},
+                                 {"sideMarginBars[1]", d.sideMarginBars[1]},
+                                 {"marginValueBoxes[3]", d.marginValueBoxes[3]},
+                                 {"topBottomMarginBars[1]", d.topBottomMarginBars[1]},
+                                 {"closeButton", d.closeButton}};
          }},
         {"ASCII-art dialog",
          [&] {
@@ -125,12 +127,13 @@ void KeyboardTest::tabWalksEachDialogInReadingOrder() {
          [&] {
              // The names column with its options and buttons, then the text beside it.
              auto& d = t->program().asciiArtDialog();
-             QList<Named> s{
-                 {"Combo1", d.pageList}, {"Text2(0)", d.nameBoxes[0]}, {"Option1(0)", d.entryChoices[0]}};
-             appendAll(s, "Text2", d.nameBoxes, 1, 19);
-             appendAll(s, "Check1", d.optionChecks, 0, 2);
-             s << Named{"Command1", d.saveButton} << Named{"Command2", d.closeButton}
-               << Named{"Text1", d.pieceTextBox};
+             QList<Named> s{{"pageList", d.pageList},
+                            {"nameBoxes[0]", d.nameBoxes[0]},
+                            {"entryChoices[0]", d.entryChoices[0]}};
+             appendAll(s, "nameBoxes", d.nameBoxes, 1, 19);
+             appendAll(s, "optionChecks", d.optionChecks, 0, 2);
+             s << Named{"saveButton", d.saveButton} << Named{"closeButton", d.closeButton}
+               << Named{"pieceTextBox", d.pieceTextBox};
              return s;
          }},
         {"batch registration dialog",
@@ -140,11 +143,11 @@ void KeyboardTest::tabWalksEachDialogInReadingOrder() {
          },
          [&] {
              auto& d = *t->state().batchDialog;
-             return QList<Named>{{"Text1", d.linesBox},
-                                 {"Command1", d.registerButton},
-                                 {"Command4", d.fetchButton},
-                                 {"Command3", d.clearButton},
-                                 {"Command2", d.closeButton}};
+             return QList<Named>{{"linesBox", d.linesBox},
+                                 {"registerButton", d.registerButton},
+                                 {"fetchButton", d.fetchButton},
+                                 {"clearButton", d.clearButton},
+                                 {"closeButton", d.closeButton}};
          }},
         {"About dialog",
          [&] {
@@ -152,7 +155,7 @@ void KeyboardTest::tabWalksEachDialogInReadingOrder() {
              return t->state().aboutDialog;
          },
          [&] {
-             return QList<Named>{{"Command1", t->state().aboutDialog->okButton}};
+             return QList<Named>{{"okButton", t->state().aboutDialog->okButton}};
          }},
     };
 
