@@ -10,76 +10,119 @@
 namespace keys = storage::settings;
 
 namespace {
+
 // Positions this close to the work area's right or bottom edge, or beyond it, are not kept:
 // the window would start out of reach next time.
 constexpr int kEdgeMargin = 500;
-} // namespace
 
-QStringList SettingsDialog::saveAll() {
-    auto& s = state_;
-    auto& paletteWindow = *s.paletteWindow;
-    auto& mouseDialog = *s.mouseDialog;
-    QStringList failed;
+bool saveKaomojiFile(const storage::ProgramState& s) {
     std::string error;
-    if (s.kaomojiFileUnreadable || !storage::kaomoji_file::save(s.kaomoji, s.kaomojiFile(), &error))
-        failed << QStringLiteral("顔文字.ini");
+    return !s.kaomojiFileUnreadable && storage::kaomoji_file::save(s.kaomoji, s.kaomojiFile(), &error);
+}
 
-    const auto ini = s.settingsFile();
-    // All keys go to the file in one atomic replacement instead of one per key.
-    platform::profile::Batch batch;
-    bool settingsOk = true;
-    auto write = [&](const QString& section, const QString& key, const QString& value) {
-        settingsOk &= storage::WriteProfileString(section, key, value, ini);
-    };
+// The settings file, key by key in the order the file has always had them. All keys go to the
+// file in one atomic replacement instead of one per key.
+class SettingsFileWriter {
+public:
+    SettingsFileWriter(const storage::ProgramState& state, const SettingsDialog& settingsDialog)
+        : s_(state), settingsDialog_(settingsDialog), paletteWindow_(*state.paletteWindow),
+          mouseDialog_(*state.mouseDialog), ini_(state.settingsFile()) {}
 
-    for (int i = 0; i < 10; ++i)
-        write(keys::kOptions, QStringLiteral("Check%1").arg(i),
-              QString::number(optionChecks[std::size_t(i)]->value()));
-    write(keys::kOptions, QStringLiteral("PageNumber"), QString::number(editorPageList->listIndex()));
+    bool write() {
+        platform::profile::Batch batch;
+        writeOptionsAndLastPage();
+        writeColors();
+        writePositions();
+        writePaletteWidth();
+        put(keys::kOptions, QStringLiteral("Time"), s_.clockMode);
+        writeAutoHideMargins();
+        writePageNames();
+        put(keys::kOptions, QStringLiteral("DoubleClick"),
+            QString::number(settingsDialog_.doubleClickActionList->listIndex()));
+        ok_ &= batch.commit();
+        return ok_;
+    }
 
-    write(keys::kColorOptions, QStringLiteral("Color1"), s.backgroundColor);
-    write(keys::kColorOptions, QStringLiteral("Color2"), s.selectionColor);
-    write(keys::kColorOptions, QStringLiteral("Color3"), s.clockColor);
-    write(keys::kColorOptions, QStringLiteral("ToolTipBackColor"), QString::number(s.tipBackColor));
-    write(keys::kColorOptions, QStringLiteral("ToolTipFontColor"), QString::number(s.tipTextColor));
+private:
+    void put(const QString& section, const QString& key, const QString& value) {
+        ok_ &= storage::WriteProfileString(section, key, value, ini_);
+    }
 
-    if (optionChecks[option::kRememberPositions]->value() == 1) {
-        const platform::Rect area = s.desktop.workArea();
+    bool isOn(std::size_t option) const { return settingsDialog_.optionChecks[option]->value() == 1; }
+
+    void writeOptionsAndLastPage() {
+        for (std::size_t i = 0; i < option::kCount; ++i)
+            put(keys::kOptions, QStringLiteral("Check%1").arg(i),
+                QString::number(settingsDialog_.optionChecks[i]->value()));
+        put(keys::kOptions, QStringLiteral("PageNumber"),
+            QString::number(settingsDialog_.editorPageList->listIndex()));
+    }
+
+    void writeColors() {
+        put(keys::kColorOptions, QStringLiteral("Color1"), s_.backgroundColor);
+        put(keys::kColorOptions, QStringLiteral("Color2"), s_.selectionColor);
+        put(keys::kColorOptions, QStringLiteral("Color3"), s_.clockColor);
+        put(keys::kColorOptions, QStringLiteral("ToolTipBackColor"), QString::number(s_.tipBackColor));
+        put(keys::kColorOptions, QStringLiteral("ToolTipFontColor"), QString::number(s_.tipTextColor));
+    }
+
+    // Each coordinate is kept by itself, and only while it is on the work area.
+    void writePositions() {
+        if (!isOn(option::kRememberPositions))
+            return;
+        const platform::Rect area = s_.desktop.workArea();
         const int w = controls::toTwips(area.width);
         const int h = controls::toTwips(area.height);
         auto keepX = [w](int x) { return x >= 0 && w - kEdgeMargin > x; };
         auto keepY = [h](int y) { return y >= 0 && h - kEdgeMargin > y; };
-        if (keepX(paletteWindow.leftTwips()))
-            write(keys::kForm, QStringLiteral("Form1Left"), QString::number(paletteWindow.leftTwips()));
-        if (keepY(paletteWindow.topTwips()))
-            write(keys::kForm, QStringLiteral("Form1Top"), QString::number(paletteWindow.topTwips()));
-        if (keepX(leftTwips()))
-            write(keys::kForm, QStringLiteral("Form2Left"), QString::number(leftTwips()));
-        if (keepY(topTwips()))
-            write(keys::kForm, QStringLiteral("Form2Top"), QString::number(topTwips()));
+        if (keepX(paletteWindow_.leftTwips()))
+            put(keys::kForm, QStringLiteral("Form1Left"), QString::number(paletteWindow_.leftTwips()));
+        if (keepY(paletteWindow_.topTwips()))
+            put(keys::kForm, QStringLiteral("Form1Top"), QString::number(paletteWindow_.topTwips()));
+        if (keepX(settingsDialog_.leftTwips()))
+            put(keys::kForm, QStringLiteral("Form2Left"), QString::number(settingsDialog_.leftTwips()));
+        if (keepY(settingsDialog_.topTwips()))
+            put(keys::kForm, QStringLiteral("Form2Top"), QString::number(settingsDialog_.topTwips()));
     }
-    if (optionChecks[option::kRememberWidth]->value() == 1 && paletteWindow.windowState() == controls::WindowState::Normal)
-        write(keys::kForm, QStringLiteral("Form1Width"), QString::number(paletteWindow.widthTwips()));
 
-    write(keys::kOptions, QStringLiteral("Time"), s.clockMode);
+    // A minimized or maximized palette has no width of its own to keep.
+    void writePaletteWidth() {
+        if (isOn(option::kRememberWidth) && paletteWindow_.windowState() == controls::WindowState::Normal)
+            put(keys::kForm, QStringLiteral("Form1Width"), QString::number(paletteWindow_.widthTwips()));
+    }
 
-    write(keys::kMouseOptions, QStringLiteral("MouseX"),
-          QString::number(mouseDialog.sideMarginBars[0]->value()));
-    write(keys::kMouseOptions, QStringLiteral("MouseXX"),
-          QString::number(mouseDialog.sideMarginBars[1]->value()));
-    write(keys::kMouseOptions, QStringLiteral("MouseY"),
-          QString::number(mouseDialog.topBottomMarginBars[0]->value()));
-    write(keys::kMouseOptions, QStringLiteral("MouseYY"),
-          QString::number(mouseDialog.topBottomMarginBars[1]->value()));
+    void writeAutoHideMargins() {
+        put(keys::kMouseOptions, QStringLiteral("MouseX"),
+            QString::number(mouseDialog_.sideMarginBars[0]->value()));
+        put(keys::kMouseOptions, QStringLiteral("MouseXX"),
+            QString::number(mouseDialog_.sideMarginBars[1]->value()));
+        put(keys::kMouseOptions, QStringLiteral("MouseY"),
+            QString::number(mouseDialog_.topBottomMarginBars[0]->value()));
+        put(keys::kMouseOptions, QStringLiteral("MouseYY"),
+            QString::number(mouseDialog_.topBottomMarginBars[1]->value()));
+    }
 
     // Every page can be renamed, so every page's name is kept.
-    for (int page = 0; page < 10; ++page)
-        write(keys::kPageName, QStringLiteral("Page%1").arg(page + 1), s.pageNames[std::size_t(page)]);
+    void writePageNames() {
+        for (int page = 0; page < 10; ++page)
+            put(keys::kPageName, QStringLiteral("Page%1").arg(page + 1), s_.pageNames[std::size_t(page)]);
+    }
 
-    write(keys::kOptions, QStringLiteral("DoubleClick"), QString::number(doubleClickActionList->listIndex()));
+    const storage::ProgramState& s_;
+    const SettingsDialog& settingsDialog_;
+    const PaletteWindow& paletteWindow_;
+    const MouseSensitivityDialog& mouseDialog_;
+    const std::filesystem::path ini_;
+    bool ok_ = true;
+};
 
-    settingsOk &= batch.commit();
-    if (!settingsOk)
+} // namespace
+
+QStringList SettingsDialog::saveAll() {
+    QStringList failed;
+    if (!saveKaomojiFile(state_))
+        failed << QStringLiteral("顔文字.ini");
+    if (!SettingsFileWriter(state_, *this).write())
         failed << keys::kFileName;
     return failed;
 }
