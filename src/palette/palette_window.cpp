@@ -86,7 +86,6 @@ void PaletteWindow::buildControls() {
     // Closing the palette is "終了"; the close only stands when the program really ends.
     onCloseRequest = [this] { return !exitProgram(); };
 
-
     // The timers run from the window's creation; their first ticks come after start-up, which
     // never returns to the event loop before it ends.
     clockTimer = new QTimer(this);
@@ -154,44 +153,59 @@ void PaletteWindow::pageChosenInList() {
         return;
     s.refilling = kRefilling;
     const int p = pageList->listIndex();
+    // The history page has no ASCII art, and the editor shows kaomoji groups only.
     if (p == kHistoryPage)
         groupChosen(0);
     if (settingsDialog.isVisible() && s.currentGroup == kAsciiArtMode)
         groupChosen(0);
     settingsDialog.editorPageList->setListIndex(p);
-    if (s.currentGroup == kAsciiArtMode) {
-        paintGroupButtonsWith(-1);
-        for (int i = 0; i < 20; ++i)
-            entryButtons[std::size_t(i)]->setCaption(s.asciiArtNames.get(p + 1, i));
-        asciiArtButton->setBackColor(storage::colorFromText(s.selectionColor));
-        for (int i = 0; i < 16; ++i)
-            groupButtons[std::size_t(i)]->setCaption(s.kaomoji.get(p, 0, i));
-    } else {
-        const int g = s.currentGroup;
-        paintGroupButtonsWith(g);
-        for (int i = 0; i < 20; ++i) {
-            const QString& text = s.kaomoji.get(p, g + 1, i);
-            entryButtons[std::size_t(i)]->setCaption(text);
-            settingsDialog.entryBoxes[std::size_t(i)]->setText(text);
-        }
-        for (int i = 0; i < 16; ++i) {
-            const QString& text = s.kaomoji.get(p, 0, i);
-            groupButtons[std::size_t(i)]->setCaption(text);
-            settingsDialog.groupNameBoxes[std::size_t(i)]->setText(text);
-        }
-        if (g >= 0 && g < 16)
-            settingsDialog.groupChoices[std::size_t(g)]->setValue(true);
-        if (p >= 0 && p < 10)
-            settingsDialog.pageNameChoices[std::size_t(p)]->setValue(true);
-    }
+    if (s.currentGroup == kAsciiArtMode)
+        showAsciiArtNamesOfPage(p);
+    else
+        showCurrentGroupOfPage(p);
     setGroupButtonsEnabled(p != kHistoryPage);
+    showTabOfPage(p);
+    s.refilling = 0;
+}
+
+void PaletteWindow::showAsciiArtNamesOfPage(int p) {
+    auto& s = state_;
+    paintGroupButtonsWith(-1);
+    for (int i = 0; i < 20; ++i)
+        entryButtons[std::size_t(i)]->setCaption(s.asciiArtNames.get(p + 1, i));
+    asciiArtButton->setBackColor(storage::colorFromText(s.selectionColor));
+    for (int i = 0; i < 16; ++i)
+        groupButtons[std::size_t(i)]->setCaption(s.kaomoji.get(p, 0, i));
+}
+
+void PaletteWindow::showCurrentGroupOfPage(int p) {
+    auto& s = state_;
+    auto& settingsDialog = *s.settingsDialog;
+    const int g = s.currentGroup;
+    paintGroupButtonsWith(g);
+    for (int i = 0; i < 20; ++i) {
+        const QString& text = s.kaomoji.get(p, g + 1, i);
+        entryButtons[std::size_t(i)]->setCaption(text);
+        settingsDialog.entryBoxes[std::size_t(i)]->setText(text);
+    }
+    for (int i = 0; i < 16; ++i) {
+        const QString& text = s.kaomoji.get(p, 0, i);
+        groupButtons[std::size_t(i)]->setCaption(text);
+        settingsDialog.groupNameBoxes[std::size_t(i)]->setText(text);
+    }
+    if (g >= 0 && g < 16)
+        settingsDialog.groupChoices[std::size_t(g)]->setValue(true);
+    if (p >= 0 && p < 10)
+        settingsDialog.pageNameChoices[std::size_t(p)]->setValue(true);
+}
+
+void PaletteWindow::showTabOfPage(int p) {
     if (p == kHistoryPage) {
         pageTabs->setTab(0);
         groupChosen(0);
     } else if (p >= 0) {
         pageTabs->setTab(p + 1);
     }
-    s.refilling = 0;
 }
 
 void PaletteWindow::pointerOverEntry(int index) {
@@ -200,7 +214,8 @@ void PaletteWindow::pointerOverEntry(int index) {
         return;
     // In ASCII-art mode the whole piece shows as the button's tip; otherwise no tip at all.
     QString text;
-    if (s.currentGroup == kAsciiArtMode && s.asciiArtDialog->optionChecks[aa_option::kShowPreviewTips]->value() != 0 && index < 20)
+    if (s.currentGroup == kAsciiArtMode &&
+        s.asciiArtDialog->optionChecks[aa_option::kShowPreviewTips]->value() != 0 && index < 20)
         text = s.asciiArtTexts.get(pageList->listIndex() + 1, index);
     s.tipWindow->addTool(entryButtons[std::size_t(index)], text);
 }
@@ -281,12 +296,13 @@ void PaletteWindow::fitToWidth() {
         if (heightTwips() != shrunkHeight())
             setHeightTwips(expandedHeight());
         entryButtons[PaletteWindow::kClockBar]->resize(controls::toPixels(widthTwips() + kClockWidthExtra),
-                                 entryButtons[PaletteWindow::kClockBar]->height());
+                                                       entryButtons[PaletteWindow::kClockBar]->height());
         for (int i = 0; i < 20; ++i)
             entryButtons[std::size_t(i)]->resize(controls::toPixels(widthTwips() - kEntryWidthMargin),
                                                  entryButtons[std::size_t(i)]->height());
     }
-    if (state_.topmostSuspended == 0 && state_.settingsDialog->optionChecks[option::kAlwaysOnTop]->value() == 1)
+    if (state_.topmostSuspended == 0 &&
+        state_.settingsDialog->optionChecks[option::kAlwaysOnTop]->value() == 1)
         setTopmost(1);
 }
 
@@ -316,7 +332,8 @@ void PaletteWindow::clockTick() {
         if (state_.topmostSuspended == 0 || inTopmostBand_)
             setTopmost(0);
         state_.topmostSuspended = 1;
-    } else if (state_.topmostSuspended == 1 && settingsDialog.optionChecks[option::kAlwaysOnTop]->value() == 1) {
+    } else if (state_.topmostSuspended == 1 &&
+               settingsDialog.optionChecks[option::kAlwaysOnTop]->value() == 1) {
         setTopmost(1);
         state_.topmostSuspended = 0;
     }
@@ -337,7 +354,8 @@ void PaletteWindow::trackTargetWindow() {
 void PaletteWindow::autoHideTick() {
     auto& settingsDialog = *state_.settingsDialog;
     auto& mouseDialog = *state_.mouseDialog;
-    dateHideOffset = settingsDialog.optionChecks[option::kHideDateWhenShrunk]->value() != 0 ? kHideDateOffset : 0;
+    dateHideOffset =
+        settingsDialog.optionChecks[option::kHideDateWhenShrunk]->value() != 0 ? kHideDateOffset : 0;
     const platform::Point cursor = state_.desktop.cursorPos();
     const float x = float(controls::toTwips(cursor.x));
     const float y = float(controls::toTwips(cursor.y));

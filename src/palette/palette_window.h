@@ -139,5 +139,10 @@ private:
     bool anyDialogVisible() const;
     void buildControls();
     void paintGroupButtonsWith(int selectedGroup);
+    // The page switch's steps: the page's ASCII-art names or its current group's entries (the
+    // editor following), then the page's tab.
+    void showAsciiArtNamesOfPage(int page);
+    void showCurrentGroupOfPage(int page);
+    void showTabOfPage(int page);
     storage::ProgramState& state_;
 };
