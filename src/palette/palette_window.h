@@ -1,6 +1,6 @@
 #pragma once
 // The palette window "ぴこめ": the page list and tabs, sixteen group buttons, twenty entry
-// buttons and the clock bar. Its load handler is the program's whole start-up.
+// buttons and the clock bar. Its start-up (start_up.cpp) is the program's whole start-up.
 #include "controls/controls.h"
 #include "controls/window.h"
 #include "palette/paste_queue.h"
@@ -35,7 +35,7 @@ public:
     QTimer* foregroundTimer = nullptr; // follows the window the user works in
     QTimer* autoHideTimer = nullptr;   // shrinks and expands the palette as the pointer leaves and comes
 
-    // Handlers.
+    // What the controls and timers run.
     void pageChosenInList();
     void entryClicked(int index);
     void pointerOverEntry(int index);
@@ -47,6 +47,8 @@ public:
     // Saves everything when automatic saving is on, then ends the program. Returns false when
     // the program goes on running: a save failed and the user chose not to end without it.
     bool exitProgram();
+    // The resize rules: at least the minimum width, the expanded height unless shrunk, and the
+    // entry buttons and the clock bar across the width.
     void fitToWidth();
     void clockTick();
     void trackTargetWindow();

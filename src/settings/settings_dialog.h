@@ -57,7 +57,7 @@ public:
     controls::CommandButton* asciiArtSettingsButton = nullptr;  // "AA設定"
     controls::CommandButton* batchRegistrationButton = nullptr; // "一括登録"
 
-    // Handlers.
+    // What the controls run.
     void optionClicked(std::size_t index);
     void clockModeChosen(int index);
     void editorPageChosen();
