@@ -76,6 +76,11 @@ void Program::endUnattended() {
     paletteWindow_->exitProgram();
 }
 
+void Program::saveAsTheDisplayIsLost() {
+    paletteWindow_->cancelPastes();
+    saveUnattended();
+}
+
 void Program::saveUnattended() {
     if (settingsDialog_->optionChecks[option::kSaveOnExit]->value() == 0)
         return;

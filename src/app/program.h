@@ -43,6 +43,9 @@ public:
     // when the program cannot or must not end through its windows: the session manager's
     // checkpoint, the display gone.
     void saveUnattended();
+    // The display is gone and the program is about to end: the pastes not yet sent are dropped
+    // (one whose text the target already has stays in the history), then the same save runs.
+    void saveAsTheDisplayIsLost();
     // Another start on the same files asked for the palette: shown, at full height, in front.
     void bringForward();
 

@@ -78,7 +78,7 @@ void SessionEnd::noteQtMessage(QtMsgType type, const QMessageLogContext& context
         running = nullptr;
         if (session->releaseDisplay_)
             session->releaseDisplay_();
-        session->program_.saveUnattended();
+        session->program_.saveAsTheDisplayIsLost();
     }
     if (handlerBefore)
         handlerBefore(type, context, message);

@@ -114,6 +114,11 @@ private:
     // The target would paste another program's text: put ours back, once.
     void putPasteTextBackIfTaken(bool keystrokeSent);
     void finishPaste();
+    // The history takes a single click's paste, and the history page shows it.
+    void recordPasteInHistory();
+    // The paste keystroke went out and the target has fetched the text, or the paste is past
+    // that step.
+    bool pasteReachedTarget() const;
     void endPasteRun();
     void schedulePasteTimer();
     palette::ClickGroup clickGroup_;

@@ -235,13 +235,29 @@ void PaletteWindow::finishPaste() {
     }
     if (settingsDialog.optionChecks[option::kLeaveInputMode]->value() == 0)
         state_.desktop.sendKeys("%{kanji}", false);
-    if (!paste_.action.doubleClick) {
-        recordInHistory(paste_.action.caption);
-        if (pageList->listIndex() == kHistoryPage)
-            for (int i = 0; i < 20; ++i)
-                entryButtons[std::size_t(i)]->setCaption(state_.kaomoji.at(kHistoryPage, kHistoryRow, i));
-    }
+    recordPasteInHistory();
     paste_ = {};
+}
+
+void PaletteWindow::recordPasteInHistory() {
+    if (paste_.action.doubleClick)
+        return;
+    recordInHistory(paste_.action.caption);
+    if (pageList->listIndex() == kHistoryPage)
+        for (int i = 0; i < 20; ++i)
+            entryButtons[std::size_t(i)]->setCaption(state_.kaomoji.at(kHistoryPage, kHistoryRow, i));
+}
+
+bool PaletteWindow::pasteReachedTarget() const {
+    switch (paste_.step) {
+    case Step::WaitingForFetch:
+        return *paste_.fetches != paste_.fetchesBefore;
+    case Step::FinishingTransfer:
+    case Step::AfterEnterOrTab:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void PaletteWindow::endPasteRun() {
@@ -302,6 +318,10 @@ void PaletteWindow::schedulePasteTimer() {
 }
 
 void PaletteWindow::cancelPastes() {
+    // A paste whose text the target already has is done as far as the user can see: the history
+    // keeps it, although nothing more (Enter, Tab, the input-mode key) is sent.
+    if (pasteReachedTarget())
+        recordPasteInHistory();
     clipboardNotKept_ = false;
     clickGroup_ = {};
     queuedPastes_.clear();

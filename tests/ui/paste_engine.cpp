@@ -397,6 +397,28 @@ void PasteEngineTest::endingCancelsThePastesNotYetSent() {
     QCOMPARE(again.ended, 1);
     QCOMPARE(t->desktop.foregroundRequests.size(), std::size_t(1));
     QVERIFY(keys().isEmpty());
+
+    // "終了" (or the session's end) once the target has fetched the text, before the input-mode
+    // key: the entry was pasted, so the saved history holds it; nothing more is sent.
+    t = std::make_unique<TestProgram>();
+    t->start();
+    UserAnswers third(*t);
+    paletteWindow().targetWindow = kTarget;
+    settingsDialog().optionChecks[option::kLeaveInputMode]->setValue(0);
+    paletteWindow().entryButtons[0]->setCaption(QStringLiteral("(^_^)"));
+    t->desktop.onSendKeys = [this](const std::string& k) {
+        if (k == "^v") {
+            received << clipboardText();
+            QTimer::singleShot(0, this, [this] { paletteWindow().exitButton->press(); });
+        }
+    };
+    paletteWindow().entryButtons[0]->press();
+    QTRY_COMPARE_WITH_TIMEOUT(third.ended, 1, 2000);
+    QCOMPARE(keys(), QStringList{"^v"});
+    QCOMPARE(received.last(), QStringLiteral("(^_^)"));
+    QCOMPARE(history(1), QStringList{"(^_^)"});
+    const std::string saved = t->readBytes(QStringLiteral("顔文字.ini"));
+    QVERIFY(saved.find("(^_^)") != std::string::npos);
 }
 
 QTEST_MAIN(PasteEngineTest)
