@@ -7,10 +7,16 @@
 // crash), so no stale lock can ever block a start, and no file has to be written into the
 // collection's folder (which may be read-only). Taking the name is atomic, so of two copies
 // started at once exactly one wins; the same socket carries the request to come forward.
-#include <QLocalServer>
+// Plain sockets and Qt's socket notifier: Qt's network module would cost every start-up a
+// dozen more libraries to load.
 #include <QObject>
+#include <QSocketNotifier>
+#include <QString>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <memory>
+#include <string>
 
 class SingleInstance : public QObject {
     Q_OBJECT
@@ -22,6 +28,10 @@ public:
     };
 
     explicit SingleInstance(const std::filesystem::path& folder);
+    ~SingleInstance() override;
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+
     Claim claim();
     // Runs on the first copy when another start asks for it.
     std::function<void()> onAnotherStart;
@@ -30,8 +40,18 @@ public:
     static QString nameFor(const std::filesystem::path& folder);
 
 private:
-    void answer(class QLocalSocket* socket);
+    enum class Ask { Answered, Silent, Refused };
+    Ask askHolder() const;
+    void acceptCallers();
+    void readFrom(int caller);
+    void hangUp(int caller);
 
-    QString name_;
-    QLocalServer server_;
+    std::string name_;
+    int listening_ = -1;
+    std::unique_ptr<QSocketNotifier> listeningNotifier_;
+    struct Caller {
+        std::unique_ptr<QSocketNotifier> notifier;
+        std::string received;
+    };
+    std::map<int, Caller> callers_;
 };
