@@ -28,6 +28,7 @@
 #include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
 #include <thread>
@@ -803,6 +804,39 @@ void checkOpenUrl(platform::X11Desktop& desktop, const fs::path& dir) {
 
 } // namespace
 
+// --- A connection that breaks -----------------------------------------------------------------
+
+// The X server goes away while the program still asks things of it (the session ends while the
+// palette saves): every call must fail quietly, not crash inside Xlib.
+void checkBrokenConnection() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        check(false, "a second connection for the broken-connection check");
+        return;
+    }
+    {
+        platform::X11Desktop desktop(display);
+        const platform::Rect before = desktop.workArea();
+        ::shutdown(ConnectionNumber(display), SHUT_RDWR);
+        for (int round = 0; round < 2; ++round) {
+            const platform::Rect area = desktop.workArea();
+            check(area.width == before.width && area.height == before.height,
+                  "workArea after the connection broke is the last one known");
+            check(desktop.foregroundWindow() == 0 ||
+                      desktop.foregroundWindow() == platform::kUnreachableWindow,
+                  "foregroundWindow after the connection broke is none");
+            desktop.cursorPos();
+            check(!desktop.setTopmost(1, true), "setTopmost after the connection broke is false");
+            check(!desktop.setForegroundWindow(1), "setForegroundWindow after the connection broke is false");
+            check(!desktop.sendKeys("^v", true), "sendKeys after the connection broke is false");
+            check(!desktop.clipboardOwnedWith(1).has_value(),
+                  "clipboardOwnedWith after the connection broke is unknown");
+            desktop.beep();
+        }
+    }
+    note("a broken connection: every call failed quietly, and the desktop was destroyed");
+}
+
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -853,6 +887,8 @@ int main(int argc, char** argv) {
                  ms(timings.paste));
         }
     }
+    if (bare)
+        checkBrokenConnection();
     fs::remove_all(dir);
     note("phase took " + ms(msSince(start)));
     std::printf("%s: %d failure(s)\n", bare ? "bare" : "wm", failures);

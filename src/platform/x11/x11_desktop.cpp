@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <span>
 #include <string>
 #include <sys/utsname.h>
@@ -36,7 +37,24 @@ namespace {
 // per connection: the connection is marked dead, every later call on it fails at once, and the
 // program goes on to where Qt, which notices the broken connection itself, ends it from its
 // event loop.
-int noteBrokenConnection(Display*) {
+//
+// Xlib must not be called on a connection after its I/O error: some of its calls then write
+// through a request they could not make, and the program crashes instead of failing. So the
+// connections that broke are remembered, and the desktop asks nothing more of them.
+std::mutex brokenLock;
+std::vector<Display*> brokenDisplays;
+
+bool connectionBroke(Display* display) {
+    std::lock_guard lock(brokenLock);
+    return std::find(brokenDisplays.begin(), brokenDisplays.end(), display) != brokenDisplays.end();
+}
+
+int noteBrokenConnection(Display* display) {
+    {
+        std::lock_guard lock(brokenLock);
+        if (std::find(brokenDisplays.begin(), brokenDisplays.end(), display) == brokenDisplays.end())
+            brokenDisplays.push_back(display);
+    }
     static bool said = false;
     if (!said) {
         said = true;
@@ -194,8 +212,16 @@ std::unique_ptr<X11Desktop> X11Desktop::open(const char* displayName) {
 }
 
 X11Desktop::~X11Desktop() {
-    if (queryDisplay_)
+    // A connection that broke is left as it is: closing it would talk to it.
+    if (queryDisplay_ && !connectionBroke(queryDisplay_))
         XCloseDisplay(queryDisplay_);
+    if (unusable()) {
+        // The borrowed keycode goes back over a connection of its own, if the server is still there.
+        abandonConnection();
+        keys_->forgetBorrowedKeycodes();
+        keys_.reset();
+        return;
+    }
     if (frameProbe_) {
         XDestroyWindow(display_, frameProbe_);
         XFlush(display_);
@@ -230,7 +256,7 @@ void X11Desktop::requestFrameExtents() {
 }
 
 FrameExtents X11Desktop::receiveFrameExtents() {
-    if (!frameProbe_)
+    if (!frameProbe_ || unusable())
         return {};
     FrameExtents extents;
     const auto deadline = std::chrono::steady_clock::now() + kFrameExtentsTimeout;
@@ -245,6 +271,8 @@ FrameExtents X11Desktop::receiveFrameExtents() {
             break;
         std::this_thread::sleep_for(kPollInterval);
     }
+    if (unusable())
+        return extents;
     XDestroyWindow(display_, frameProbe_);
     XFlush(display_);
     frameProbe_ = 0;
@@ -287,18 +315,26 @@ double X11Desktop::osVersion() {
     return major + minor / scale;
 }
 
+bool X11Desktop::unusable() const {
+    return connectionAbandoned_ || connectionBroke(display_);
+}
+
 Rect X11Desktop::workArea() {
-    if (connectionAbandoned_)
+    if (unusable())
         return lastWorkArea_;
     if (auto p = readProperty(display_, root_, atoms_.netWorkarea, XA_CARDINAL, 4)) {
         auto l = p->longs();
         if (l.size() >= 4 && l[2] > 0 && l[3] > 0)
             return lastWorkArea_ = {int(long(l[0])), int(long(l[1])), int(l[2]), int(l[3])};
     }
+    // The question may be the one that found the connection broken: the last answer stands.
+    if (unusable())
+        return lastWorkArea_;
     Window rootReturn = 0;
     int x = 0, y = 0;
     unsigned int width = 0, height = 0, border = 0, depth = 0;
-    XGetGeometry(display_, root_, &rootReturn, &x, &y, &width, &height, &border, &depth);
+    if (!XGetGeometry(display_, root_, &rootReturn, &x, &y, &width, &height, &border, &depth))
+        return lastWorkArea_;
     return lastWorkArea_ = {0, 0, int(width), int(height)};
 }
 
@@ -353,7 +389,7 @@ std::optional<X11Desktop::ClientWindow> X11Desktop::clientWindowOf(Xid window) {
 }
 
 bool X11Desktop::setTopmost(WindowHandle window, bool on) {
-    if (!window)
+    if (!window || unusable())
         return false;
     auto client = clientWindowOf(window);
     if (!client)
@@ -397,7 +433,10 @@ _XDisplay* X11Desktop::queryDisplay() {
 }
 
 X11Desktop::Xid X11Desktop::activeWindow() {
-    auto p = readProperty(queryDisplay(), root_, atoms_.netActiveWindow, XA_WINDOW, 1);
+    Display* display = queryDisplay();
+    if (connectionBroke(display) || unusable())
+        return 0;
+    auto p = readProperty(display, root_, atoms_.netActiveWindow, XA_WINDOW, 1);
     return p ? p->first() : 0;
 }
 
@@ -409,7 +448,7 @@ WindowHandle X11Desktop::foregroundWindow() {
 }
 
 bool X11Desktop::setForegroundWindow(WindowHandle window) {
-    if (!window || window == kUnreachableWindow)
+    if (!window || window == kUnreachableWindow || unusable())
         return false;
     auto client = clientWindowOf(window);
     // Only a window the window manager manages can become its active window.
@@ -419,7 +458,9 @@ bool X11Desktop::setForegroundWindow(WindowHandle window) {
     // and GTK windows take the focus themselves when WM_TAKE_FOCUS reaches them, a few
     // milliseconds later. Keys sent in between go to the old window, and an old window that
     // answers a WM_TAKE_FOCUS late takes the focus back. Only both together count.
-    auto arrived = [&] { return activeWindow() == client->window && hasKeyboardFocus(client->window); };
+    auto arrived = [&] {
+        return !unusable() && activeWindow() == client->window && hasKeyboardFocus(client->window);
+    };
     if (arrived())
         return true;
     sendToRoot(display_, root_, client->window, atoms_.netActiveWindow,
@@ -428,13 +469,15 @@ bool X11Desktop::setForegroundWindow(WindowHandle window) {
     for (;;) {
         if (arrived())
             return true;
-        if (std::chrono::steady_clock::now() >= deadline)
+        if (std::chrono::steady_clock::now() >= deadline || unusable())
             return false;
         std::this_thread::sleep_for(kPollInterval);
     }
 }
 
 bool X11Desktop::hasKeyboardFocus(Xid client) {
+    if (unusable())
+        return false;
     Window focus = None;
     int revertTo = 0;
     XGetInputFocus(display_, &focus, &revertTo);
@@ -462,6 +505,8 @@ bool X11Desktop::sendKeys(std::string_view keys, bool wait) {
         {"{ENTER}", {false, false, XK_Return}},
         {"{TAB}", {false, false, XK_Tab}},
     };
+    if (unusable())
+        return false;
     for (const Notation& n : kNotations)
         if (n.text == keys)
             return keys_->send(std::span(&n.chord, 1), wait);
@@ -472,7 +517,10 @@ Point X11Desktop::cursorPos() {
     Window rootReturn = 0, child = 0;
     int rootX = 0, rootY = 0, winX = 0, winY = 0;
     unsigned int mask = 0;
-    XQueryPointer(queryDisplay(), root_, &rootReturn, &child, &rootX, &rootY, &winX, &winY, &mask);
+    Display* display = queryDisplay();
+    if (connectionBroke(display) || unusable())
+        return {};
+    XQueryPointer(display, root_, &rootReturn, &child, &rootX, &rootY, &winX, &winY, &mask);
     return {rootX, rootY};
 }
 
@@ -482,6 +530,8 @@ std::optional<ClipboardSnapshot> X11Desktop::readClipboard(int boundMs) {
 
 std::optional<bool> X11Desktop::clipboardOwnedWith(WindowHandle window) {
     // Qt's own connection: the palette's windows and Qt's clipboard window are its resources.
+    if (unusable())
+        return std::nullopt;
     return x11::clipboardOwnedByClientOf(display_, window);
 }
 
@@ -492,6 +542,8 @@ std::uint32_t X11Desktop::tickCount() {
 }
 
 void X11Desktop::beep() {
+    if (unusable())
+        return;
     XBell(display_, 0);
     XFlush(display_);
 }

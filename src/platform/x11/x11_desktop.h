@@ -111,6 +111,8 @@ private:
     // over a connection of their own, opened on first use: on the connection Qt shares, every
     // reply also wakes Qt's event reader thread. Falls back to display_ if it cannot be opened.
     _XDisplay* queryDisplay();
+    // The connection broke, or was given up at the end: nothing more is asked of it.
+    bool unusable() const;
 
     _XDisplay* display_;
     _XDisplay* queryDisplay_ = nullptr;

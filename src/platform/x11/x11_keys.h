@@ -31,6 +31,8 @@ public:
     // For a connection that is gone: gives the borrowed keycodes back over another connection to
     // the same server, and forgets them.
     void giveBackOver(Display* display);
+    // The connection is gone and nothing can be given back over it (or it was, over another).
+    void forgetBorrowedKeycodes() { borrowed_.clear(); }
 
 private:
     struct Borrowed {
