@@ -53,12 +53,8 @@ void AsciiArtDialog::buildControls() {
         optionChecks[std::size_t(i)] = box;
     }
 
-    saveButton = new controls::CommandButton(this);
-    saveButton->setCaption(QStringLiteral("設定保存"));
-    placeTwips(saveButton, 60, 7200, 975, 375);
-    closeButton = new controls::CommandButton(this);
-    closeButton->setCaption(QStringLiteral("閉じる"));
-    placeTwips(closeButton, 1200, 7200, 975, 375);
+    saveButton = controls::captionedButton(this, QStringLiteral("設定保存"), 60, 7200, 975, 375);
+    closeButton = controls::captionedButton(this, QStringLiteral("閉じる"), 1200, 7200, 975, 375);
     closeButton->onClick = [this] { closeClicked(); };
     saveButton->onClick = [this] { saveClicked(); };
     onCloseRequest = [this] {

@@ -11,6 +11,14 @@ void placeTwips(QWidget* widget, int left, int top, int width, int height) {
     widget->setGeometry(twipsRect(left, top, width, height));
 }
 
+CommandButton* captionedButton(QWidget* parent, const QString& caption, int left, int top, int width,
+                               int height) {
+    auto* button = new CommandButton(parent);
+    button->setCaption(caption);
+    placeTwips(button, left, top, width, height);
+    return button;
+}
+
 QFont pGothicFont(double pointSize, bool italic) {
     QFont font;
     // Without an explicit list Qt walks every installed font looking for one with the glyphs,

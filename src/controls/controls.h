@@ -64,6 +64,10 @@ private:
     std::uint32_t backColor_ = 0xC0C0C0;
 };
 
+// A button showing its caption at its place, as the windows make most of their buttons.
+CommandButton* captionedButton(QWidget* parent, const QString& caption, int left, int top, int width,
+                               int height);
+
 class CheckBox : public QCheckBox {
     Q_OBJECT
 public:

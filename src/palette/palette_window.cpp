@@ -71,17 +71,11 @@ void PaletteWindow::buildControls() {
         entryButtons[std::size_t(i)]->onClick = [this, i] { entryClicked(i); };
     }
 
-    asciiArtButton = new controls::CommandButton(this);
-    asciiArtButton->setCaption(QStringLiteral("AA"));
-    placeTwips(asciiArtButton, 0, 5880, 1095, 315);
+    asciiArtButton = controls::captionedButton(this, QStringLiteral("AA"), 0, 5880, 1095, 315);
     asciiArtButton->onClick = [this] { showAsciiArtNames(); };
-    settingsButton = new controls::CommandButton(this);
-    settingsButton->setCaption(QStringLiteral("設定"));
-    placeTwips(settingsButton, 0, 6240, 1095, 315);
+    settingsButton = controls::captionedButton(this, QStringLiteral("設定"), 0, 6240, 1095, 315);
     settingsButton->onClick = [this] { openSettings(); };
-    exitButton = new controls::CommandButton(this);
-    exitButton->setCaption(QStringLiteral("終了"));
-    placeTwips(exitButton, 0, 6540, 1095, 315);
+    exitButton = controls::captionedButton(this, QStringLiteral("終了"), 0, 6540, 1095, 315);
     exitButton->onClick = [this] { exitClicked(); };
     // Closing the palette is "終了"; the close only stands when the program really ends.
     onCloseRequest = [this] { return !exitProgram(); };

@@ -54,9 +54,7 @@ void MouseSensitivityDialog::buildControls() {
     warningLabel->setWordWrap(true);
     placeTwips(warningLabel, 120, 2580, 3075, 735);
 
-    closeButton = new controls::CommandButton(this);
-    closeButton->setCaption(QStringLiteral("閉じる"));
-    placeTwips(closeButton, 840, 3660, 1515, 495);
+    closeButton = controls::captionedButton(this, QStringLiteral("閉じる"), 840, 3660, 1515, 495);
     closeButton->onClick = [this] { closeClicked(); };
     onCloseRequest = [this] {
         closeClicked();

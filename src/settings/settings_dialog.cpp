@@ -106,9 +106,7 @@ void SettingsDialog::buildControls() {
     pageNameBox = new controls::TextBox(pageNameFrame);
     placeTwips(pageNameBox, 120, 540, 975, 270);
     pageNameBox->onChange = [this] { pageNameEdited(); };
-    renamePageButton = new controls::CommandButton(pageNameFrame);
-    renamePageButton->setCaption(QStringLiteral("変更"));
-    placeTwips(renamePageButton, 1140, 540, 495, 255);
+    renamePageButton = controls::captionedButton(pageNameFrame, QStringLiteral("変更"), 1140, 540, 495, 255);
 
     otherSettingsFrame = new controls::Frame(QStringLiteral("その他の設定"), this);
     placeTwips(otherSettingsFrame, 6120, 120, 2835, 2835);
@@ -133,15 +131,12 @@ void SettingsDialog::buildControls() {
     for (const char* item : {"なし", "ENTER", "TAB"})
         doubleClickActionList->addListItem(QString::fromUtf8(item));
     placeTwips(doubleClickActionList, 1740, 1920, 1035, 300);
-    asciiArtSettingsButton = new controls::CommandButton(otherSettingsFrame);
-    asciiArtSettingsButton->setCaption(QStringLiteral("AA設定"));
-    placeTwips(asciiArtSettingsButton, 300, 2280, 1095, 255);
-    batchRegistrationButton = new controls::CommandButton(otherSettingsFrame);
-    batchRegistrationButton->setCaption(QStringLiteral("一括登録"));
-    placeTwips(batchRegistrationButton, 300, 2520, 1095, 255);
-    mouseSensitivityButton = new controls::CommandButton(otherSettingsFrame);
-    mouseSensitivityButton->setCaption(QStringLiteral("特殊設定"));
-    placeTwips(mouseSensitivityButton, 1380, 2520, 1095, 255);
+    asciiArtSettingsButton =
+        controls::captionedButton(otherSettingsFrame, QStringLiteral("AA設定"), 300, 2280, 1095, 255);
+    batchRegistrationButton =
+        controls::captionedButton(otherSettingsFrame, QStringLiteral("一括登録"), 300, 2520, 1095, 255);
+    mouseSensitivityButton =
+        controls::captionedButton(otherSettingsFrame, QStringLiteral("特殊設定"), 1380, 2520, 1095, 255);
 
     colorFrame = new controls::Frame(QStringLiteral("色の設定"), this);
     placeTwips(colorFrame, 6120, 3060, 2835, 1875);
@@ -179,15 +174,9 @@ void SettingsDialog::buildControls() {
         clockModeChoices[std::size_t(i)] = option;
     }
 
-    saveButton = new controls::CommandButton(this);
-    saveButton->setCaption(QStringLiteral("設定保存"));
-    placeTwips(saveButton, 6120, 5820, 1395, 375);
-    aboutButton = new controls::CommandButton(this);
-    aboutButton->setCaption(QStringLiteral("バージョン情報"));
-    placeTwips(aboutButton, 7560, 5820, 1395, 375);
-    closeButton = new controls::CommandButton(this);
-    closeButton->setCaption(QStringLiteral("閉じる"));
-    placeTwips(closeButton, 6120, 6240, 2835, 375);
+    saveButton = controls::captionedButton(this, QStringLiteral("設定保存"), 6120, 5820, 1395, 375);
+    aboutButton = controls::captionedButton(this, QStringLiteral("バージョン情報"), 7560, 5820, 1395, 375);
+    closeButton = controls::captionedButton(this, QStringLiteral("閉じる"), 6120, 6240, 2835, 375);
     closeButton->onClick = [this] { closeClicked(); };
     saveButton->onClick = [this] { saveClicked(); };
     aboutButton->onClick = [this] { openAbout(); };

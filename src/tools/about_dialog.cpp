@@ -106,9 +106,7 @@ AboutDialog::AboutDialog(storage::ProgramState& state)
 
     osVersionLabel = new controls::Label(osVersionText(state_.desktop.osVersion()), this);
     placeTwips(osVersionLabel, 600, 3240, 1695, 255);
-    okButton = new controls::CommandButton(this);
-    okButton->setCaption(QStringLiteral("OK"));
-    placeTwips(okButton, 2400, 3120, 975, 375);
+    okButton = controls::captionedButton(this, QStringLiteral("OK"), 2400, 3120, 975, 375);
     okButton->onClick = [this] { okClicked(); };
     state_.aboutDialog = this;
 }
