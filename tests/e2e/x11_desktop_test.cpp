@@ -818,6 +818,9 @@ void checkBrokenConnection() {
         platform::X11Desktop desktop(display);
         const platform::Rect before = desktop.workArea();
         ::shutdown(ConnectionNumber(display), SHUT_RDWR);
+        // Xlib may crash in the very call that finds the connection gone: the desktop must
+        // know before it makes one.
+        check(desktop.unusable(), "the broken connection is known before any call is made on it");
         for (int round = 0; round < 2; ++round) {
             const platform::Rect area = desktop.workArea();
             check(area.width == before.width && area.height == before.height,

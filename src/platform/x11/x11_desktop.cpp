@@ -17,6 +17,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <poll.h>
 #include <span>
 #include <string>
 #include <sys/utsname.h>
@@ -44,17 +45,36 @@ namespace {
 std::mutex brokenLock;
 std::vector<Display*> brokenDisplays;
 
-bool connectionBroke(Display* display) {
+bool knownBroken(Display* display) {
     std::lock_guard lock(brokenLock);
     return std::find(brokenDisplays.begin(), brokenDisplays.end(), display) != brokenDisplays.end();
 }
 
+void rememberBroken(Display* display) {
+    std::lock_guard lock(brokenLock);
+    if (std::find(brokenDisplays.begin(), brokenDisplays.end(), display) == brokenDisplays.end())
+        brokenDisplays.push_back(display);
+}
+
+// Xlib learns that the server has gone only inside the call that first fails, and then the
+// call itself may crash. The socket tells it before any call: once the server has hung up
+// (the server killed at the end of a session, while the program saves), no call is made.
+bool serverHungUp(Display* display) {
+    pollfd socket{ConnectionNumber(display), POLLRDHUP, 0};
+    return ::poll(&socket, 1, 0) > 0 && (socket.revents & (POLLHUP | POLLRDHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+bool connectionBroke(Display* display) {
+    if (knownBroken(display))
+        return true;
+    if (!serverHungUp(display))
+        return false;
+    rememberBroken(display);
+    return true;
+}
+
 int noteBrokenConnection(Display* display) {
-    {
-        std::lock_guard lock(brokenLock);
-        if (std::find(brokenDisplays.begin(), brokenDisplays.end(), display) == brokenDisplays.end())
-            brokenDisplays.push_back(display);
-    }
+    rememberBroken(display);
     static bool said = false;
     if (!said) {
         said = true;

@@ -25,6 +25,10 @@ public:
     X11Desktop(const X11Desktop&) = delete;
     X11Desktop& operator=(const X11Desktop&) = delete;
 
+    // The connection broke (the server hung up, or a call found it gone), or was given up at
+    // the end: nothing more is asked of it, and every call fails quietly.
+    bool unusable() const;
+
     // Without a window manager (or one that does not answer _NET_REQUEST_FRAME_EXTENTS in time)
     // both report no frame: with no window manager that is the truth, and otherwise windows are
     // placed by their client area, off by the frame at most.
@@ -111,8 +115,6 @@ private:
     // over a connection of their own, opened on first use: on the connection Qt shares, every
     // reply also wakes Qt's event reader thread. Falls back to display_ if it cannot be opened.
     _XDisplay* queryDisplay();
-    // The connection broke, or was given up at the end: nothing more is asked of it.
-    bool unusable() const;
 
     _XDisplay* display_;
     _XDisplay* queryDisplay_ = nullptr;
