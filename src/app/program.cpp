@@ -1,5 +1,7 @@
 #include "app/program.h"
 #include "app/icon.h"
+#include "app/program_window_links.h"
+#include "app/start_up.h"
 #include "asciiart/ascii_art_dialog.h"
 #include "palette/palette_window.h"
 #include "settings/mouse_sensitivity_dialog.h"
@@ -46,10 +48,8 @@ Program::Program(std::filesystem::path folder, platform::Desktop& desktop, ReadA
     mouseDialog_ = std::make_unique<MouseSensitivityDialog>(state_);
     asciiArtDialog_ = std::make_unique<AsciiArtDialog>(state_);
     paletteWindow_ = std::make_unique<PaletteWindow>(state_);
-    state_.paletteWindow = paletteWindow_.get();
-    state_.settingsDialog = settingsDialog_.get();
-    state_.mouseDialog = mouseDialog_.get();
-    state_.asciiArtDialog = asciiArtDialog_.get();
+    links_ = std::make_unique<ProgramWindowLinks>(state_, windows());
+    state_.links = links_.get();
     QApplication::setWindowIcon(icon);
 }
 
@@ -62,10 +62,20 @@ QString Program::saveFailureText(const QStringList& files) {
 
 Program::~Program() {
     // The dialogs made on demand go first; they refer to the others.
-    delete state_.aboutDialog;
-    delete state_.batchDialog;
-    state_.paletteWindow = nullptr;
+    links_->closeDialogsMadeOnDemand();
     paletteWindow_.reset();
+}
+
+ProgramWindows Program::windows() const {
+    return ProgramWindows{*paletteWindow_, *settingsDialog_, *mouseDialog_, *asciiArtDialog_};
+}
+
+AboutDialog* Program::aboutDialog() const {
+    return links_->aboutDialog();
+}
+
+BatchRegistrationDialog* Program::batchDialog() const {
+    return links_->batchDialog();
 }
 
 void Program::endUnattended() {
@@ -82,11 +92,11 @@ void Program::saveAsTheDisplayIsLost() {
 }
 
 void Program::saveUnattended() {
-    if (settingsDialog_->optionChecks[option::kSaveOnExit]->value() == 0)
+    if (links_->optionValue(option::kSaveOnExit) == 0)
         return;
     // The same saves, in the same order, as the exit's.
-    QStringList failed = asciiArtDialog_->saveStoreThenAll();
-    failed << settingsDialog_->saveAll();
+    QStringList failed = links_->saveEverything();
+    failed << links_->saveSettings();
     failed.removeDuplicates();
     if (!failed.isEmpty())
         reportUnsavedOnStandardError(failed);
@@ -111,6 +121,6 @@ void Program::bringForward() {
 }
 
 void Program::start() {
-    paletteWindow_->startUp();
+    startUp(windows(), state_);
     paletteWindow_->show();
 }

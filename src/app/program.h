@@ -1,5 +1,6 @@
 #pragma once
 // The program object: owns the shared values and the windows, runs start-up and shows the palette.
+#include "app/program_windows.h"
 #include "app/read_ahead.h"
 #include "platform/desktop.h"
 #include "storage/program_state.h"
@@ -13,6 +14,9 @@ class PaletteWindow;
 class SettingsDialog;
 class MouseSensitivityDialog;
 class AsciiArtDialog;
+class AboutDialog;
+class BatchRegistrationDialog;
+class ProgramWindowLinks;
 
 class Program {
 public:
@@ -31,6 +35,9 @@ public:
     SettingsDialog& settingsDialog() { return *settingsDialog_; }
     MouseSensitivityDialog& mouseDialog() { return *mouseDialog_; }
     AsciiArtDialog& asciiArtDialog() { return *asciiArtDialog_; }
+    // The dialogs made when first opened: null before (the About dialog again once closed).
+    AboutDialog* aboutDialog() const;
+    BatchRegistrationDialog* batchDialog() const;
 
     // The message shown when files could not be saved.
     static QString saveFailureText(const QStringList& files);
@@ -50,6 +57,7 @@ public:
     void bringForward();
 
 private:
+    ProgramWindows windows() const;
     void reportUnsavedOnStandardError(const QStringList& files) const;
 
     storage::ProgramState state_;
@@ -58,6 +66,7 @@ private:
     std::unique_ptr<MouseSensitivityDialog> mouseDialog_;
     std::unique_ptr<AsciiArtDialog> asciiArtDialog_;
     std::unique_ptr<PaletteWindow> paletteWindow_;
+    std::unique_ptr<ProgramWindowLinks> links_;
     // The notice that the user's clipboard could not be kept; one at a time.
     QPointer<QMessageBox> clipboardNotice_;
 };

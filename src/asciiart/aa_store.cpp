@@ -77,7 +77,7 @@ TextRead readTextFile(const std::filesystem::path& file) {
     return read;
 }
 
-void load(storage::ProgramState& state) {
+void load(storage::ProgramState& state, AsciiArtDialog& dialog) {
     const auto ini = optionsFile(state);
     for (int page = storage::AATable::kFirstPage; page <= storage::AATable::kLastPage; ++page)
         for (int entry = 0; entry < storage::AATable::kEntries; ++entry)
@@ -88,8 +88,7 @@ void load(storage::ProgramState& state) {
         const auto& option = kOptionKeys[i];
         const int value = storage::ReadProfileInt(QString::fromLatin1(option.section),
                                                   QString::fromLatin1(option.key), kDefaultOption, ini);
-        state.asciiArtDialog->optionChecks[std::size_t(i)]->setValue(
-            storage::settings::checkState(value, kDefaultOption));
+        dialog.optionChecks[std::size_t(i)]->setValue(storage::settings::checkState(value, kDefaultOption));
     }
 
     storage::AATextsRead read =
@@ -113,7 +112,7 @@ storage::AATextsRead readTexts(const std::filesystem::path& folder) {
     return read;
 }
 
-QStringList save(storage::ProgramState& state) {
+QStringList save(storage::ProgramState& state, const AsciiArtDialog& dialog) {
     QStringList failed;
     const auto folder = state.asciiArtFolder();
     std::error_code ec;
@@ -132,7 +131,7 @@ QStringList save(storage::ProgramState& state) {
         const auto& option = kOptionKeys[i];
         // A greyed box (2, as a hand-edited file may set it) counts as on wherever an option is
         // read; the file only ever holds 0 or 1.
-        const int on = state.asciiArtDialog->optionChecks[std::size_t(i)]->value() != 0 ? 1 : 0;
+        const int on = dialog.optionChecks[std::size_t(i)]->value() != 0 ? 1 : 0;
         iniFailed |= !storage::WriteProfileString(QString::fromLatin1(option.section),
                                                   QString::fromLatin1(option.key), QString::number(on), ini);
     }

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <filesystem>
 
+class AsciiArtDialog;
+
 namespace asciiart {
 
 inline const QString kOptionsFileName = QStringLiteral("AAOptions.ini");
@@ -34,12 +36,12 @@ TextRead readTextFile(const std::filesystem::path& file);
 // can have them read on another thread.
 storage::AATextsRead readTexts(const std::filesystem::path& folder);
 
-// Start-up: names, then the three options into the ASCII-art dialog's check boxes, then texts
-// (those read ahead in state.aaTextsReadAhead, if begun).
-void load(storage::ProgramState& state);
+// Start-up: names, then the three options into the dialog's check boxes, then texts (those
+// read ahead in state.aaTextsReadAhead, if begun).
+void load(storage::ProgramState& state, AsciiArtDialog& dialog);
 
 // Writes names, options and texts (deleting the files of empty texts). Returns the files that
 // could not be written or deleted; the rest of the save still runs.
-QStringList save(storage::ProgramState& state);
+QStringList save(storage::ProgramState& state, const AsciiArtDialog& dialog);
 
 } // namespace asciiart

@@ -1,7 +1,7 @@
 #include "asciiart/ascii_art_dialog.h"
 #include "asciiart/aa_store.h"
 #include "asciiart/dropped_text.h"
-#include "settings/settings_dialog.h"
+#include "links/window_links.h"
 #include "storage/text_rules.h"
 
 using controls::placeTwips;
@@ -99,14 +99,8 @@ void AsciiArtDialog::closeClicked() {
     hide();
 }
 
-QStringList AsciiArtDialog::saveStoreThenAll() {
-    QStringList failed = asciiart::save(state_);
-    failed << state_.settingsDialog->saveAll();
-    return failed;
-}
-
 void AsciiArtDialog::saveClicked() {
-    const QStringList failed = saveStoreThenAll();
+    const QStringList failed = state_.links->saveEverything();
     if (!failed.isEmpty() && state_.reportSaveFailure)
         state_.reportSaveFailure(failed);
 }

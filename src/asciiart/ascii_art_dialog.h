@@ -3,19 +3,9 @@
 // three ASCII-art options. Every edit goes straight into the tables; only saving writes files.
 #include "controls/controls.h"
 #include "controls/window.h"
+#include "storage/options.h"
 #include "storage/program_state.h"
 #include <array>
-
-// The ASCII-art dialog's three option check boxes, with the keys that store them in
-// "AAOptions.ini".
-namespace aa_option {
-enum : std::size_t {
-    kLineBreakBefore = 0, // "Options"/"FrontLine": CR LF before the piece when it is pasted
-    kLineBreakAfter = 1,  // "Options"/"BackLine": CR LF after it
-    kShowPreviewTips = 2, // "ToolTipOptions"/"Display": the piece shows as the button's tip
-    kCount = 3
-};
-} // namespace aa_option
 
 class AsciiArtDialog : public controls::Window {
     Q_OBJECT
@@ -41,10 +31,6 @@ public:
     // A text file dropped on the editor replaces the selected entry's text.
     void filesDroppedOnPiece(const QStringList& paths);
     void closeClicked();
-
-    // The ASCII-art save followed by the save of everything else. Returns the files that could
-    // not be written (the rest of the save still runs).
-    QStringList saveStoreThenAll();
 
     // The ASCII-art page shown: list position + 1, or 0 while no page is chosen.
     int currentPage() const { return pageList->listIndex() + 1; }

@@ -1,8 +1,8 @@
 // Ending the program: "終了" and the palette's close box.
-#include "asciiart/ascii_art_dialog.h"
+#include "links/window_links.h"
 #include "palette/palette_window.h"
 #include "palette/tip_window.h"
-#include "settings/settings_dialog.h"
+#include "storage/options.h"
 
 void PaletteWindow::exitClicked() {
     exitProgram();
@@ -14,10 +14,10 @@ bool PaletteWindow::exitProgram() {
     // saves and ends (or while the user is asked about a failed save).
     exiting_ = true;
     cancelPastes();
-    if (s.settingsDialog->optionChecks[option::kSaveOnExit]->value() != 0) {
+    if (s.links->optionValue(option::kSaveOnExit) != 0) {
         // The ASCII-art save ends with the save of everything else, which then runs once more.
-        QStringList failed = s.asciiArtDialog->saveStoreThenAll();
-        failed << s.settingsDialog->saveAll();
+        QStringList failed = s.links->saveEverything();
+        failed << s.links->saveSettings();
         failed.removeDuplicates();
         if (!failed.isEmpty() && !(s.confirmEndWithoutSaving && s.confirmEndWithoutSaving(failed))) {
             exiting_ = false;

@@ -1,13 +1,11 @@
 #include "palette/palette_window.h"
-#include "asciiart/ascii_art_dialog.h"
 #include "controls/color.h"
 #include "controls/focus.h"
 #include "controls/twips.h"
+#include "links/window_links.h"
 #include "palette/tip_window.h"
-#include "settings/mouse_sensitivity_dialog.h"
-#include "settings/settings_dialog.h"
+#include "storage/options.h"
 #include "storage/settings_keys.h"
-#include "tools/about_dialog.h"
 #include <QDateTime>
 
 using controls::placeTwips;
@@ -125,10 +123,9 @@ void PaletteWindow::repaintColors() {
 }
 
 void PaletteWindow::setGroupButtonsEnabled(bool enabled) {
-    for (int i = 0; i < 16; ++i) {
-        groupButtons[std::size_t(i)]->setEnabled(enabled);
-        state_.settingsDialog->groupChoices[std::size_t(i)]->setEnabled(enabled);
-    }
+    for (auto* button : groupButtons)
+        button->setEnabled(enabled);
+    state_.links->editorEnableGroups(enabled);
     asciiArtButton->setEnabled(enabled);
 }
 
@@ -142,7 +139,6 @@ void PaletteWindow::paintGroupButtonsWith(int selectedGroup) {
 
 void PaletteWindow::pageChosenInList() {
     auto& s = state_;
-    auto& settingsDialog = *s.settingsDialog;
     if (s.refilling == kRefilling)
         return;
     s.refilling = kRefilling;
@@ -150,9 +146,9 @@ void PaletteWindow::pageChosenInList() {
     // The history page has no ASCII art, and the editor shows kaomoji groups only.
     if (p == kHistoryPage)
         groupChosen(0);
-    if (settingsDialog.isVisible() && s.currentGroup == kAsciiArtMode)
+    if (s.links->settingsOpen() && s.currentGroup == kAsciiArtMode)
         groupChosen(0);
-    settingsDialog.editorPageList->setListIndex(p);
+    s.links->editorFollowPage(p);
     if (s.currentGroup == kAsciiArtMode)
         showAsciiArtNamesOfPage(p);
     else
@@ -174,23 +170,13 @@ void PaletteWindow::showAsciiArtNamesOfPage(int p) {
 
 void PaletteWindow::showCurrentGroupOfPage(int p) {
     auto& s = state_;
-    auto& settingsDialog = *s.settingsDialog;
     const int g = s.currentGroup;
     paintGroupButtonsWith(g);
-    for (int i = 0; i < 20; ++i) {
-        const QString& text = s.kaomoji.get(p, g + 1, i);
-        entryButtons[std::size_t(i)]->setCaption(text);
-        settingsDialog.entryBoxes[std::size_t(i)]->setText(text);
-    }
-    for (int i = 0; i < 16; ++i) {
-        const QString& text = s.kaomoji.get(p, 0, i);
-        groupButtons[std::size_t(i)]->setCaption(text);
-        settingsDialog.groupNameBoxes[std::size_t(i)]->setText(text);
-    }
-    if (g >= 0 && g < 16)
-        settingsDialog.groupChoices[std::size_t(g)]->setValue(true);
-    if (p >= 0 && p < 10)
-        settingsDialog.pageNameChoices[std::size_t(p)]->setValue(true);
+    for (int i = 0; i < 20; ++i)
+        entryButtons[std::size_t(i)]->setCaption(s.kaomoji.get(p, g + 1, i));
+    for (int i = 0; i < 16; ++i)
+        groupButtons[std::size_t(i)]->setCaption(s.kaomoji.get(p, 0, i));
+    s.links->editorShowGroupOfPage(p, g);
 }
 
 void PaletteWindow::showTabOfPage(int p) {
@@ -208,8 +194,8 @@ void PaletteWindow::pointerOverEntry(int index) {
         return;
     // In ASCII-art mode the whole piece shows as the button's tip; otherwise no tip at all.
     QString text;
-    if (s.currentGroup == kAsciiArtMode &&
-        s.asciiArtDialog->optionChecks[aa_option::kShowPreviewTips]->value() != 0 && index < 20)
+    if (s.currentGroup == kAsciiArtMode && s.links->asciiArtOptionValue(aa_option::kShowPreviewTips) != 0 &&
+        index < 20)
         text = s.asciiArtTexts.get(pageList->listIndex() + 1, index);
     s.tipWindow->addTool(entryButtons[std::size_t(index)], text);
 }
@@ -218,7 +204,7 @@ void PaletteWindow::pageTabChosen() {
     const int t = pageTabs->tab();
     const int page = t != 0 ? t - 1 : kHistoryPage;
     pageList->setListIndex(page);
-    state_.settingsDialog->editorPageList->setListIndex(page);
+    state_.links->editorFollowPage(page);
 }
 
 void PaletteWindow::groupChosen(int g) {
@@ -230,7 +216,7 @@ void PaletteWindow::groupChosen(int g) {
     const int p = pageList->listIndex();
     for (int i = 0; i < 20; ++i)
         entryButtons[std::size_t(i)]->setCaption(s.kaomoji.get(p, g + 1, i));
-    s.settingsDialog->groupChoices[std::size_t(g)]->setValue(true);
+    s.links->editorFollowGroup(g);
     asciiArtButton->setBackColor(storage::colorFromText(s.backgroundColor));
     s.refilling = 0;
     s.currentGroup = g;
@@ -238,7 +224,7 @@ void PaletteWindow::groupChosen(int g) {
 
 void PaletteWindow::showAsciiArtNames() {
     auto& s = state_;
-    if (s.settingsDialog->isVisible())
+    if (s.links->settingsOpen())
         return;
     const int p = pageList->listIndex();
     // The history page has no ASCII art, whichever way the palette came to show it (the
@@ -253,27 +239,35 @@ void PaletteWindow::showAsciiArtNames() {
 }
 
 void PaletteWindow::openSettings() {
-    auto& s = state_;
-    auto& settingsDialog = *s.settingsDialog;
-    if (s.refilling == kRefilling)
+    if (state_.refilling == kRefilling)
         return;
-    if (pageList->listIndex() == -1)
-        pageList->setListIndex(0);
-    if (settingsDialog.editorPageList->listIndex() == -1)
-        settingsDialog.editorPageList->setListIndex(0);
-    s.refilling = kRefilling;
-    const int page = settingsDialog.editorPageList->listIndex();
-    pageList->setListIndex(page);
-    if (s.currentGroup == kAsciiArtMode)
+    state_.links->openSettings();
+}
+
+void PaletteWindow::markGroup(int group, bool asciiArtButtonToo) {
+    paintGroupButtonsWith(group);
+    if (asciiArtButtonToo)
+        asciiArtButton->setBackColor(storage::colorFromText(state_.backgroundColor));
+}
+
+void PaletteWindow::showHistoryOrPage(int page) {
+    const bool history = page == kHistoryPage;
+    for (auto* button : groupButtons)
+        button->setEnabled(!history);
+    asciiArtButton->setEnabled(!history);
+    if (history) {
         groupButtons[0]->press();
-    settingsDialog.showGroupEntries(page, s.currentGroup);
-    settingsDialog.showGroupNames(page);
-    settingsDialog.paintGroupButtons();
-    s.refilling = 0;
-    settingsDialog.pageNameChoices[std::size_t(page)]->setValue(true);
-    settingsDialog.show();
-    settingsDialog.raise();
-    settingsDialog.activateWindow();
+        pageTabs->setTab(0);
+    } else {
+        pageTabs->setTab(page + 1);
+    }
+}
+
+void PaletteWindow::takePageNames(int page) {
+    pageList->clearList();
+    for (const auto& name : state_.pageNames)
+        pageList->addListItem(name);
+    pageList->setListIndex(page);
 }
 
 int PaletteWindow::expandedHeight() const {
@@ -295,8 +289,7 @@ void PaletteWindow::fitToWidth() {
             entryButtons[std::size_t(i)]->resize(controls::toPixels(widthTwips() - kEntryWidthMargin),
                                                  entryButtons[std::size_t(i)]->height());
     }
-    if (state_.topmostSuspended == 0 &&
-        state_.settingsDialog->optionChecks[option::kAlwaysOnTop]->value() == 1)
+    if (state_.topmostSuspended == 0 && state_.links->optionValue(option::kAlwaysOnTop) == 1)
         setTopmost(1);
 }
 
@@ -308,35 +301,34 @@ void PaletteWindow::setTopmost(int mode) {
 }
 
 void PaletteWindow::clockTick() {
-    auto& settingsDialog = *state_.settingsDialog;
     const QDateTime now = QDateTime::currentDateTime();
     const QString date = now.toString(QStringLiteral("yyyy/MM/dd"));
     const QString time = now.toString(QStringLiteral("H:mm:ss"));
-    if (settingsDialog.clockModeChoices[0]->value())
+    switch (state_.links->clockShows()) {
+    case 0:
         entryButtons[PaletteWindow::kClockBar]->setCaption(date);
-    if (settingsDialog.clockModeChoices[1]->value())
+        break;
+    case 1:
         entryButtons[PaletteWindow::kClockBar]->setCaption(time);
-    if (settingsDialog.clockModeChoices[2]->value())
+        break;
+    case 2:
         entryButtons[PaletteWindow::kClockBar]->setCaption(date + QStringLiteral("  ") + time);
+        break;
+    default:
+        break;
+    }
 
     // Topmost upkeep: out of the band while a dialog is open, back in when the last one closes.
-    if (anyDialogVisible()) {
+    if (state_.links->dialogCoversPalette()) {
         // Start-up puts the palette into the band while the flag is still set from the check
         // box: a dialog opened before the first tick must take it out all the same.
         if (state_.topmostSuspended == 0 || inTopmostBand_)
             setTopmost(0);
         state_.topmostSuspended = 1;
-    } else if (state_.topmostSuspended == 1 &&
-               settingsDialog.optionChecks[option::kAlwaysOnTop]->value() == 1) {
+    } else if (state_.topmostSuspended == 1 && state_.links->optionValue(option::kAlwaysOnTop) == 1) {
         setTopmost(1);
         state_.topmostSuspended = 0;
     }
-}
-
-bool PaletteWindow::anyDialogVisible() const {
-    // The batch-registration dialog is small and does not take the palette out of the band.
-    return state_.settingsDialog->isVisible() || (state_.aboutDialog && state_.aboutDialog->isVisible()) ||
-           state_.mouseDialog->isVisible() || state_.asciiArtDialog->isVisible();
 }
 
 void PaletteWindow::trackTargetWindow() {
@@ -346,19 +338,14 @@ void PaletteWindow::trackTargetWindow() {
 }
 
 void PaletteWindow::autoHideTick() {
-    auto& settingsDialog = *state_.settingsDialog;
-    auto& mouseDialog = *state_.mouseDialog;
-    dateHideOffset =
-        settingsDialog.optionChecks[option::kHideDateWhenShrunk]->value() != 0 ? kHideDateOffset : 0;
+    auto& links = *state_.links;
+    dateHideOffset = links.optionValue(option::kHideDateWhenShrunk) != 0 ? kHideDateOffset : 0;
     const platform::Point cursor = state_.desktop.cursorPos();
     const float x = float(controls::toTwips(cursor.x));
     const float y = float(controls::toTwips(cursor.y));
     if (windowState() != controls::WindowState::Normal)
         return;
-    // The margin fields always hold whole numbers; anything else counts as 0.
-    auto margin = [&mouseDialog](int i) {
-        return float(mouseDialog.marginValueBoxes[std::size_t(i)]->text().toInt()) * 15.0f;
-    };
+    auto margin = [&links](int side) { return float(links.autoHideMargin(side)) * 15.0f; };
     const float left = float(leftTwips());
     const float top = float(topTwips());
     const bool over = x + margin(0) > left - 1 && y + margin(2) > top - 1 &&
@@ -366,6 +353,6 @@ void PaletteWindow::autoHideTick() {
                       y + margin(3) < top + float(heightTwips());
     if (over)
         setHeightTwips(expandedHeight());
-    else if (settingsDialog.optionChecks[option::kAutoHide]->value() == 1 && isEnabled())
+    else if (links.optionValue(option::kAutoHide) == 1 && isEnabled())
         setHeightTwips(shrunkHeight());
 }

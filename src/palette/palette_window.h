@@ -1,6 +1,6 @@
 #pragma once
 // The palette window "ぴこめ": the page list and tabs, sixteen group buttons, twenty entry
-// buttons and the clock bar. Its start-up (start_up.cpp) is the program's whole start-up.
+// buttons and the clock bar.
 #include "controls/controls.h"
 #include "controls/window.h"
 #include "palette/paste_queue.h"
@@ -16,10 +16,6 @@ class PaletteWindow : public controls::Window {
     Q_OBJECT
 public:
     explicit PaletteWindow(storage::ProgramState& state);
-
-    // Start-up: reads the files, hands every option to the control that holds it, and leaves
-    // the palette on its start page and group, ready to be shown.
-    void startUp();
 
     // The twenty entry buttons and, last, the clock bar: a click on the clock pastes its date
     // and time as a click on an entry pastes the entry.
@@ -64,6 +60,14 @@ public:
     // The group buttons, their choices in the editor and the ASCII-art button; off on the
     // history page, which has neither groups nor ASCII art.
     void setGroupButtonsEnabled(bool enabled);
+
+    // What the editor asks of the palette as the user works in it: the group buttons painted
+    // for the chosen group (the "AA" button in the background colour too when asked); the
+    // history page's state (no groups, no ASCII art, the history tab) or another page's tab;
+    // the page names taken into the page list, which then shows the page.
+    void markGroup(int group, bool asciiArtButtonToo);
+    void showHistoryOrPage(int page);
+    void takePageNames(int page);
 
     // Always-on-top on (1) or off (0); any other mode does nothing.
     void setTopmost(int mode);
@@ -143,7 +147,6 @@ private:
     void forgetSavedClipboard();
     // Puts the action's text on the clipboard for the user to paste, sending nothing.
     void copyForTheUsersOwnPaste(const palette::PasteAction& action);
-    bool anyDialogVisible() const;
     void buildControls();
     void paintGroupButtonsWith(int selectedGroup);
     // The page switch's steps: the page's ASCII-art names or its current group's entries (the

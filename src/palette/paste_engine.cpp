@@ -5,12 +5,12 @@
 // order. The engine never blocks: every wait is a deadline on the tick count, and a timer
 // brings it back, so clicks, timer ticks, page switches and the target's requests for the
 // clipboard all go on meanwhile.
-#include "asciiart/ascii_art_dialog.h"
+#include "links/window_links.h"
 #include "palette/clipboard_only_paste.h"
 #include "palette/kept_clipboard.h"
 #include "palette/palette_window.h"
 #include "palette/paste_data.h"
-#include "settings/settings_dialog.h"
+#include "storage/options.h"
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QScopedValueRollback>
@@ -156,7 +156,7 @@ void PaletteWindow::startNextPaste() {
         return;
     }
     // The user's clipboard is taken once for a run of pastes and given back after the last.
-    if (s.settingsDialog->optionChecks[option::kKeepUserClipboard]->value() == 1 && !holdingUserClipboard_) {
+    if (s.links->optionValue(option::kKeepUserClipboard) == 1 && !holdingUserClipboard_) {
         saveUserClipboard();
         holdingUserClipboard_ = true;
         clipboardChangedInRun_ = false;
@@ -224,16 +224,15 @@ void PaletteWindow::sendPasteKeystroke() {
 }
 
 void PaletteWindow::finishPaste() {
-    auto& settingsDialog = *state_.settingsDialog;
+    auto& links = *state_.links;
     if (paste_.step == Step::FinishingTransfer && paste_.action.doubleClick &&
-        settingsDialog.doubleClickActionList->listIndex() > 0) {
-        state_.desktop.sendKeys(settingsDialog.doubleClickActionList->listIndex() == 1 ? "{ENTER}" : "{TAB}",
-                                true);
+        links.doubleClickAction() > 0) {
+        state_.desktop.sendKeys(links.doubleClickAction() == 1 ? "{ENTER}" : "{TAB}", true);
         paste_.step = Step::AfterEnterOrTab;
         paste_.stepAt = state_.desktop.tickCount();
         return;
     }
-    if (settingsDialog.optionChecks[option::kLeaveInputMode]->value() == 0)
+    if (links.optionValue(option::kLeaveInputMode) == 0)
         state_.desktop.sendKeys("%{kanji}", false);
     recordPasteInHistory();
     paste_ = {};
@@ -343,9 +342,9 @@ QString PaletteWindow::pasteTextFor(int index) const {
     QString text = s.asciiArtTexts.get(pageList->listIndex() + 1, index);
     if (text.isEmpty())
         return text;
-    if (s.asciiArtDialog->optionChecks[aa_option::kLineBreakBefore]->value() != 0)
+    if (s.links->asciiArtOptionValue(aa_option::kLineBreakBefore) != 0)
         text.prepend(QStringLiteral("\r\n"));
-    if (s.asciiArtDialog->optionChecks[aa_option::kLineBreakAfter]->value() != 0)
+    if (s.links->asciiArtOptionValue(aa_option::kLineBreakAfter) != 0)
         text.append(QStringLiteral("\r\n"));
     return text;
 }

@@ -1,5 +1,5 @@
 // The colour frame: pick a target, click a swatch, the palette repaints at once.
-#include "palette/palette_window.h"
+#include "links/window_links.h"
 #include "palette/tip_window.h"
 #include "settings/settings_dialog.h"
 
@@ -22,5 +22,5 @@ void SettingsDialog::swatchClicked(int index) {
             s.tipWindow->setTipTextColor(c);
         s.tipTextColor = c;
     }
-    s.paletteWindow->repaintColors();
+    s.links->paletteRepaintColors();
 }

@@ -1,11 +1,7 @@
 #include "settings/settings_dialog.h"
-#include "asciiart/ascii_art_dialog.h"
-#include "palette/palette_window.h"
-#include "settings/mouse_sensitivity_dialog.h"
+#include "links/window_links.h"
 #include "storage/settings_keys.h"
 #include "storage/text_rules.h"
-#include "tools/about_dialog.h"
-#include "tools/batch_registration_dialog.h"
 
 using controls::placeTwips;
 using storage::kAsciiArtMode;
@@ -211,44 +207,32 @@ void SettingsDialog::closeClicked() {
 }
 
 void SettingsDialog::openAbout() {
-    // The About dialog is built for each opening; one already open is brought forward.
-    AboutDialog* about = state_.aboutDialog ? state_.aboutDialog : new AboutDialog(state_);
-    about->show();
-    about->raise();
-    about->activateWindow();
+    state_.links->openAbout();
 }
 
 void SettingsDialog::openBatchRegistration() {
-    // The batch-registration dialog is made at its first opening and kept, hidden, after it.
-    if (!state_.batchDialog)
-        state_.batchDialog = new BatchRegistrationDialog(state_);
-    state_.batchDialog->show();
-    state_.batchDialog->raise();
-    state_.batchDialog->activateWindow();
+    state_.links->openBatchRegistration();
 }
 
 void SettingsDialog::openMouseSensitivity() {
-    auto* mouseDialog = state_.mouseDialog;
-    mouseDialog->show();
-    mouseDialog->raise();
-    mouseDialog->activateWindow();
+    state_.links->openMouseSensitivity();
 }
 
 void SettingsDialog::openAsciiArtSettings() {
-    // The ASCII-art dialog has nine pages; the history page has none and maps to the ninth.
-    auto* asciiArtDialog = state_.asciiArtDialog;
-    const int page = editorPageList->listIndex();
-    asciiArtDialog->pageList->setListIndex(page == kHistoryPage ? 8 : page);
-    asciiArtDialog->show();
-    asciiArtDialog->raise();
-    asciiArtDialog->activateWindow();
+    state_.links->openAsciiArtSettings(editorPageList->listIndex());
+}
+
+void SettingsDialog::saveClicked() {
+    const QStringList failed = state_.links->saveSettings();
+    if (!failed.isEmpty() && state_.reportSaveFailure)
+        state_.reportSaveFailure(failed);
 }
 
 void SettingsDialog::showGroupEntries(int page, int group) {
     for (int slot = 0; slot < 20; ++slot) {
         const QString& text = state_.kaomoji.get(page, group + 1, slot);
         entryBoxes[std::size_t(slot)]->setText(text);
-        state_.paletteWindow->entryButtons[std::size_t(slot)]->setCaption(text);
+        state_.links->paletteShowEntry(slot, text);
     }
 }
 
@@ -256,63 +240,41 @@ void SettingsDialog::showGroupNames(int page) {
     for (int slot = 0; slot < 16; ++slot) {
         const QString& text = state_.kaomoji.get(page, 0, slot);
         groupNameBoxes[std::size_t(slot)]->setText(text);
-        state_.paletteWindow->groupButtons[std::size_t(slot)]->setCaption(text);
+        state_.links->paletteShowGroupName(slot, text);
     }
 }
 
 void SettingsDialog::paintGroupButtons() {
-    auto& paletteWindow = *state_.paletteWindow;
-    const auto color1 = storage::colorFromText(state_.backgroundColor);
-    for (auto* button : paletteWindow.groupButtons)
-        button->setBackColor(color1);
-    const int g = state_.currentGroup;
-    if (g >= 0 && g < 16)
-        paletteWindow.groupButtons[std::size_t(g)]->setBackColor(
-            storage::colorFromText(state_.selectionColor));
+    state_.links->paletteMarkGroup(state_.currentGroup, false);
 }
 
 void SettingsDialog::editorPageChosen() {
     auto& s = state_;
-    auto& paletteWindow = *s.paletteWindow;
     const int page = editorPageList->listIndex();
     if (s.refilling == kRefilling || page < 0)
         return;
     pageNameChoices[std::size_t(page)]->setValue(true);
     s.refilling = kRefilling;
-    paletteWindow.pageList->setListIndex(page);
+    s.links->paletteShowPage(page);
     if (s.currentGroup == kAsciiArtMode)
-        paletteWindow.groupButtons[0]->press();
+        s.links->paletteChooseFirstGroup();
     showGroupEntries(page, s.currentGroup);
     showGroupNames(page);
     paintGroupButtons();
     const bool history = page == kHistoryPage;
-    for (int g = 0; g < 16; ++g) {
-        paletteWindow.groupButtons[std::size_t(g)]->setEnabled(!history);
-        groupChoices[std::size_t(g)]->setEnabled(!history);
-    }
-    if (history) {
-        paletteWindow.asciiArtButton->setEnabled(false);
-        paletteWindow.groupButtons[0]->press();
-        paletteWindow.pageTabs->setTab(0);
-    } else {
-        paletteWindow.asciiArtButton->setEnabled(true);
-        paletteWindow.pageTabs->setTab(page + 1);
-    }
+    for (auto* choice : groupChoices)
+        choice->setEnabled(!history);
+    s.links->paletteShowHistoryOrPage(page);
     s.refilling = 0;
 }
 
 void SettingsDialog::editorGroupChosen(int group) {
     auto& s = state_;
-    auto& paletteWindow = *s.paletteWindow;
     s.refilling = kRefilling;
     if (editorPageList->listIndex() == -1)
         editorPageList->setListIndex(0);
     showGroupEntries(editorPageList->listIndex(), group);
-    const auto color1 = storage::colorFromText(s.backgroundColor);
-    for (auto* button : paletteWindow.groupButtons)
-        button->setBackColor(color1);
-    paletteWindow.asciiArtButton->setBackColor(color1);
-    paletteWindow.groupButtons[std::size_t(group)]->setBackColor(storage::colorFromText(s.selectionColor));
+    s.links->paletteMarkGroup(group, true);
     s.refilling = 0;
     s.currentGroup = group;
 }
@@ -327,7 +289,7 @@ void SettingsDialog::groupNameEdited(int index) {
     if (!storage::KaomojiTable::inRange(page, 0, index))
         return;
     s.kaomoji.at(page, 0, index) = box->text();
-    s.paletteWindow->groupButtons[std::size_t(index)]->setCaption(s.kaomoji.at(page, 0, index));
+    s.links->paletteShowGroupName(index, s.kaomoji.at(page, 0, index));
 }
 
 void SettingsDialog::entryEdited(int index) {
@@ -342,7 +304,7 @@ void SettingsDialog::entryEdited(int index) {
     if (s.currentGroup < 0 || s.currentGroup >= 16 || !storage::KaomojiTable::inRange(page, row, index))
         return;
     s.kaomoji.at(page, row, index) = box->text();
-    s.paletteWindow->entryButtons[std::size_t(index)]->setCaption(s.kaomoji.at(page, row, index));
+    s.links->paletteShowEntry(index, s.kaomoji.at(page, row, index));
 }
 
 void SettingsDialog::pageNameChosen(int page) {
@@ -352,9 +314,9 @@ void SettingsDialog::pageNameChosen(int page) {
         return;
     s.refilling = kRefilling;
     editorPageList->setListIndex(page);
-    s.paletteWindow->pageList->setListIndex(page);
+    s.links->paletteShowPage(page);
     if (s.currentGroup == kAsciiArtMode)
-        s.paletteWindow->groupButtons[0]->press();
+        s.links->paletteChooseFirstGroup();
     showGroupEntries(page, s.currentGroup);
     showGroupNames(page);
     s.refilling = 0;

@@ -3,28 +3,9 @@
 // colour and page-name frames, and the buttons that open the other dialogs. Closing it hides it.
 #include "controls/controls.h"
 #include "controls/window.h"
+#include "storage/options.h"
 #include "storage/program_state.h"
 #include <array>
-
-// The option check boxes of the settings dialog, each by the number N of the key "CheckN" that
-// stores it in the settings file.
-namespace option {
-enum : std::size_t {
-    kAlwaysOnTop = 0,       // "常に手前に表示"
-    kAutoHide = 1,          // "自動で隠す": shrink the palette when the pointer leaves it
-    kRememberPositions = 2, // "終了位置を覚える"
-    // "クリップボードは使わない": the user's clipboard is put back after a paste.
-    kKeepUserClipboard = 3,
-    kRememberWidth = 4, // "サイズを覚える"
-    kShowPictures = 5,  // "画像を表示する": kept and saved, read by nothing
-    kOpenLastPage = 6,  // "起動時に前回のページを開く"
-    // "入力モードの変更": on, the input mode is left alone; off, the input-mode key follows a paste.
-    kLeaveInputMode = 7,
-    kSaveOnExit = 8,         // "終了時に自動保存する"
-    kHideDateWhenShrunk = 9, // "縮小した時に日付部分も隠す"
-    kCount = 10
-};
-} // namespace option
 
 class SettingsDialog : public controls::Window {
     Q_OBJECT
@@ -74,10 +55,6 @@ public:
     void swatchClicked(int index);
     void openMouseSensitivity();
     void openAsciiArtSettings();
-
-    // Writes the kaomoji file and the settings file. Returns the files that could not be
-    // written; nothing in memory changes either way.
-    QStringList saveAll();
 
     // The refresh steps the editor and the palette share.
     void showGroupEntries(int page, int group);

@@ -14,12 +14,7 @@
 #include <functional>
 #include <future>
 
-class PaletteWindow;
-class SettingsDialog;
-class AboutDialog;
-class MouseSensitivityDialog;
-class AsciiArtDialog;
-class BatchRegistrationDialog;
+class WindowLinks;
 namespace palette {
 class TipWindow;
 }
@@ -102,13 +97,10 @@ struct ProgramState {
     // Ends the event loop; the program object quits the application.
     std::function<void()> endProgram;
 
-    // The windows, set by the program object when it creates them.
-    PaletteWindow* paletteWindow = nullptr;
-    SettingsDialog* settingsDialog = nullptr;
-    AboutDialog* aboutDialog = nullptr;
-    MouseSensitivityDialog* mouseDialog = nullptr;
-    AsciiArtDialog* asciiArtDialog = nullptr;
-    BatchRegistrationDialog* batchDialog = nullptr;
+    // The steps that span windows (links/window_links.h), set by the program object before
+    // it makes the windows.
+    WindowLinks* links = nullptr;
+    // The palette's tip window, made at start-up.
     palette::TipWindow* tipWindow = nullptr;
 };
 

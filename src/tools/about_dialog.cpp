@@ -108,12 +108,6 @@ AboutDialog::AboutDialog(storage::ProgramState& state)
     placeTwips(osVersionLabel, 600, 3240, 1695, 255);
     okButton = controls::captionedButton(this, QStringLiteral("OK"), 2400, 3120, 975, 375);
     okButton->onClick = [this] { okClicked(); };
-    state_.aboutDialog = this;
-}
-
-AboutDialog::~AboutDialog() {
-    if (state_.aboutDialog == this)
-        state_.aboutDialog = nullptr;
 }
 
 void AboutDialog::openWebPage() {

@@ -9,7 +9,6 @@ class AboutDialog : public controls::Window {
     Q_OBJECT
 public:
     explicit AboutDialog(storage::ProgramState& state);
-    ~AboutDialog() override;
 
     static inline const QString kWebAddress = QStringLiteral("https://pikome.github.io");
     static inline const QString kVersion = QStringLiteral("ver1.28");

@@ -1,7 +1,7 @@
 #include "tools/batch_registration_dialog.h"
 #include "asciiart/dropped_text.h"
+#include "links/window_links.h"
 #include "platform/cp932.h"
-#include "settings/settings_dialog.h"
 #include "storage/text_codec.h"
 
 using controls::placeTwips;
@@ -69,8 +69,8 @@ QString BatchRegistrationDialog::lineOf(int index) const {
 }
 
 void BatchRegistrationDialog::registerClicked() {
-    auto& settingsDialog = *state_.settingsDialog;
-    if (!settingsDialog.isVisible())
+    auto& links = *state_.links;
+    if (!links.settingsOpen())
         return;
     for (int i = 0; i < kEntries; ++i) {
         QString line = lineOf(i);
@@ -79,9 +79,9 @@ void BatchRegistrationDialog::registerClicked() {
             line = cutToLineBytes(fetchedEntries_[entry]);
         while (line.endsWith(QLatin1Char(' ')))
             line.chop(1);
-        auto* box = settingsDialog.entryBoxes[entry];
-        box->setText(line);
-        box->setText(box->text().replace(QLatin1Char('\t'), QLatin1Char(' ')));
+        auto& box = links.editorEntryBox(i);
+        box.setText(line);
+        box.setText(box.text().replace(QLatin1Char('\t'), QLatin1Char(' ')));
     }
 }
 
@@ -100,12 +100,12 @@ void BatchRegistrationDialog::forgetFetch() {
 }
 
 void BatchRegistrationDialog::fetchClicked() {
-    auto& settingsDialog = *state_.settingsDialog;
+    auto& links = *state_.links;
     linesBox->setText(QString());
     QString text;
     for (int i = 0; i < kEntries; ++i) {
         const auto entry = std::size_t(i);
-        const QString& entryText = settingsDialog.entryBoxes[entry]->text();
+        const QString entryText = links.editorEntryBox(i).text();
         QString line = entryText;
         line.replace(QLatin1Char('\n'), QLatin1Char(' '));
         fetchedEntries_[entry] = entryText;

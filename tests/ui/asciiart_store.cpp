@@ -42,9 +42,9 @@ void AsciiArtStoreTest::noFolderLoadsEmptyAndFirstSaveCreatesIt() {
             QCOMPARE(s.asciiArtNames.at(page, entry), QString());
             QCOMPARE(s.asciiArtTexts.at(page, entry), QString());
         }
-    for (auto* box : s.asciiArtDialog->optionChecks)
+    for (auto* box : t.program().asciiArtDialog().optionChecks)
         QCOMPARE(box->value(), 1);
-    s.asciiArtDialog->saveButton->press();
+    t.program().asciiArtDialog().saveButton->press();
     QVERIFY(quiet.reported.isEmpty());
     QVERIFY(std::filesystem::is_directory(t.path(QStringLiteral("AA"))));
     QString expected;
@@ -76,7 +76,7 @@ void AsciiArtStoreTest::textsKeepTheirLineBreaks() {
     QCOMPARE(s.asciiArtTexts.at(1, 1), QStringLiteral("ends\r\n"));
     QCOMPARE(s.asciiArtTexts.at(1, 2), QStringLiteral("cr\r\nonly\nlf"));
     s.asciiArtTexts.at(4, 7) = QStringLiteral("A\r\nB");
-    s.asciiArtDialog->saveButton->press();
+    t.program().asciiArtDialog().saveButton->press();
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_4_07.txt")), std::string("A\r\nB\r\n"));
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_01.txt")), std::string("ends\r\n\r\n"));
 }
@@ -87,7 +87,7 @@ void AsciiArtStoreTest::fileOfOnlyALineBreakLoadsEmptyAndIsDeleted() {
     t.start();
     Quiet quiet(t);
     QCOMPARE(t.state().asciiArtTexts.at(3, 3), QString());
-    t.state().asciiArtDialog->saveButton->press();
+    t.program().asciiArtDialog().saveButton->press();
     QVERIFY(!std::filesystem::exists(t.path(QStringLiteral("AA/AAText_3_03.txt"))));
 }
 
@@ -102,7 +102,7 @@ void AsciiArtStoreTest::clearingTextDeletesTheFileClearingNameKeepsIt() {
     QCOMPARE(s.asciiArtNames.at(2, 0), QStringLiteral("ねこ"));
     s.asciiArtTexts.at(2, 0).clear();
     s.asciiArtNames.at(2, 1).clear();
-    s.asciiArtDialog->saveButton->press();
+    t.program().asciiArtDialog().saveButton->press();
     QVERIFY(!std::filesystem::exists(t.path(QStringLiteral("AA/AAText_2_00.txt"))));
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_2_01.txt")), std::string("dog\r\n"));
     const std::string ini = t.readBytes(kOptions);
@@ -132,9 +132,11 @@ void AsciiArtStoreTest::optionsLoadAndSave() {
                               "[Options]\r\nFrontLine=2\r\nBackLine=7\r\n[ToolTipOptions]\r\nDisplay=1\r\n"));
     t.start();
     Quiet quiet(t);
-    auto& asciiArtDialog = *t.state().asciiArtDialog;
-    QCOMPARE(asciiArtDialog.optionChecks[aa_option::kLineBreakBefore]->value(), 2); // greyed, which counts as on
-    QCOMPARE(asciiArtDialog.optionChecks[aa_option::kLineBreakAfter]->value(), 1); // no state a check box can hold: the default
+    auto& asciiArtDialog = t.program().asciiArtDialog();
+    QCOMPARE(asciiArtDialog.optionChecks[aa_option::kLineBreakBefore]->value(),
+             2); // greyed, which counts as on
+    QCOMPARE(asciiArtDialog.optionChecks[aa_option::kLineBreakAfter]->value(),
+             1); // no state a check box can hold: the default
     QCOMPARE(asciiArtDialog.optionChecks[aa_option::kShowPreviewTips]->value(), 1);
     asciiArtDialog.optionChecks[aa_option::kShowPreviewTips]->setValue(0);
     asciiArtDialog.saveButton->press();
@@ -153,7 +155,7 @@ void AsciiArtStoreTest::unwritableTextFileIsReportedAndTheRestIsSaved() {
     auto& s = t.state();
     s.asciiArtTexts.at(1, 0) = QStringLiteral("new");
     s.asciiArtTexts.at(1, 1) = QStringLiteral("second");
-    s.asciiArtDialog->saveButton->press();
+    t.program().asciiArtDialog().saveButton->press();
     QCOMPARE(quiet.reported.size(), 1);
     QCOMPARE(quiet.reported[0], QStringList{"AA/AAText_1_00.txt"});
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_00.txt")), std::string("old\r\n"));
@@ -175,7 +177,7 @@ void AsciiArtStoreTest::unchangedTextsAreNotRewritten() {
     const auto same = inode("AA/AAText_1_00.txt");
     const auto old = inode("AA/AAText_1_01.txt");
     t.state().asciiArtTexts.at(1, 1) = QStringLiteral("new");
-    t.state().asciiArtDialog->saveButton->press();
+    t.program().asciiArtDialog().saveButton->press();
     QCOMPARE(inode("AA/AAText_1_00.txt"), same);
     QVERIFY(inode("AA/AAText_1_01.txt") != old);
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_01.txt")), std::string("new\r\n"));
@@ -197,7 +199,7 @@ void AsciiArtStoreTest::longTextsComeBackWholeTooLargeAreKept() {
     QCOMPARE(t.state().asciiArtTexts.at(1, 0), QString::fromStdString(longLine) + QStringLiteral("\r\nend"));
     QCOMPARE(t.state().asciiArtTexts.at(1, 1), QStringLiteral("a\r\nb"));
     QCOMPARE(t.state().asciiArtTexts.at(1, 2), QString());
-    t.state().asciiArtDialog->saveButton->press();
+    t.program().asciiArtDialog().saveButton->press();
     QCOMPARE(quiet.reported, QList<QStringList>{{QStringLiteral("AA/AAText_1_02.txt")}});
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_00.txt")), longLine + "\r\nend\r\n");
     QCOMPARE(t.readBytes(QStringLiteral("AA/AAText_1_01.txt")), std::string("a\r\nb\r\n"));

@@ -50,7 +50,7 @@ private:
     BatchRegistrationDialog& openBatch() {
         t->program().paletteWindow().settingsButton->press();
         settingsDialog().batchRegistrationButton->press();
-        return *t->state().batchDialog;
+        return *t->program().batchDialog();
     }
     QStringList entries() {
         QStringList list;

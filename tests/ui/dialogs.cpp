@@ -60,7 +60,7 @@ private:
     MouseSensitivityDialog& mouseDialog() { return t->program().mouseDialog(); }
     BatchRegistrationDialog& openBatch() {
         settingsDialog().batchRegistrationButton->press();
-        return *t->state().batchDialog;
+        return *t->program().batchDialog();
     }
     QStringList entries() {
         QStringList list;
@@ -184,7 +184,7 @@ void DialogsTest::pageNameChoiceMovesEditorAndPalette() {
 }
 
 void DialogsTest::typedNameReachesTheListsOnChange() {
-    auto& asciiArtDialog = *t->state().asciiArtDialog;
+    auto& asciiArtDialog = t->program().asciiArtDialog();
     paletteWindow().settingsButton->press();
     settingsDialog().pageNameChoices[1]->setValue(true);
     settingsDialog().pageNameBox->setText(QStringLiteral("お\r\n気に入り"));
@@ -212,7 +212,7 @@ void DialogsTest::changeOnTheHistoryPageKeepsPositions() {
     settingsDialog().renamePageButton->press();
     QCOMPARE(settingsDialog().editorPageList->listIndex(), 9);
     QCOMPARE(paletteWindow().pageList->listIndex(), 9);
-    QCOMPARE(t->state().asciiArtDialog->pageList->listIndex(), 8);
+    QCOMPARE(t->program().asciiArtDialog().pageList->listIndex(), 8);
     QCOMPARE(paletteWindow().pageTabs->tab(), 0);
 }
 
@@ -302,7 +302,7 @@ void DialogsTest::aboutDialog() {
     QCOMPARE(AboutDialog::osVersionText(6.1), QStringLiteral("OSVersion  6.1"));
     t->desktop.version = 6.1;
     settingsDialog().aboutButton->press();
-    QPointer<AboutDialog> first = t->state().aboutDialog;
+    QPointer<AboutDialog> first = t->program().aboutDialog();
     QVERIFY(first);
     QVERIFY(first->isVisible());
     QCOMPARE(first->osVersionLabel->text(), QStringLiteral("OSVersion  6.1"));
@@ -320,13 +320,13 @@ void DialogsTest::aboutDialog() {
     // Closed by its close box it is gone; the next opening builds a new one.
     first->close();
     QTRY_VERIFY(!first);
-    QVERIFY(!t->state().aboutDialog);
+    QVERIFY(!t->program().aboutDialog());
     t->desktop.version = 10.0;
     settingsDialog().aboutButton->press();
-    QVERIFY(t->state().aboutDialog);
-    QCOMPARE(t->state().aboutDialog->osVersionLabel->text(), QStringLiteral("OSVersion  10"));
-    t->state().aboutDialog->okButton->press();
-    QTRY_VERIFY(!t->state().aboutDialog);
+    QVERIFY(t->program().aboutDialog());
+    QCOMPARE(t->program().aboutDialog()->osVersionLabel->text(), QStringLiteral("OSVersion  10"));
+    t->program().aboutDialog()->okButton->press();
+    QTRY_VERIFY(!t->program().aboutDialog());
 }
 
 void DialogsTest::aboutDialogLeavesNothingBehind() {
@@ -334,10 +334,10 @@ void DialogsTest::aboutDialogLeavesNothingBehind() {
     // its picture behind, about 4.8 KB.
     auto openAndClose = [this] {
         settingsDialog().aboutButton->press();
-        t->state().aboutDialog->okButton->press();
+        t->program().aboutDialog()->okButton->press();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
-        QVERIFY(!t->state().aboutDialog);
+        QVERIFY(!t->program().aboutDialog());
     };
     for (int i = 0; i < 10; ++i)
         openAndClose();

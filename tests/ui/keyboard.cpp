@@ -139,10 +139,10 @@ void KeyboardTest::tabWalksEachDialogInReadingOrder() {
         {"batch registration dialog",
          [&] {
              settingsDialog().batchRegistrationButton->press();
-             return t->state().batchDialog;
+             return t->program().batchDialog();
          },
          [&] {
-             auto& d = *t->state().batchDialog;
+             auto& d = *t->program().batchDialog();
              return QList<Named>{{"linesBox", d.linesBox},
                                  {"registerButton", d.registerButton},
                                  {"fetchButton", d.fetchButton},
@@ -152,10 +152,10 @@ void KeyboardTest::tabWalksEachDialogInReadingOrder() {
         {"About dialog",
          [&] {
              settingsDialog().aboutButton->press();
-             return t->state().aboutDialog;
+             return t->program().aboutDialog();
          },
          [&] {
-             return QList<Named>{{"okButton", t->state().aboutDialog->okButton}};
+             return QList<Named>{{"okButton", t->program().aboutDialog()->okButton}};
          }},
     };
 

@@ -188,7 +188,7 @@ void PagesTest::tooltipsShowTheArtOnlyInAsciiArtMode() {
     QCOMPARE(tipOf(20), QString()); // the clock bar
     paletteWindow().pageList->setListIndex(4);
     QCOMPARE(tipOf(2), QStringLiteral("page five"));
-    s().asciiArtDialog->optionChecks[aa_option::kShowPreviewTips]->setValue(0);
+    t->program().asciiArtDialog().optionChecks[aa_option::kShowPreviewTips]->setValue(0);
     QCOMPARE(tipOf(2), QString());
 }
 

@@ -132,8 +132,8 @@ void PasteEngineTest::historyMovesTheClickedEntryToTheFront() {
     const QStringList start = {"a", "b", "c", "d"};
     for (int i = 0; i < 4; ++i)
         table().at(9, 1, i) = start[i];
-    t->state().settingsDialog->editorPageList->setListIndex(0);
-    t->state().settingsDialog->entryBoxes[0]->setText(QStringLiteral("c"));
+    t->program().settingsDialog().editorPageList->setListIndex(0);
+    t->program().settingsDialog().entryBoxes[0]->setText(QStringLiteral("c"));
     click(0);
     QCOMPARE(history(5), (QStringList{"c", "a", "b", "d", ""}));
     // The same entry again changes nothing.
@@ -170,7 +170,7 @@ void PasteEngineTest::asciiArtPastesTheTextAndRecordsTheName() {
     paletteWindow().pageList->setListIndex(2);
     paletteWindow().asciiArtButton->press();
     QCOMPARE(paletteWindow().entryButtons[1]->caption(), QStringLiteral("cat"));
-    auto& asciiArtDialog = *s.asciiArtDialog;
+    auto& asciiArtDialog = t->program().asciiArtDialog();
     asciiArtDialog.optionChecks[aa_option::kLineBreakBefore]->setValue(1);
     asciiArtDialog.optionChecks[aa_option::kLineBreakAfter]->setValue(0);
     click(1);

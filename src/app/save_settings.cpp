@@ -1,4 +1,5 @@
 // Saving everything but the ASCII art: the kaomoji file, then the settings file key by key.
+#include "app/save_settings.h"
 #include "controls/twips.h"
 #include "palette/palette_window.h"
 #include "platform/profile.h"
@@ -24,9 +25,9 @@ bool saveKaomojiFile(const storage::ProgramState& s) {
 // file in one atomic replacement instead of one per key.
 class SettingsFileWriter {
 public:
-    SettingsFileWriter(const storage::ProgramState& state, const SettingsDialog& settingsDialog)
-        : s_(state), settingsDialog_(settingsDialog), paletteWindow_(*state.paletteWindow),
-          mouseDialog_(*state.mouseDialog), ini_(state.settingsFile()) {}
+    SettingsFileWriter(const storage::ProgramState& state, const ProgramWindows& windows)
+        : s_(state), settingsDialog_(windows.settings), paletteWindow_(windows.palette),
+          mouseDialog_(windows.mouse), ini_(state.settingsFile()) {}
 
     bool write() {
         platform::profile::Batch batch;
@@ -118,17 +119,11 @@ private:
 
 } // namespace
 
-QStringList SettingsDialog::saveAll() {
+QStringList saveSettings(const ProgramWindows& windows, const storage::ProgramState& state) {
     QStringList failed;
-    if (!saveKaomojiFile(state_))
+    if (!saveKaomojiFile(state))
         failed << QStringLiteral("顔文字.ini");
-    if (!SettingsFileWriter(state_, *this).write())
+    if (!SettingsFileWriter(state, windows).write())
         failed << keys::kFileName;
     return failed;
-}
-
-void SettingsDialog::saveClicked() {
-    const QStringList failed = saveAll();
-    if (!failed.isEmpty() && state_.reportSaveFailure)
-        state_.reportSaveFailure(failed);
 }

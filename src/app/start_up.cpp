@@ -3,7 +3,9 @@
 // because later ones rely on earlier ones: the resize rules need the caption height, the
 // settings dialog's position needs the "remember positions" option, and filling the page
 // lists runs their handlers, which need the tables and the colours' targets.
+#include "app/start_up.h"
 #include "asciiart/aa_store.h"
+#include "asciiart/ascii_art_dialog.h"
 #include "controls/twips.h"
 #include "palette/palette_window.h"
 #include "palette/tip_window.h"
@@ -21,9 +23,9 @@ constexpr int kHistoryPage = storage::KaomojiTable::kHistoryPage;
 
 class StartUp {
 public:
-    StartUp(PaletteWindow& palette, storage::ProgramState& state)
-        : palette_(palette), s_(state), settingsDialog_(*state.settingsDialog),
-          mouseDialog_(*state.mouseDialog), ini_(state.settingsFile()) {}
+    StartUp(const ProgramWindows& windows, storage::ProgramState& state)
+        : palette_(windows.palette), s_(state), settingsDialog_(windows.settings),
+          mouseDialog_(windows.mouse), asciiArtDialog_(windows.asciiArt), ini_(state.settingsFile()) {}
 
     void run() {
         measureCaptionHeight();
@@ -38,7 +40,7 @@ public:
         readAutoHideMargins();
         readPageNames();
         readInputModeOption();
-        asciiart::load(s_);
+        asciiart::load(s_, asciiArtDialog_);
         makeTipWindow();
         fillPageLists();
         showFirstPageGroupNamesInEditor();
@@ -226,11 +228,12 @@ private:
     storage::ProgramState& s_;
     SettingsDialog& settingsDialog_;
     MouseSensitivityDialog& mouseDialog_;
+    AsciiArtDialog& asciiArtDialog_;
     const std::filesystem::path ini_;
 };
 
 } // namespace
 
-void PaletteWindow::startUp() {
-    StartUp(*this, state_).run();
+void startUp(const ProgramWindows& windows, storage::ProgramState& state) {
+    StartUp(windows, state).run();
 }
