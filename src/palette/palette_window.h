@@ -93,8 +93,9 @@ public:
     // had borrowed it. Nothing reaches the target afterwards.
     void cancelPastes();
 
-    // How long reading the user's clipboard may take in all before a paste; an owner that
-    // never answers costs no more, and the user is told the clipboard could not be kept.
+    // How long reading the user's clipboard may take before a paste; an owner that never
+    // answers costs no more, and the user is told the clipboard could not be kept. A big
+    // picture sent in parts may take up to ten times as long.
     static constexpr int kClipboardReadBoundMs = 300;
     // How long the paste waits for the target to fetch the text after the paste keystroke,
     // at most; a target that ignores the keystroke costs no more than this.

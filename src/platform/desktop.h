@@ -80,9 +80,10 @@ public:
     virtual void beep() = 0;
     // Opens the address with the desktop's default browser; true when the request was handed on.
     virtual bool openUrl(std::string_view url) = 0;
-    // Every format the clipboard's owner offers, as bytes, read within boundMs in all (an owner
-    // that never answers costs the bound). nullopt: this desktop leaves reading the clipboard
-    // to the toolkit.
+    // Every format the clipboard's owner offers, as bytes, read within boundMs (an owner that
+    // never answers costs the bound; a transfer in parts that keeps coming may take up to ten
+    // times as long, never more). nullopt: this desktop leaves reading the clipboard to the
+    // toolkit.
     virtual std::optional<ClipboardSnapshot> readClipboard(int boundMs) {
         (void)boundMs;
         return std::nullopt;

@@ -2,7 +2,8 @@
 # The user's clipboard with "クリップボードは使わない" on (Check3=1), against hostile owners:
 # (a) an owner that never answers costs a bounded wait, the paste still arrives, and the user is
 #     told the clipboard could not be kept; (b) a 6000×6000 picture comes back byte for byte;
-# (c) another program setting the clipboard 50 times a second never gets its text pasted.
+# (c) another program setting the clipboard 50 times a second never gets its text pasted;
+# (d) an owner that sends its text in parts, one byte at a time, holds the paste up 3 s at most.
 # usage: paste_clipboard_owners.sh PROGRAM RECEIVER SILENT_OWNER CLIPBOARD_FLOOD
 set -euo pipefail
 program=$1
@@ -42,6 +43,23 @@ click_entry 1
 wait_file_is "$receiver_text" "${KAOMOJI[0]}${KAOMOJI[1]}" 3 ||
     fail "the second paste gave $(show_file "$receiver_text")"
 kill "$silent_pid" 2>/dev/null || true
+palette_healthy || fail "the palette is not healthy"
+
+# --- (d) an owner that answers, but trickles its text in parts ------------------------------------
+# One byte every 100 ms for 8 s: each part would extend the read again; the read as a whole is
+# bounded (3 s), so the paste comes long before the owner is done.
+e2e_spawn "$silent_owner" --trickle 8 >"$E2E_TMP/trickle.out" 2>>"$E2E_ARTIFACTS/trickle.log"
+trickle_pid=$E2E_LAST_PID
+wait_until 5 grep -q owner "$E2E_TMP/trickle.out" || fail "the trickling owner did not take the clipboard"
+start_receiver trickle-target || fail "the receiver did not appear"
+make_target "$receiver_id"
+started=$(date +%s%N)
+click_entry 3
+wait_file_is "$receiver_text" "${KAOMOJI[3]}" 5 ||
+    fail "with a trickling clipboard owner the receiver holds $(show_file "$receiver_text") 5 s after the click"
+took=$((($(date +%s%N) - started) / 1000000))
+e2e_log "a trickling clipboard owner: the paste arrived ${took} ms after the click"
+kill "$trickle_pid" 2>/dev/null || true
 palette_healthy || fail "the palette is not healthy"
 
 # --- (b) a 6000×6000 picture ------------------------------------------------------------------

@@ -1,16 +1,92 @@
-// A clipboard owner that never answers: it takes the CLIPBOARD selection, says so on stdout,
-// and then never reads another event, as a program that hangs would.
-// usage: silent_clipboard_owner
+// Clipboard owners that hold a paste up. With no argument: an owner that never answers; it
+// takes the CLIPBOARD selection, says so on stdout, and then never reads another event, as a
+// program that hangs would. With --trickle SECONDS: an owner that answers, but sends its text
+// in parts (INCR) of one byte every 100 ms for that long.
+// usage: silent_clipboard_owner [--trickle SECONDS]
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
 #include <unistd.h>
 
-int main() {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The requestor may give up and destroy its window mid-transfer; that is no reason to end.
+int ignoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
+
+void answer(Display* display, const XSelectionRequestEvent& request, Atom property) {
+    XEvent notify{};
+    notify.xselection.type = SelectionNotify;
+    notify.xselection.requestor = request.requestor;
+    notify.xselection.selection = request.selection;
+    notify.xselection.target = request.target;
+    notify.xselection.property = property;
+    notify.xselection.time = request.time;
+    XSendEvent(display, request.requestor, False, 0, &notify);
+    XFlush(display);
+}
+
+[[noreturn]] void trickle(Display* display, int seconds) {
+    const Atom targets = XInternAtom(display, "TARGETS", False);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    const Atom incr = XInternAtom(display, "INCR", False);
+    Window requestor = 0;
+    Atom property = None;
+    Clock::time_point until{};
+    for (;;) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type == SelectionRequest) {
+            const XSelectionRequestEvent& request = event.xselectionrequest;
+            const Atom target = request.property != None ? request.property : request.target;
+            if (request.target == targets) {
+                const Atom offered[] = {targets, utf8};
+                XChangeProperty(display, request.requestor, target, XA_ATOM, 32, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(offered), 2);
+                answer(display, request, target);
+            } else if (request.target == utf8) {
+                requestor = request.requestor;
+                property = target;
+                until = Clock::now() + std::chrono::seconds(seconds);
+                XSelectInput(display, requestor, PropertyChangeMask);
+                const long size = seconds * 10;
+                XChangeProperty(display, requestor, property, incr, 32, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(&size), 1);
+                answer(display, request, property);
+            } else {
+                answer(display, request, None);
+            }
+        } else if (event.type == PropertyNotify && event.xproperty.window == requestor &&
+                   event.xproperty.atom == property && event.xproperty.state == PropertyDelete) {
+            // The requestor took the last part: the next one comes a little later.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            const bool more = Clock::now() < until;
+            XChangeProperty(display, requestor, property, utf8, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>("x"), more ? 1 : 0);
+            XFlush(display);
+            if (!more)
+                requestor = 0;
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const bool trickling = argc == 3 && std::strcmp(argv[1], "--trickle") == 0;
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
         std::fprintf(stderr, "no X display\n");
         return 1;
     }
+    XSetErrorHandler(ignoreErrors);
     const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
     const Atom clipboard = XInternAtom(display, "CLIPBOARD", False);
     XSetSelectionOwner(display, clipboard, window, CurrentTime);
@@ -21,6 +97,8 @@ int main() {
     }
     std::printf("owner\n");
     std::fflush(stdout);
+    if (trickling)
+        trickle(display, std::atoi(argv[2]));
     for (;;)
         pause();
 }

@@ -41,8 +41,8 @@ private:
 
 class Reader {
 public:
-    Reader(Display* display, Clock::time_point deadline)
-        : display_(display), window_(display), deadline_(deadline),
+    Reader(Display* display, Clock::time_point deadline, Clock::time_point lastDeadline)
+        : display_(display), window_(display), deadline_(deadline), lastDeadline_(lastDeadline),
           clipboard_(XInternAtom(display, "CLIPBOARD", False)),
           property_(XInternAtom(display, "_PIKOME_CLIPBOARD_COPY", False)),
           incr_(XInternAtom(display, "INCR", False)) {}
@@ -50,7 +50,8 @@ public:
     enum class Result { Data, Refused, TimedOut };
 
     // Asks the owner for the clipboard as target and waits for the answer until the deadline;
-    // a transfer in parts (INCR) gets more time with each part that comes.
+    // a transfer in parts (INCR) gets more time with each part that comes, up to the last
+    // deadline.
     Result convert(Atom target, std::string* bytes, Atom* type, int* format) {
         XConvertSelection(display_, clipboard_, target, property_, window_.id(), CurrentTime);
         XFlush(display_);
@@ -66,7 +67,7 @@ public:
         // In parts: each new value of the property is the next part, an empty one the end.
         bytes->clear();
         for (;;) {
-            deadline_ = std::max(deadline_, Clock::now() + partBound_);
+            deadline_ = std::min(std::max(deadline_, Clock::now() + partBound_), lastDeadline_);
             if (!waitForNewValue())
                 return Result::TimedOut;
             std::string part;
@@ -135,6 +136,7 @@ private:
     Display* display_;
     Window window_;
     Clock::time_point deadline_;
+    Clock::time_point lastDeadline_;
     std::chrono::milliseconds partBound_{0};
     Atom clipboard_;
     Atom property_;
@@ -167,7 +169,8 @@ std::optional<ClipboardSnapshot> readClipboard(const char* displayName, int boun
     {
         ErrorTrap trap(display);
         const auto bound = std::chrono::milliseconds(boundMs);
-        Reader reader(display, Clock::now() + bound);
+        const auto now = Clock::now();
+        Reader reader(display, now + bound, now + bound * kTransferBoundFactor);
         reader.setPartBound(bound);
         if (XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False)) != None) {
             std::string list;

@@ -9,7 +9,10 @@ namespace platform::x11 {
 
 // Every data format the owner offers, as bytes (TARGETS first, then each target in turn).
 // nullopt when the display cannot be opened; an empty, complete snapshot when nobody owns the
-// clipboard. A transfer in parts gets the bound again for each part that comes.
+// clipboard. A transfer in parts gets the bound again for each part that comes, so a big
+// picture is kept whole, but the whole read never takes more than kTransferBoundFactor times
+// the bound: an owner that trickles its parts cannot hold the program either.
+constexpr int kTransferBoundFactor = 10;
 std::optional<ClipboardSnapshot> readClipboard(const char* displayName, int boundMs);
 
 } // namespace platform::x11
