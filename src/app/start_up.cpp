@@ -10,6 +10,7 @@
 #include "palette/palette_window.h"
 #include "palette/tip_window.h"
 #include "platform/profile.h"
+#include "platform/textfile.h"
 #include "settings/mouse_sensitivity_dialog.h"
 #include "settings/settings_dialog.h"
 #include "storage/profile_access.h"
@@ -28,6 +29,7 @@ public:
           mouseDialog_(windows.mouse), asciiArtDialog_(windows.asciiArt), ini_(state.settingsFile()) {}
 
     void run() {
+        removeLeftoversOfKilledSaves();
         measureCaptionHeight();
         takeKaomojiFile();
         // Every key below comes from two small files; each is parsed once instead of once a key.
@@ -57,6 +59,15 @@ public:
 private:
     int readInt(const QString& section, const QString& key, int defaultValue) const {
         return storage::ReadProfileInt(section, key, defaultValue, ini_);
+    }
+
+    // A save killed half-way leaves a temporary file beside its target; nothing else removes it.
+    void removeLeftoversOfKilledSaves() {
+        const std::string settings = s_.settingsFile().filename().string();
+        const std::string kaomoji = s_.kaomojiFile().filename().string();
+        platform::textfile::removeLeftoverTemporaries(
+            s_.folder, [&](std::string_view name) { return name == settings || name == kaomoji; });
+        platform::textfile::removeLeftoverTemporaries(s_.asciiArtFolder(), asciiart::isStoreFileName);
     }
 
     // Windows 6.x (Vista, 7) draws captions 8 pixels taller than it reports.

@@ -59,6 +59,17 @@ QString textFileName(int page, int entry) {
     return QStringLiteral("AAText_%1_%2.txt").arg(page).arg(entry, 2, 10, QLatin1Char('0'));
 }
 
+bool isStoreFileName(std::string_view name) {
+    const QString given = QString::fromUtf8(name.data(), qsizetype(name.size()));
+    if (given == kOptionsFileName)
+        return true;
+    for (int page = storage::AATable::kFirstPage; page <= storage::AATable::kLastPage; ++page)
+        for (int entry = 0; entry < storage::AATable::kEntries; ++entry)
+            if (given == textFileName(page, entry))
+                return true;
+    return false;
+}
+
 TextRead readTextFile(const std::filesystem::path& file) {
     TextRead read;
     std::string bytes;

@@ -16,6 +16,9 @@ inline const QString kOptionsFileName = QStringLiteral("AAOptions.ini");
 // "AAText_" + page + "_" + two-digit entry + ".txt", e.g. AAText_2_05.txt.
 QString textFileName(int page, int entry);
 
+// A name the store gives its files: the options file or a text file of page 1..9, entry 0..19.
+bool isStoreFileName(std::string_view name);
+
 // The largest text file read, at start-up or from a drop. Lines are never cut (what the program
 // writes it reads back whole); a larger file is not read at all, so memory stays bounded.
 constexpr std::size_t kMaxTextBytes = 64u << 20;

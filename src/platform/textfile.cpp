@@ -258,6 +258,30 @@ bool writeAtomically(const std::filesystem::path& target, std::string_view bytes
     return true;
 }
 
+int removeLeftoverTemporaries(const std::filesystem::path& folder,
+                              const std::function<bool(std::string_view targetName)>& isOurs) {
+    constexpr std::string_view kEnd = ".tmp";
+    constexpr std::size_t kSuffix = 8;
+    auto isSuffixChar = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); };
+    int removed = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() < kEnd.size() + kSuffix + 2 || !name.ends_with(kEnd))
+            continue;
+        const std::size_t dot = name.size() - kEnd.size() - kSuffix - 1;
+        const std::string_view suffix = std::string_view(name).substr(dot + 1, kSuffix);
+        if (name[dot] != '.' || !std::all_of(suffix.begin(), suffix.end(), isSuffixChar) ||
+            !isOurs(std::string_view(name).substr(0, dot)))
+            continue;
+        std::error_code typeError;
+        if (std::filesystem::is_regular_file(it->symlink_status(typeError)) &&
+            ::unlink(it->path().c_str()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
 } // namespace platform::textfile
 
 namespace platform::textfile::testing {

@@ -49,6 +49,13 @@ bool writeAtomically(const std::filesystem::path& target, std::string_view bytes
 bool writeIfChanged(const std::filesystem::path& target, std::string_view bytes,
                     std::string* error = nullptr);
 
+// What a save killed half-way leaves beside its target: the target's name, a dot, eight
+// letters or digits, ".tmp". Removes those in the folder whose target isOurs names; the
+// program runs once per folder, so none of them belongs to a save under way. Other files,
+// and folders, are left alone. Returns how many were removed.
+int removeLeftoverTemporaries(const std::filesystem::path& folder,
+                              const std::function<bool(std::string_view targetName)>& isOurs);
+
 } // namespace platform::textfile
 
 // Fault injection for the tests of what a failed save leaves behind: a full disk, an I/O error

@@ -37,6 +37,7 @@ private slots:
     void paletteHasItsHeightFromTheFirstFrame();
     void windowsMostlyOutsideTheWorkAreaAreMovedInside_data();
     void windowsMostlyOutsideTheWorkAreaAreMovedInside();
+    void leftoversOfKilledSavesAreRemoved();
 };
 
 void StartupTest::noFilesGivesTheDefaults() {
@@ -278,7 +279,8 @@ void StartupTest::valuesOutOfRangeFallBackToTheirDefaults() {
     auto& s = program.state();
     QCOMPARE(settingsDialog.optionChecks[option::kAlwaysOnTop]->value(), 1);
     QCOMPARE(settingsDialog.optionChecks[option::kKeepUserClipboard]->value(), 0);
-    QCOMPARE(settingsDialog.optionChecks[option::kSaveOnExit]->value(), 2); // a greyed box is a state the box can hold
+    QCOMPARE(settingsDialog.optionChecks[option::kSaveOnExit]->value(),
+             2); // a greyed box is a state the box can hold
     QCOMPARE(s.lastPage, 1);
     QCOMPARE(program.paletteWindow().pageList->listIndex(), 1);
     QCOMPARE(settingsDialog.doubleClickActionList->listIndex(), 1);
@@ -330,7 +332,8 @@ void StartupTest::timersFirstTickAfterStartUp() {
     QCOMPARE(paletteWindow.autoHideTimer->interval(), 250);
     // The clock bar is empty until the first tick, one second later.
     QCOMPARE(paletteWindow.entryButtons[PaletteWindow::kClockBar]->caption(), QString());
-    QTRY_VERIFY_WITH_TIMEOUT(paletteWindow.entryButtons[PaletteWindow::kClockBar]->caption().contains(QStringLiteral("  ")), 2500);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        paletteWindow.entryButtons[PaletteWindow::kClockBar]->caption().contains(QStringLiteral("  ")), 2500);
 }
 
 void StartupTest::paletteHasItsHeightFromTheFirstFrame_data() {
@@ -384,6 +387,31 @@ void StartupTest::windowsMostlyOutsideTheWorkAreaAreMovedInside() {
     const QList<int> placed{program.paletteWindow().leftTwips(), program.paletteWindow().topTwips(),
                             program.settingsDialog().leftTwips(), program.settingsDialog().topTwips()};
     QCOMPARE(placed, expected);
+}
+
+void StartupTest::leftoversOfKilledSavesAreRemoved() {
+    TestProgram t;
+    // What a killed save leaves, beside each file the program writes, and look-alikes that are
+    // someone else's.
+    const QList<QPair<QString, bool>> files = {
+        {QStringLiteral("顔文字.ini.abcd1234.tmp"), true},
+        {QStringLiteral("設定.ini.0zz9y8x7.tmp"), true},
+        {QStringLiteral("AA/AAOptions.ini.a1b2c3d4.tmp"), true},
+        {QStringLiteral("AA/AAText_9_19.txt.00000000.tmp"), true},
+        {QStringLiteral("notes.txt.abcd1234.tmp"), false},          // not a file of the program
+        {QStringLiteral("AA/AAText_0_00.txt.abcd1234.tmp"), false}, // no such page
+        {QStringLiteral("顔文字.ini.ABCD1234.tmp"), false},         // not a suffix the program makes
+        {QStringLiteral("顔文字.ini.abc1234.tmp"), false},
+        {QStringLiteral("AA/顔文字.ini.abcd1234.tmp"), false}, // not where the program writes it
+        {QStringLiteral("顔文字.ini"), false},
+    };
+    for (const auto& [name, _] : files)
+        t.writeBytes(name, "x");
+    std::filesystem::create_directories(t.path(QStringLiteral("設定.ini.folder00.tmp")));
+    t.start();
+    for (const auto& [name, removed] : files)
+        QVERIFY2(std::filesystem::exists(t.path(name)) != removed, qPrintable(name));
+    QVERIFY(std::filesystem::is_directory(t.path(QStringLiteral("設定.ini.folder00.tmp"))));
 }
 
 QTEST_MAIN(StartupTest)
