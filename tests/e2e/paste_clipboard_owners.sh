@@ -23,18 +23,33 @@ start_palette "$E2E_TMP/keep" || fail "the palette did not appear"
 
 palette_windows() { xdotool search --name '^ぴこめ$' 2>/dev/null | wc -l; }
 
+# Starts a hostile clipboard owner (NAME, then its arguments) and waits until it holds the
+# clipboard; sets owner_pid.
+start_owner() {
+    local name=$1
+    shift
+    e2e_spawn "$silent_owner" "$@" >"$E2E_TMP/$name.out" 2>>"$E2E_ARTIFACTS/$name.log"
+    owner_pid=$E2E_LAST_PID
+    wait_until 5 grep -q owner "$E2E_TMP/$name.out" || fail "the $name owner did not take the clipboard"
+}
+
+# A fresh receiver as the target, then a click on ENTRY; the receiver must hold the entry within
+# LIMIT seconds. Logs how long the paste took after the click.
+timed_paste() { # name entry limit
+    local name=$1 entry=$2 limit=$3 started took
+    start_receiver "$name-target" || fail "the receiver did not appear"
+    make_target "$receiver_id"
+    started=$(date +%s%N)
+    click_entry "$entry"
+    wait_file_is "$receiver_text" "${KAOMOJI[$entry]}" "$limit" ||
+        fail "with a $name clipboard owner the receiver holds $(show_file "$receiver_text") $limit s after the click"
+    took=$((($(date +%s%N) - started) / 1000000))
+    e2e_log "a $name clipboard owner: the paste arrived ${took} ms after the click"
+}
+
 # --- (a) an owner that never answers ----------------------------------------------------------
-e2e_spawn "$silent_owner" >"$E2E_TMP/silent.out" 2>>"$E2E_ARTIFACTS/silent.log"
-silent_pid=$E2E_LAST_PID
-wait_until 5 grep -q owner "$E2E_TMP/silent.out" || fail "the silent owner did not take the clipboard"
-start_receiver silent-target || fail "the receiver did not appear"
-make_target "$receiver_id"
-started=$(date +%s%N)
-click_entry 0
-wait_file_is "$receiver_text" "${KAOMOJI[0]}" 3 ||
-    fail "with a silent clipboard owner the receiver holds $(show_file "$receiver_text") 3 s after the click"
-took=$((($(date +%s%N) - started) / 1000000))
-e2e_log "a silent clipboard owner: the paste arrived ${took} ms after the click"
+start_owner silent
+timed_paste silent 0 3
 # The notice: a second window titled like the palette, which did not take the focus.
 _notice_shown() { [ "$(palette_windows)" -ge 2 ]; }
 wait_until 3 _notice_shown || fail "the user was not told that the clipboard could not be kept"
@@ -42,24 +57,15 @@ wait_until 3 _notice_shown || fail "the user was not told that the clipboard cou
 click_entry 1
 wait_file_is "$receiver_text" "${KAOMOJI[0]}${KAOMOJI[1]}" 3 ||
     fail "the second paste gave $(show_file "$receiver_text")"
-kill "$silent_pid" 2>/dev/null || true
+kill "$owner_pid" 2>/dev/null || true
 palette_healthy || fail "the palette is not healthy"
 
 # --- (d) an owner that answers, but trickles its text in parts ------------------------------------
 # One byte every 100 ms for 8 s: each part would extend the read again; the read as a whole is
 # bounded (3 s), so the paste comes long before the owner is done.
-e2e_spawn "$silent_owner" --trickle 8 >"$E2E_TMP/trickle.out" 2>>"$E2E_ARTIFACTS/trickle.log"
-trickle_pid=$E2E_LAST_PID
-wait_until 5 grep -q owner "$E2E_TMP/trickle.out" || fail "the trickling owner did not take the clipboard"
-start_receiver trickle-target || fail "the receiver did not appear"
-make_target "$receiver_id"
-started=$(date +%s%N)
-click_entry 3
-wait_file_is "$receiver_text" "${KAOMOJI[3]}" 5 ||
-    fail "with a trickling clipboard owner the receiver holds $(show_file "$receiver_text") 5 s after the click"
-took=$((($(date +%s%N) - started) / 1000000))
-e2e_log "a trickling clipboard owner: the paste arrived ${took} ms after the click"
-kill "$trickle_pid" 2>/dev/null || true
+start_owner trickling --trickle 8
+timed_paste trickling 3 5
+kill "$owner_pid" 2>/dev/null || true
 palette_healthy || fail "the palette is not healthy"
 
 # --- (b) a 6000×6000 picture ------------------------------------------------------------------
