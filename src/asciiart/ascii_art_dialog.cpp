@@ -106,11 +106,9 @@ void AsciiArtDialog::saveClicked() {
 }
 
 void AsciiArtDialog::filesDroppedOnPiece(const QStringList& paths) {
-    const asciiart::DroppedText dropped = asciiart::readDroppedText(paths);
-    if (dropped.kind == asciiart::DroppedText::Refused && state_.reportProblem)
-        state_.reportProblem(dropped.message);
-    if (dropped.kind != asciiart::DroppedText::Taken)
+    const std::optional<QString> text = asciiart::takeDroppedText(paths, state_.reportProblem);
+    if (!text)
         return;
     pieceTextBox->setText(QString());
-    pieceTextBox->setText(dropped.text);
+    pieceTextBox->setText(*text);
 }

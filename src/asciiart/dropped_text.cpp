@@ -39,4 +39,14 @@ DroppedText readDroppedText(const QStringList& paths) {
     return dropped;
 }
 
+std::optional<QString> takeDroppedText(const QStringList& paths,
+                                       const std::function<void(const QString& message)>& report) {
+    DroppedText dropped = readDroppedText(paths);
+    if (dropped.kind == DroppedText::Refused && report)
+        report(dropped.message);
+    if (dropped.kind != DroppedText::Taken)
+        return std::nullopt;
+    return std::move(dropped.text);
+}
+
 } // namespace asciiart

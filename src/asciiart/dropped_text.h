@@ -3,6 +3,8 @@
 // whole, or refused with a reason, never taken in part.
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <optional>
 
 namespace asciiart {
 
@@ -19,5 +21,10 @@ struct DroppedText {
 
 // Only the first path counts, and only when its name ends in ".txt" in any case of letters.
 DroppedText readDroppedText(const QStringList& paths);
+
+// What a text box takes from a drop: the text, or nothing; a refusal is told through report
+// (when set).
+std::optional<QString> takeDroppedText(const QStringList& paths,
+                                       const std::function<void(const QString& message)>& report);
 
 } // namespace asciiart

@@ -116,11 +116,9 @@ void BatchRegistrationDialog::fetchClicked() {
 }
 
 void BatchRegistrationDialog::filesDropped(const QStringList& paths) {
-    const asciiart::DroppedText dropped = asciiart::readDroppedText(paths);
-    if (dropped.kind == asciiart::DroppedText::Refused && state_.reportProblem)
-        state_.reportProblem(dropped.message);
-    if (dropped.kind != asciiart::DroppedText::Taken)
+    const std::optional<QString> text = asciiart::takeDroppedText(paths, state_.reportProblem);
+    if (!text)
         return;
     forgetFetch();
-    linesBox->setText(dropped.text);
+    linesBox->setText(*text);
 }
