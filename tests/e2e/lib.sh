@@ -132,13 +132,28 @@ _e2e_wm_running() {
     [[ $check == *"window id #"* ]]
 }
 
+# openbox announces itself on the root window early in its start, before it has read its menus,
+# grabbed its keys and entered its event loop; until then requests to it wait. It is ready when
+# it sleeps, waiting for events: asleep at three looks in a row, 20 ms apart (2 s at most).
+_e2e_wm_idle() {
+    local pid=$1 i state
+    for i in 1 2 3; do
+        state=$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null) || return 1
+        [ "$state" = S ] || return 1
+        [ "$i" -lt 3 ] && sleep 0.02
+    done
+    return 0
+}
+
 e2e_start_openbox() {
     e2e_spawn openbox --sm-disable >"$E2E_ARTIFACTS/openbox.log" 2>&1
+    local pid=$E2E_LAST_PID
     if ! wait_until 10 _e2e_wm_running; then
         e2e_log "openbox did not take over the screen (see $E2E_ARTIFACTS/openbox.log)"
         return 1
     fi
-    e2e_log "openbox running (pid $E2E_LAST_PID)"
+    wait_until 2 _e2e_wm_idle "$pid" || true
+    e2e_log "openbox running (pid $pid)"
 }
 
 e2e_start_desktop() {
