@@ -38,6 +38,15 @@ public:
     std::optional<ClipboardSnapshot> readClipboard(int boundMs) override;
     std::optional<bool> clipboardOwnedWith(WindowHandle) override { return clipboardOwned; }
     bool mayRefuseForegroundSwitch() override { return waylandSession; }
+    bool watchForeground(std::function<void()> mayHaveChanged) override;
+    bool notifyWhenPointerMoves(Point restingAt, WindowHandle window, std::function<void()> moved) override;
+    void cancelPointerNotice() override { pointerMoved_ = nullptr; }
+
+    // What the user does, with the notices a real desktop gives of it: another window takes
+    // the focus (0: none has it); the pointer moves.
+    void focusWindow(WindowHandle window);
+    void movePointer(Point to);
+    bool pointerNoticeSet() const { return bool(pointerMoved_); }
 
     // Scripted answers.
     int captionHeight = 20;
@@ -61,6 +70,8 @@ public:
     std::optional<bool> clipboardOwned;
     // A Wayland session, where the compositor may refuse a foreground switch.
     bool waylandSession = false;
+    // Whether this desktop tells of changes (the focus, the pointer) or must be asked.
+    bool givesNotices = true;
     // Called after each accepted foreground switch, e.g. to let a test react.
     std::function<void(WindowHandle)> onForegroundSwitch;
     // Called for each keystroke request after it is recorded, as the target would receive it
@@ -76,6 +87,8 @@ public:
     std::vector<int> clipboardReadBounds;
 
 private:
+    std::function<void()> foregroundChanged_;
+    std::function<void()> pointerMoved_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 

@@ -4,6 +4,8 @@
 #include "platform/x11/x11_clipboard_reader.h"
 #include "platform/x11/x11_error_trap.h"
 #include "platform/x11/x11_keys.h"
+#include "platform/x11/x11_pointer_watch.h"
+#include "platform/x11/x11_property_notices.h"
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -232,6 +234,8 @@ std::unique_ptr<X11Desktop> X11Desktop::open(const char* displayName) {
 }
 
 X11Desktop::~X11Desktop() {
+    pointerWatch_.reset();
+    propertyNotices_.reset();
     // A connection that broke is left as it is: closing it would talk to it.
     if (queryDisplay_ && !connectionBroke(queryDisplay_))
         XCloseDisplay(queryDisplay_);
@@ -442,14 +446,43 @@ bool X11Desktop::setTopmost(WindowHandle window, bool on) {
     return true;
 }
 
+_XDisplay* X11Desktop::openSideConnection() {
+    Display* display = XOpenDisplay(DisplayString(display_));
+    if (display)
+        XSetIOErrorExitHandler(display, &keepRunningAfterIoError, nullptr);
+    return display;
+}
+
 _XDisplay* X11Desktop::queryDisplay() {
     if (!queryDisplayTried_) {
         queryDisplayTried_ = true;
-        queryDisplay_ = XOpenDisplay(DisplayString(display_));
-        if (queryDisplay_)
-            XSetIOErrorExitHandler(queryDisplay_, &keepRunningAfterIoError, nullptr);
+        queryDisplay_ = openSideConnection();
     }
     return queryDisplay_ ? queryDisplay_ : display_;
+}
+
+bool X11Desktop::watchForeground(std::function<void()> mayHaveChanged) {
+    if (!propertyNoticesTried_ && !unusable()) {
+        propertyNoticesTried_ = true;
+        propertyNotices_ = x11::PropertyNotices::forQtConnection(display_);
+    }
+    return propertyNotices_ && !unusable() &&
+           propertyNotices_->watch(root_, atoms_.netActiveWindow, std::move(mayHaveChanged));
+}
+
+bool X11Desktop::notifyWhenPointerMoves(Point restingAt, WindowHandle window, std::function<void()> moved) {
+    if (unusable())
+        return false;
+    if (!pointerWatchTried_) {
+        pointerWatchTried_ = true;
+        pointerWatch_ = x11::PointerWatch::over(openSideConnection(), &connectionBroke);
+    }
+    return pointerWatch_ && pointerWatch_->arm(restingAt, Xid(window), std::move(moved));
+}
+
+void X11Desktop::cancelPointerNotice() {
+    if (pointerWatch_)
+        pointerWatch_->disarm();
 }
 
 X11Desktop::Xid X11Desktop::activeWindow() {
