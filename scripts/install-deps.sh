@@ -4,11 +4,16 @@
 set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-       libx11-dev libxtst-dev libxfixes-dev libxcb1-dev fonts-ipafont-gothic fonts-noto-cjk)
+       libx11-dev libxtst-dev libxfixes-dev libxcb1-dev fonts-ipafont-gothic fonts-noto-cjk
+       # the Wayland side: the client library, wayland-scanner, KDE's protocol files, xkbcommon
+       libwayland-dev libwayland-bin plasma-wayland-protocols libxkbcommon-dev)
 test_only=(clang libclang-rt-14-dev xvfb openbox x11-utils x11-xserver-utils xdotool xclip dbus-x11 zenity imagemagick
            # a Wayland session for the end-to-end tests: headless sway with XWayland, Qt's Wayland
            # platform for a native receiver, the Wayland clipboard tools, jq for sway's window tree
            sway xwayland qt6-wayland wl-clipboard jq
+           # the other compositors: KWin, mutter (a session bus, and python3-dbus to hold a
+           # keyboard on its headless seat), weston
+           kwin-wayland mutter weston dbus-daemon python3-dbus
            # the installed program and its package: an account to run it, the entry and metainfo
            # validators, cpack's dpkg-shlibdeps and lintian
            passwd desktop-file-utils appstream dpkg-dev lintian

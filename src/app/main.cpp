@@ -5,6 +5,7 @@
 #include "app/session_end.h"
 #include "app/single_instance.h"
 #include "platform/program_folder.h"
+#include "platform/wayland/wayland_desktop.h"
 #include "platform/x11/wayland_session.h"
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_display_probe.h"
@@ -55,7 +56,18 @@ int main(int argc, char* argv[]) {
     // made while the windows are built (the bridge then finds it ready).
     std::jthread sessionBus([] { QDBusConnection::sessionBus(); });
 
-    platform::X11Desktop desktop(x11->display());
+    platform::X11Desktop x11Desktop(x11->display());
+    // On a Wayland session the native windows are reached through the compositor, by whatever
+    // routes it offers; the palette's own windows stay on X11.
+    std::unique_ptr<platform::wayland::WaylandDesktop> waylandDesktop;
+    if (platform::isWaylandSession()) {
+        waylandDesktop = platform::wayland::WaylandDesktop::open(x11Desktop);
+        // One line for whoever looks into why a paste did or did not type.
+        std::fprintf(stderr, "pikome: Wayland routes: %s\n",
+                     waylandDesktop ? waylandDesktop->routes().c_str() : "no compositor answers");
+    }
+    platform::Desktop& desktop =
+        waylandDesktop ? static_cast<platform::Desktop&>(*waylandDesktop) : x11Desktop;
 
     if (folder.empty() && !files.installed)
         folder = QCoreApplication::applicationDirPath().toStdString();
@@ -70,7 +82,7 @@ int main(int argc, char* argv[]) {
     Program program(folder, desktop, std::move(readAhead));
     instance.onAnotherStart = [&program] { program.bringForward(); };
     SessionEnd sessionEnd(
-        program, [&desktop] { desktop.abandonConnection(); }, SessionEnd::AfterEnd::EndProcess);
+        program, [&x11Desktop] { x11Desktop.abandonConnection(); }, SessionEnd::AfterEnd::EndProcess);
     program.start();
     return app.exec();
 }

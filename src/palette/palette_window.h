@@ -142,6 +142,8 @@ private:
     // exactly, whatever characters it has.
     bool inTopmostBand_ = false;
     std::optional<platform::ClipboardSnapshot> savedClipboardFormats_;
+    // Where the saved formats came from when not the toolkit's clipboard; they go back there.
+    platform::WindowClipboard* savedFromWindowClipboard_ = nullptr;
     QImage savedClipboardImage_;
     QString savedClipboardText_;
     bool clipboardNotKept_ = false;

@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QScopedValueRollback>
+#include <utility>
 
 using storage::kAsciiArtMode;
 using Step = palette::PasteInProgress::Step;
@@ -142,7 +143,8 @@ void PaletteWindow::copyForTheUsersOwnPaste(const palette::PasteAction& action) 
         clipboardChangedInRun_ = false;
         forgetSavedClipboard();
     }
-    palette::pasteByClipboardOnly(*this, state_, action.text, action.caption, !action.doubleClick);
+    palette::pasteByClipboardOnly(*this, state_, state_.desktop.clipboardReaching(targetWindow), action.text,
+                                  action.caption, !action.doubleClick);
 }
 
 void PaletteWindow::startNextPaste() {
@@ -179,10 +181,11 @@ void PaletteWindow::startNextPaste() {
         return;
     }
 
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboardChangedInRun_ = true;
     paste_ = {};
+    paste_.windowClipboard = s.desktop.clipboardReaching(targetWindow);
+    if (!paste_.windowClipboard)
+        QGuiApplication::clipboard()->clear();
+    clipboardChangedInRun_ = true;
     paste_.action = std::move(action);
     // In ASCII-art mode an empty piece leaves the clipboard empty.
     if (!(showingAsciiArt() && paste_.action.text.isEmpty()))
@@ -193,6 +196,11 @@ void PaletteWindow::startNextPaste() {
 
 void PaletteWindow::offerPasteText() {
     paste_.offered = true;
+    if (paste_.windowClipboard) {
+        paste_.windowClipboard->offerText(paste_.action.text.toStdString(),
+                                          [fetches = paste_.fetches] { ++*fetches; });
+        return;
+    }
     paste_.data = new palette::PasteData(paste_.action.text, paste_.fetches);
     QGuiApplication::clipboard()->setMimeData(paste_.data);
 }
@@ -201,6 +209,8 @@ bool PaletteWindow::stillOfferingPasteText() {
     // Qt drops the palette's data when another program takes the clipboard. Qt also keeps the
     // data when the window system refused it the clipboard (another program took it later by
     // the server's clock than Qt's last event): the window system has the last word.
+    if (paste_.windowClipboard)
+        return paste_.windowClipboard->stillOffered();
     return paste_.data && QGuiApplication::clipboard()->mimeData() == paste_.data &&
            state_.desktop.clipboardOwnedWith(handle()).value_or(true);
 }
@@ -357,7 +367,17 @@ void PaletteWindow::saveUserClipboard() {
     // window system would wait for an answer that only this thread could give.
     QClipboard* clipboard = QGuiApplication::clipboard();
     std::optional<platform::ClipboardSnapshot> taken;
-    if (!clipboard->ownsClipboard())
+    // A native window pastes from the window system's own clipboard: that one is kept.
+    savedFromWindowClipboard_ = state_.desktop.clipboardReaching(targetWindow);
+    platform::WindowClipboard* sessionClipboard =
+        state_.desktop.clipboardReaching(platform::kUnreachableWindow);
+    if (savedFromWindowClipboard_)
+        taken = savedFromWindowClipboard_->read(kClipboardReadBoundMs);
+    else if (sessionClipboard && sessionClipboard->stillOffered())
+        // The palette's own offer on the compositor's clipboard, which the compositor shows X11
+        // programs too: asking through X11 would wait for an answer only this thread could give.
+        taken = sessionClipboard->read(kClipboardReadBoundMs);
+    else if (!clipboard->ownsClipboard())
         taken = state_.desktop.readClipboard(kClipboardReadBoundMs);
     else if (const QMimeData* own = clipboard->mimeData();
              own && !qobject_cast<const palette::PasteData*>(own))
@@ -381,6 +401,13 @@ void PaletteWindow::saveUserClipboard() {
 }
 
 void PaletteWindow::restoreUserClipboard() {
+    if (platform::WindowClipboard* windowClipboard = std::exchange(savedFromWindowClipboard_, nullptr)) {
+        // Every format as it was read, or an empty clipboard when it was empty.
+        if (savedClipboardFormats_)
+            windowClipboard->offer(*savedClipboardFormats_, {});
+        forgetSavedClipboard();
+        return;
+    }
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     if (savedClipboardFormats_) {
@@ -401,6 +428,7 @@ void PaletteWindow::restoreUserClipboard() {
 }
 
 void PaletteWindow::forgetSavedClipboard() {
+    savedFromWindowClipboard_ = nullptr;
     savedClipboardFormats_.reset();
     savedClipboardImage_ = QImage();
     savedClipboardText_.clear();

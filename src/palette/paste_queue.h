@@ -2,6 +2,7 @@
 // The paste engine's state: the clicks being told single from double, and the pastes the user
 // asked for, which run one after another in the order they were asked for.
 #include "palette/paste_data.h"
+#include "platform/window_clipboard.h"
 #include <QPointer>
 #include <QString>
 #include <cstdint>
@@ -45,6 +46,9 @@ struct PasteInProgress {
     // data that holds it while the palette owns the clipboard.
     bool offered = false;
     QPointer<PasteData> data;
+    // The window system's clipboard the target pastes from when the toolkit's does not reach it
+    // (a native window on a Wayland session); the text is offered there instead.
+    platform::WindowClipboard* windowClipboard = nullptr;
     std::shared_ptr<int> fetches = std::make_shared<int>(0);
     int fetchesBefore = 0;
     // Another program took the clipboard before the target had the text, and the text was

@@ -3,6 +3,7 @@
 // implementation per desktop (x11/), and a scriptable, recording fake for tests (fake/).
 // Plain C++ only, so a Windows backend drops in beside the X11 one.
 #include "platform/clipboard_snapshot.h"
+#include "platform/window_clipboard.h"
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -98,6 +99,15 @@ public:
     // True on a desktop where the compositor may refuse to hand the focus to another window at
     // the program's request (a Wayland session: sway by default only marks the window urgent).
     virtual bool mayRefuseForegroundSwitch() { return false; }
+    // The clipboard the window pastes from when it is not the toolkit's (a native window on a
+    // Wayland session pastes from the compositor's, which follows the toolkit's X11 clipboard
+    // only while an X11 window has the focus on some compositors); also for kUnreachableWindow.
+    // nullptr: the toolkit's clipboard reaches the window, as on X11 and Windows. The desktop
+    // keeps what it returns.
+    virtual WindowClipboard* clipboardReaching(WindowHandle window) {
+        (void)window;
+        return nullptr;
+    }
 };
 
 } // namespace platform
