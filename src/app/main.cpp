@@ -62,9 +62,9 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<platform::wayland::WaylandDesktop> waylandDesktop;
     if (platform::isWaylandSession()) {
         waylandDesktop = platform::wayland::WaylandDesktop::open(x11Desktop);
-        // One line for whoever looks into why a paste did or did not type.
-        std::fprintf(stderr, "pikome: Wayland routes: %s\n",
-                     waylandDesktop ? waylandDesktop->routes().c_str() : "no compositor answers");
+        if (!waylandDesktop)
+            std::fprintf(
+                stderr, "pikome: no Wayland compositor to talk to: native windows get the clipboard only.\n");
     }
     platform::Desktop& desktop =
         waylandDesktop ? static_cast<platform::Desktop&>(*waylandDesktop) : x11Desktop;

@@ -116,6 +116,9 @@ private:
     void sendPasteKeystroke();
     void offerPasteText();
     bool stillOfferingPasteText();
+    // The target pastes from the window system's copy of the clipboard, and that copy is made
+    // (or the bound for it passed).
+    bool windowSystemCopiedText(std::uint32_t now);
     // The target would paste another program's text: put ours back, once.
     void putPasteTextBackIfTaken(bool keystrokeSent);
     void finishPaste();

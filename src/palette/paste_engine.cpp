@@ -28,6 +28,12 @@ constexpr std::uint32_t kForegroundSettleMs = 100;
 // paste keystroke: a program that sets the clipboard many times a second (over ten) takes it
 // again within this time, and its text is never typed.
 constexpr std::uint32_t kTextConfirmMs = 100;
+// mutter read a new X11 clipboard for its copy within a few milliseconds when idle and up to a
+// few hundred with the cores loaded; a copy not made after this long is not waited for.
+constexpr std::uint32_t kClipboardCopyBoundMs = 1000;
+// Having read the text, mutter still takes the transfer in and offers the copy to the native
+// window; a Ctrl+V at once pasted nothing now and then with the cores loaded.
+constexpr std::uint32_t kClipboardCopySettleMs = 50;
 constexpr int kHistoryPage = storage::KaomojiTable::kHistoryPage;
 constexpr int kHistoryRow = 1;
 constexpr int kHistorySlots = 21; // 20 shown, slot 20 takes the entry pushed out
@@ -87,7 +93,7 @@ void PaletteWindow::runDuePasteSteps() {
             }
             break;
         case Step::WaitingForTarget:
-            if (since(now, paste_.startedAt) > kForegroundSettleMs) {
+            if (since(now, paste_.startedAt) > kForegroundSettleMs && windowSystemCopiedText(now)) {
                 if (paste_.offered && !stillOfferingPasteText()) {
                     // Another program set the clipboard meanwhile (a clipboard manager does so
                     // once): the text goes back, and the keystroke waits to see it stays.
@@ -183,6 +189,7 @@ void PaletteWindow::startNextPaste() {
 
     paste_ = {};
     paste_.windowClipboard = s.desktop.clipboardReaching(targetWindow);
+    paste_.waitForCopy = !paste_.windowClipboard && s.desktop.pastesFromCopyOfClipboard(targetWindow);
     if (!paste_.windowClipboard)
         QGuiApplication::clipboard()->clear();
     clipboardChangedInRun_ = true;
@@ -203,6 +210,14 @@ void PaletteWindow::offerPasteText() {
     }
     paste_.data = new palette::PasteData(paste_.action.text, paste_.fetches);
     QGuiApplication::clipboard()->setMimeData(paste_.data);
+}
+
+bool PaletteWindow::windowSystemCopiedText(std::uint32_t now) {
+    if (!paste_.waitForCopy || !paste_.offered || since(now, paste_.startedAt) >= kClipboardCopyBoundMs)
+        return true;
+    if (*paste_.fetches > 0 && !paste_.copyReadAt)
+        paste_.copyReadAt = now;
+    return paste_.copyReadAt && since(now, *paste_.copyReadAt) >= kClipboardCopySettleMs;
 }
 
 bool PaletteWindow::stillOfferingPasteText() {
@@ -295,6 +310,8 @@ void PaletteWindow::schedulePasteTimer() {
         break;
     case Step::WaitingForTarget:
         due(paste_.startedAt, kForegroundSettleMs + 1);
+        if (paste_.waitForCopy)
+            wait = std::min(wait, std::uint32_t(kFetchPollMs));
         break;
     case Step::ConfirmingText:
         due(paste_.stepAt, kTextConfirmMs);

@@ -7,6 +7,7 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace palette {
 
@@ -50,6 +51,10 @@ struct PasteInProgress {
     // (a native window on a Wayland session); the text is offered there instead.
     platform::WindowClipboard* windowClipboard = nullptr;
     std::shared_ptr<int> fetches = std::make_shared<int>(0);
+    // The target pastes from the window system's copy of the clipboard: the keystroke waits
+    // until the window system has read the text for it (the copy is made), within a bound.
+    bool waitForCopy = false;
+    std::optional<std::uint32_t> copyReadAt; // when the window system read it
     int fetchesBefore = 0;
     // Another program took the clipboard before the target had the text, and the text was
     // put back; that is done once per paste.

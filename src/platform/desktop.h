@@ -108,6 +108,14 @@ public:
         (void)window;
         return nullptr;
     }
+    // True when the window pastes from a copy that the window system makes of the toolkit's
+    // clipboard (mutter copies the X11 clipboard to its own for native Wayland windows): the
+    // window system reads the new clipboard for its copy, and a paste keystroke before that
+    // pastes the old one.
+    virtual bool pastesFromCopyOfClipboard(WindowHandle window) {
+        (void)window;
+        return false;
+    }
 };
 
 } // namespace platform

@@ -24,6 +24,9 @@ for file in bin/pikome "share/applications/$app_id.desktop" "share/metainfo/$app
     share/man/man1/pikome.1.gz share/doc/pikome/copyright; do
     [ -s "$prefix/$file" ] || fail "cmake --install left out $file"
 done
+# KWin lets the program type into native Wayland windows only when the entry names it by its path.
+grep -qx "Exec=$prefix/bin/pikome" "$prefix/share/applications/$app_id.desktop" ||
+    fail "the installed entry does not name $prefix/bin/pikome: $(grep Exec= "$prefix/share/applications/$app_id.desktop")"
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$prefix/share/applications/$app_id.desktop" || fail "the desktop entry is not valid"
 fi

@@ -8,6 +8,8 @@
 #   native_has_focus       it has it still (or again)
 #   focus_x11_target       the XWayland receiver has the focus
 #   compositor_sees_click X Y   the compositor's own half of a click on the palette, where it has one
+#   NAME_clipboard, NAME_clipboard_types   the Wayland clipboard's text and the formats it offers
+#   set_users_clipboard TEXT               the user's own program puts TEXT on the clipboard
 # Needs: home, as_user, spawn_as_user, session_env, compositor_log (wayland_session.sh).
 
 # Every compositor gets the same socket name inside the test's private runtime folder.
@@ -77,7 +79,7 @@ sway_compositor_sees_click() {
     as_user swaymsg "seat - cursor release button1" >/dev/null
 }
 
-# --- the compositors without a command line of their own (KWin, mutter, weston) ---------------
+# --- the compositors without a command line of their own (KWin, mutter) -----------------------
 # The native receiver is a window XWayland does not know; it has the focus while no X11 window
 # has it; an X11 window is focused through the X11 window manager (EWMH).
 _native_is_wayland() { [ -z "$(x11_window_named '^native-target$')" ]; }
@@ -85,11 +87,29 @@ _focus_native_target() { :; }
 _native_has_focus() { _no_x11_window_active; }
 _focus_x11_target() { as_user xdotool windowactivate "$x11_target_id" >/dev/null 2>&1 || true; }
 _compositor_sees_click() { :; }
-for _name in kwin mutter weston; do
+for _name in kwin kwin-fallback mutter; do
     for _step in native_is_wayland focus_native_target native_has_focus focus_x11_target compositor_sees_click; do
         eval "${_name}_$_step() { _$_step \"\$@\"; }"
     done
 done
+# The Wayland clipboard, read and set through data control (wl-clipboard) without the focus.
+_clipboard() { as_user timeout 5 wl-paste --no-newline 2>/dev/null; }
+_clipboard_types() { as_user timeout 5 wl-paste --list-types 2>/dev/null | sort | paste -sd' '; }
+for _name in sway kwin kwin-fallback; do
+    eval "${_name}_clipboard() { _clipboard; }; ${_name}_clipboard_types() { _clipboard_types; }"
+done
+set_users_clipboard() {
+    if [ "$compositor" = mutter ]; then
+        # mutter has no data control, and a headless wl-copy gets no focus to set it: an X11
+        # program's clipboard, which mutter copies to its own whatever has the focus, and back.
+        printf '%s' "$1" >"$home/users-clipboard"
+        e2e_spawn spawn_as_user xclip -quiet -selection clipboard -i "$home/users-clipboard"
+    else
+        e2e_spawn spawn_as_user wl-copy --foreground "$1"
+    fi
+}
+mutter_clipboard() { as_user timeout 5 xclip -selection clipboard -o 2>/dev/null; }
+mutter_clipboard_types() { echo "(X11 targets; not compared)"; }
 native_is_wayland() { "${compositor}_native_is_wayland"; }
 focus_native_target() { "${compositor}_focus_native_target"; }
 native_has_focus() { "${compositor}_native_has_focus"; }
@@ -104,8 +124,9 @@ start_kwin() {
     mkdir -p "$home/kwin"
     cp "$(command -v kwin_wayland)" "$home/kwin/kwin_wayland"
     # KWin gives its fake input and window management only to a program a desktop file names
-    # by its exact path: the user's own entry for this copy of the palette.
-    cat >"$home/data/applications/pikome-test.desktop" <<EOF
+    # by its exact path: the user's own entry for this copy of the palette (none for the
+    # fallback, which must still never leave the user's old text for their own paste).
+    [ "$compositor" = kwin-fallback ] || cat >"$home/data/applications/pikome-test.desktop" <<EOF
 [Desktop Entry]
 Type=Application
 Name=ぴこめ
@@ -122,6 +143,8 @@ EOF
     _session_announced || return 1
     _read_announcement
 }
+
+start_kwin-fallback() { start_kwin; }
 
 # --- mutter (GNOME) ----------------------------------------------------------------------------
 start_mutter() {
@@ -160,9 +183,4 @@ while True:
     time.sleep(60)
 ' "$home/keyboard-ready" 2>>"$compositor_log"
     wait_until 15 grep -q ready "$home/keyboard-ready"
-}
-
-# --- weston --------------------------------------------------------------------------------
-start_weston() {
-    return 1
 }

@@ -6,8 +6,9 @@
 #     Enter), the focus is back in (or never left) the native window, and the user's Wayland
 #     clipboard comes back byte for byte after every paste ("クリップボードは使わない" on);
 #     20 clicks in a row all type;
-#   weston: nothing can type into a native window: the entry is on the Wayland clipboard, the
-#     focus stays where it was, a note says what to press, and the history has the entry;
+#   KWin for a copy no desktop file names (kwin-fallback), as on any compositor that lets
+#     nothing type into a native window: the entry is on the Wayland clipboard (never the user's
+#     old text), the focus stays where it was, and a note says what to press;
 #   all: a click while the XWayland window has the focus pastes into it as on X11.
 #
 # A click on the palette on sway is made of its two halves: sway's own handling of a pointer
@@ -18,7 +19,7 @@
 #
 # Compositors refuse to run as root: as root the test runs everything as the unprivileged
 # account pikome-e2e, made when missing.
-# usage: wayland_session.sh sway|kwin|mutter|weston PROGRAM RECEIVER
+# usage: wayland_session.sh sway|kwin|kwin-fallback|mutter PROGRAM RECEIVER
 #        (exits 77, "skipped", when the compositor cannot start)
 set -euo pipefail
 compositor=$1
@@ -107,9 +108,9 @@ e2e_log "$compositor on $wayland_display, XWayland on $x_display"
 active_window() { as_user xprop -root -notype _NET_ACTIVE_WINDOW | sed -n 's/.*window id # //p'; }
 _no_x11_window_active() { local a; a=$(active_window); [ "$a" = 0x0 ] || [ -z "$a" ]; }
 x11_window_named() { as_user xdotool search --name "$1" 2>/dev/null | head -n1; }
-clipboard() { as_user timeout 5 wl-paste --no-newline 2>/dev/null; }
+clipboard() { "${compositor}_clipboard"; }
 _clipboard_is() { [ "$(clipboard; echo .)" = "$1." ]; }
-clipboard_types() { as_user timeout 5 wl-paste --list-types 2>/dev/null | sort | paste -sd' '; }
+clipboard_types() { "${compositor}_clipboard_types"; }
 
 start_session_receiver() {
     local name=$1 platform=$2
@@ -120,9 +121,9 @@ start_session_receiver() {
 }
 keys_of() { cut -f1 "$home/$1.keys" 2>/dev/null | paste -sd' '; }
 
-# The native receiver first, so that it has the focus as the only window (KWin, mutter and
-# weston focus the first window; sway is told to); the palette never takes it; the XWayland
-# receiver comes for the cases of its own.
+# The native receiver first, so that it has the focus as the only window (KWin and mutter focus
+# the first window; sway is told to); the palette never takes it; the XWayland receiver comes
+# for the cases of its own.
 start_session_receiver native-target wayland
 native_is_wayland || fail "native-target is not a native Wayland window"
 
@@ -158,11 +159,11 @@ quiet() { sleep 0.8; }
 # The user's own clipboard, to come back after every paste: Japanese text with a line break,
 # under the text types wl-copy offers.
 users_clipboard=$'ユーザーの文字 ✓\n2行目'
-e2e_spawn spawn_as_user wl-copy --foreground "$users_clipboard"
-wait_until 5 _clipboard_is "$users_clipboard" || fail "wl-copy did not set the user's clipboard: $(show_text "$(clipboard)")"
+set_users_clipboard "$users_clipboard"
+wait_until 5 _clipboard_is "$users_clipboard" || fail "the user's clipboard could not be set: $(show_text "$(clipboard)")"
 users_types=$(clipboard_types)
 
-if [ "$compositor" = weston ]; then
+if [ "$compositor" = kwin-fallback ]; then
     # --- nothing can type: the honest fallback --------------------------------------------------
     click_palette_entry 1
     wait_until 3 _clipboard_is "${KAOMOJI[1]}" ||
@@ -173,7 +174,7 @@ if [ "$compositor" = weston ]; then
     _no_x11_window_active || fail "the click took the focus from the native window (to $(active_window))"
     [ ! -s "$home/native-target.txt" ] || fail "native-target got $(show_file "$home/native-target.txt")"
     _clipboard_is "${KAOMOJI[1]}" || fail "the clipboard changed after the click: $(show_text "$(clipboard)")"
-    e2e_log "weston: nothing typed, ${KAOMOJI[1]} on the Wayland clipboard, the focus kept, a note says why"
+    e2e_log "$compositor: nothing typed, ${KAOMOJI[1]} on the Wayland clipboard, the focus kept, a note says why"
 else
     # --- typed into the native window ---------------------------------------------------------
     # Case table: entry, clicks, what the native window holds after it (Enter after a double-click).
@@ -191,7 +192,7 @@ else
         [ "$clicks" -eq 2 ] && expected+=$'\n'
         click_palette_entry "$entry" "$clicks"
         wait_file_is "$home/native-target.txt" "$expected" 5 ||
-            fail "click $n ($clicks on entry $entry): the native window holds $(show_file "$home/native-target.txt"), expected $(show_text "$expected")"
+            fail "click $n ($clicks on entry $entry): the native window holds $(show_file "$home/native-target.txt"), expected $(show_text "$expected"); keys: $(keys_of native-target)"
         # The user's clipboard is given back once the target has the text.
         wait_until 3 _clipboard_is "$users_clipboard" ||
             fail "click $n: the clipboard holds $(show_text "$(clipboard)"), not the user's $(show_text "$users_clipboard")"
@@ -208,7 +209,8 @@ start_session_receiver x11-target xcb
 wait_until 10 test -n "$(x11_window_named '^x11-target$')" || fail "x11-target is not an XWayland window"
 x11_target_id=$(x11_window_named '^x11-target$')
 focus_x11_target
-wait_until 5 test "$(active_window)" = "$(printf '0x%x' "$x11_target_id")" ||
+_x11_target_active() { [ "$(active_window)" = "$(printf '0x%x' "$x11_target_id")" ]; }
+wait_until 5 _x11_target_active ||
     fail "with x11-target focused, _NET_ACTIVE_WINDOW is $(active_window), not $x11_target_id"
 sleep 0.5 # the palette looks at the foreground window every 250 ms
 click_palette_entry 2

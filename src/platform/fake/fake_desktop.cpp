@@ -43,4 +43,38 @@ bool FakeDesktop::openUrl(std::string_view url) {
     return true;
 }
 
+WindowClipboard* FakeDesktop::clipboardReaching(WindowHandle window) {
+    const bool native = window == kUnreachableWindow ||
+                        std::find(nativeWindows.begin(), nativeWindows.end(), window) != nativeWindows.end();
+    return native && hasWindowClipboard ? &windowClipboard : nullptr;
+}
+
+bool FakeDesktop::pastesFromCopyOfClipboard(WindowHandle window) {
+    return std::find(windowsPastingFromCopy.begin(), windowsPastingFromCopy.end(), window) !=
+           windowsPastingFromCopy.end();
+}
+
+bool FakeWindowClipboard::offer(const ClipboardSnapshot& formats, std::function<void()> onFetched) {
+    held = formats;
+    offeredByProgram = true;
+    onFetched_ = std::move(onFetched);
+    return true;
+}
+
+bool FakeWindowClipboard::offerText(const std::string& utf8, std::function<void()> onFetched) {
+    return offer({{{"text/plain;charset=utf-8", utf8}}}, std::move(onFetched));
+}
+
+std::string FakeWindowClipboard::fetch() {
+    if (offeredByProgram && onFetched_)
+        onFetched_();
+    return held.formats.empty() ? std::string() : held.formats.front().bytes;
+}
+
+void FakeWindowClipboard::setByOther(ClipboardSnapshot formats) {
+    held = std::move(formats);
+    offeredByProgram = false;
+    onFetched_ = {};
+}
+
 } // namespace platform

@@ -9,6 +9,26 @@
 
 namespace platform {
 
+// A window system's clipboard apart from the toolkit's (a Wayland compositor's): it holds what
+// was offered last, and fetch() plays a window pasting from it.
+class FakeWindowClipboard : public WindowClipboard {
+public:
+    std::optional<ClipboardSnapshot> read(int) override { return held; }
+    bool offer(const ClipboardSnapshot& formats, std::function<void()> onFetched) override;
+    bool offerText(const std::string& utf8, std::function<void()> onFetched) override;
+    bool stillOffered() override { return offeredByProgram; }
+    // The first format's bytes, as a pasting window gets them; counts as the program's fetch.
+    std::string fetch();
+    // Another program sets the clipboard.
+    void setByOther(ClipboardSnapshot formats);
+
+    ClipboardSnapshot held;
+    bool offeredByProgram = false;
+
+private:
+    std::function<void()> onFetched_;
+};
+
 class FakeDesktop : public Desktop {
 public:
     struct TopmostCall {
@@ -38,6 +58,8 @@ public:
     std::optional<ClipboardSnapshot> readClipboard(int boundMs) override;
     std::optional<bool> clipboardOwnedWith(WindowHandle) override { return clipboardOwned; }
     bool mayRefuseForegroundSwitch() override { return waylandSession; }
+    WindowClipboard* clipboardReaching(WindowHandle window) override;
+    bool pastesFromCopyOfClipboard(WindowHandle window) override;
 
     // Scripted answers.
     int captionHeight = 20;
@@ -61,6 +83,13 @@ public:
     std::optional<bool> clipboardOwned;
     // A Wayland session, where the compositor may refuse a foreground switch.
     bool waylandSession = false;
+    // Native windows of a Wayland session, which paste from windowClipboard (so does
+    // kUnreachableWindow) when hasWindowClipboard; and windows that paste from the window
+    // system's copy of the toolkit's clipboard.
+    std::vector<WindowHandle> nativeWindows;
+    bool hasWindowClipboard = false;
+    FakeWindowClipboard windowClipboard;
+    std::vector<WindowHandle> windowsPastingFromCopy;
     // Called after each accepted foreground switch, e.g. to let a test react.
     std::function<void(WindowHandle)> onForegroundSwitch;
     // Called for each keystroke request after it is recorded, as the target would receive it

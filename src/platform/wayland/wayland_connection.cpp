@@ -13,9 +13,6 @@ using namespace std::chrono_literals;
 // A compositor answers a round trip within a millisecond or two (sway, KWin and mutter here); one
 // that has not answered after this long is hung, and the palette goes on without it.
 constexpr auto kRoundtripBound = 500ms;
-// At start-up the compositor may be busy starting XWayland for the palette's own windows (mutter
-// starts it when the first X11 program connects): the first answer may take this long.
-constexpr auto kFirstAnswerBound = 3000ms;
 
 } // namespace
 
@@ -23,16 +20,27 @@ std::unique_ptr<Connection> Connection::open() {
     wl_display* display = wl_display_connect(nullptr);
     if (!display)
         return nullptr;
-    std::unique_ptr<Connection> connection(new Connection(display));
-    if (!connection->roundtrip(kFirstAnswerBound))
-        return nullptr;
-    return connection;
+    return std::unique_ptr<Connection>(new Connection(display));
 }
 
 Connection::Connection(wl_display* display) : display_(display) {
     static const wl_registry_listener listener = {&Connection::globalAdded, &Connection::globalRemoved};
     registry_ = wl_display_get_registry(display_);
     wl_registry_add_listener(registry_, &listener, this);
+    // The globals are known when the compositor has answered this; nothing waits for it.
+    static const wl_callback_listener globalsListener = {
+        [](void* data, wl_callback* callback, std::uint32_t) {
+            wl_callback_destroy(callback);
+            auto* self = static_cast<Connection*>(data);
+            self->globalsCallback_ = nullptr;
+            self->globalsKnown_ = true;
+            if (self->onGlobalsKnown)
+                self->onGlobalsKnown();
+        },
+    };
+    globalsCallback_ = wl_display_sync(display_);
+    wl_callback_add_listener(globalsCallback_, &globalsListener, this);
+    wl_display_flush(display_);
     if (QCoreApplication::instance()) {
         notifier_ = std::make_unique<QSocketNotifier>(wl_display_get_fd(display_), QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
@@ -42,6 +50,8 @@ Connection::Connection(wl_display* display) : display_(display) {
 
 Connection::~Connection() {
     notifier_.reset();
+    if (globalsCallback_)
+        wl_callback_destroy(globalsCallback_);
     if (seat_)
         wl_seat_destroy(seat_);
     if (registry_)

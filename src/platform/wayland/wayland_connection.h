@@ -4,6 +4,7 @@
 // Qt's event loop as they arrive (a target fetching the clipboard is answered without delay).
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,14 +13,20 @@ struct wl_display;
 struct wl_registry;
 struct wl_interface;
 struct wl_seat;
+struct wl_callback;
 class QSocketNotifier;
 
 namespace platform::wayland {
 
 class Connection {
 public:
-    // The compositor named by WAYLAND_DISPLAY; nullptr when there is none or it does not answer.
+    // The compositor named by WAYLAND_DISPLAY; nullptr when there is none. Its globals arrive
+    // later, with its first answer: KWin may take seconds to answer a new program (it looks up
+    // the program's desktop file), and the palette's start-up does not wait for it.
     static std::unique_ptr<Connection> open();
+    bool globalsKnown() const { return globalsKnown_; }
+    // Runs once, as the globals become known (from the event loop or a dispatch).
+    std::function<void()> onGlobalsKnown;
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -59,6 +66,8 @@ private:
     std::vector<Global> globals_;
     std::unique_ptr<QSocketNotifier> notifier_;
     bool broken_ = false;
+    bool globalsKnown_ = false;
+    wl_callback* globalsCallback_ = nullptr;
 };
 
 } // namespace platform::wayland

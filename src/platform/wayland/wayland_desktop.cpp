@@ -4,6 +4,7 @@
 #include "platform/wayland/native_windows.h"
 #include "platform/wayland/wayland_connection.h"
 #include <chrono>
+#include <cstdio>
 
 namespace platform::wayland {
 
@@ -26,11 +27,20 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(Desktop& x11) {
     auto connection = Connection::open();
     if (!connection)
         return nullptr;
-    return std::unique_ptr<WaylandDesktop>(new WaylandDesktop(x11, std::move(connection)));
+    std::unique_ptr<WaylandDesktop> desktop(new WaylandDesktop(x11, std::move(connection)));
+    // sway and mutter answer at once: the routes are there before the palette's window is.
+    // A compositor that takes longer (KWin looking up the program's desktop file on a loaded
+    // machine) gives them later, from the event loop.
+    desktop->connection_->roundtrip();
+    return desktop;
 }
 
 WaylandDesktop::WaylandDesktop(Desktop& x11, std::unique_ptr<Connection> connection)
     : x11_(x11), connection_(std::move(connection)) {
+    connection_->onGlobalsKnown = [this] { chooseRoutes(); };
+}
+
+void WaylandDesktop::chooseRoutes() {
     Connection& c = *connection_;
     if ((windows_ = foreignToplevels(c)))
         windowsRoute_ = "zwlr_foreign_toplevel_manager_v1";
@@ -43,6 +53,14 @@ WaylandDesktop::WaylandDesktop(Desktop& x11, std::unique_ptr<Connection> connect
         keysRoute_ = "org_kde_kwin_fake_input";
     else if ((keys_ = mutterRemoteDesktop()))
         keysRoute_ = "org.gnome.Mutter.RemoteDesktop";
+    // One line for whoever looks into why a paste did or did not type.
+    std::fprintf(stderr, "pikome: Wayland routes: %s\n", routes().c_str());
+}
+
+bool WaylandDesktop::routesKnown() {
+    if (!connection_->globalsKnown())
+        connection_->dispatchPending();
+    return connection_->globalsKnown() && !connection_->broken();
 }
 
 WaylandDesktop::~WaylandDesktop() {
@@ -69,7 +87,7 @@ bool WaylandDesktop::focusOutsideX11() {
 
 WindowHandle WaylandDesktop::foregroundWindow() {
     const WindowHandle x11Window = x11_.foregroundWindow();
-    if (x11Window != kUnreachableWindow || !keys_ || connection_->broken())
+    if (x11Window != kUnreachableWindow || !routesKnown() || !keys_)
         return x11Window;
     if (!windows_)
         return kFocusedNativeWindow;
@@ -81,7 +99,7 @@ WindowHandle WaylandDesktop::foregroundWindow() {
 bool WaylandDesktop::setForegroundWindow(WindowHandle window) {
     if (!isNative(window))
         return x11_.setForegroundWindow(window);
-    if (!keys_ || connection_->broken())
+    if (!routesKnown() || !keys_)
         return false;
     if (window == kFocusedNativeWindow)
         return !windows_ && focusOutsideX11();
@@ -107,7 +125,7 @@ bool WaylandDesktop::setForegroundWindow(WindowHandle window) {
 }
 
 bool WaylandDesktop::sendKeys(std::string_view keys, bool wait) {
-    if (!keys_ || connection_->broken() || !focusOutsideX11())
+    if (!routesKnown() || !keys_ || !focusOutsideX11())
         return x11_.sendKeys(keys, wait);
     const auto chords = readKeyNotation(keys);
     return chords && keys_->send(*chords, wait);
@@ -116,9 +134,13 @@ bool WaylandDesktop::sendKeys(std::string_view keys, bool wait) {
 WindowClipboard* WaylandDesktop::clipboardReaching(WindowHandle window) {
     if (window != kUnreachableWindow && !isNative(window))
         return nullptr;
-    if (!clipboard_ || connection_->broken())
+    if (!routesKnown() || !clipboard_)
         return nullptr;
     return clipboard_.get();
+}
+
+bool WaylandDesktop::pastesFromCopyOfClipboard(WindowHandle window) {
+    return window == kFocusedNativeWindow && !clipboard_;
 }
 
 } // namespace platform::wayland

@@ -24,7 +24,9 @@ class DataControlClipboard;
 class WaylandDesktop : public Desktop {
 public:
     // The routes of this session's compositor (WAYLAND_DISPLAY, the session bus), over the X11
-    // desktop the palette's windows live on; nullptr when there is no Wayland compositor to talk to.
+    // desktop the palette's windows live on; nullptr when there is no Wayland compositor to talk
+    // to. The routes are chosen when the compositor first answers (and named on the standard
+    // error then); until then the desktop is the X11 one.
     static std::unique_ptr<WaylandDesktop> open(Desktop& x11);
     ~WaylandDesktop() override;
 
@@ -57,9 +59,14 @@ public:
     }
     bool mayRefuseForegroundSwitch() override { return x11_.mayRefuseForegroundSwitch(); }
     WindowClipboard* clipboardReaching(WindowHandle window) override;
+    // mutter's native windows paste from its copy of the X11 clipboard.
+    bool pastesFromCopyOfClipboard(WindowHandle window) override;
 
 private:
     WaylandDesktop(Desktop& x11, std::unique_ptr<Connection> connection);
+    void chooseRoutes();
+    // The compositor has answered and the connection holds.
+    bool routesKnown();
     bool isNative(WindowHandle window) const;
     // No X11 window has the focus: it is in a native window, or nowhere.
     bool focusOutsideX11();
