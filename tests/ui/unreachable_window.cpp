@@ -59,11 +59,7 @@ private:
 
 void UnreachableWindowTest::clicksCopyOnlyAndTheNoteShowsOnce() {
     t = std::make_unique<TestProgram>();
-    QString text;
-    for (int line = 0; line < 3400; ++line)
-        text += (line >= 20 && line < 40 ? QStringLiteral("k%1").arg(line - 20) : QString()) +
-                QStringLiteral("\r\n");
-    t->writeText(QStringLiteral("顔文字.ini"), text);
+    t->writeNumberedFirstGroup();
     t->start();
     QStringList received;
     t->desktop.onSendKeys = [&](const std::string& k) {
@@ -137,11 +133,7 @@ void UnreachableWindowTest::clicksCopyOnlyAndTheNoteShowsOnce() {
 
 void UnreachableWindowTest::nativeWindowsPasteFromTheCompositorsClipboard() {
     t = std::make_unique<TestProgram>();
-    QString text;
-    for (int line = 0; line < 3400; ++line)
-        text += (line >= 20 && line < 40 ? QStringLiteral("k%1").arg(line - 20) : QString()) +
-                QStringLiteral("\r\n");
-    t->writeText(QStringLiteral("顔文字.ini"), text);
+    t->writeNumberedFirstGroup();
     t->start();
     auto& desktop = t->desktop;
     desktop.waylandSession = true;
