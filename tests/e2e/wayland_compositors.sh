@@ -65,10 +65,14 @@ _sway_window() {
         'first(.. | objects | select(.name? == $name and .pid?)) | "\(.shell) \(if .focused then "focused" else "unfocused" end)"'
 }
 _sway_focused() { [ "$(_sway_window "$1" | cut -d' ' -f2)" = focused ]; }
-_sway_focus() {
+# Asked again while it has not taken: a window mapped just before (the palette) may be focused
+# by sway after the first request.
+_sway_try_focus() {
     as_user swaymsg "[title=\"^$1\$\"] focus" >/dev/null
-    wait_until 5 _sway_focused "$1" || fail "sway did not focus $1"
+    sleep 0.1
+    _sway_focused "$1"
 }
+_sway_focus() { wait_until 5 _sway_try_focus "$1" || fail "sway did not focus $1"; }
 sway_native_is_wayland() { [ "$(_sway_window native-target | cut -d' ' -f1)" = xdg_shell ]; }
 sway_focus_native_target() { _sway_focus native-target; }
 sway_native_has_focus() { _sway_focused native-target; }
