@@ -113,10 +113,14 @@ public:
     static constexpr int kReadQuietMs = 50;
     static constexpr int kReadBurstBoundMs = 500;
     // Enter or Tab after a double-click goes no sooner than this after the target's last read:
-    // GTK 4 inserts the text 40-80 ms after it read it (over 100 ms now and then on a loaded
-    // machine) and takes a key that comes meanwhile first. Only a double-click with Enter or
-    // Tab waits for it.
+    // GTK 4 inserts the text 40-80 ms after it read it and takes a key that comes meanwhile
+    // first. It hands the text through a worker thread, so on a loaded machine it takes longer
+    // (past 150 ms with both cores busy): the wait grows by kSlowTargetFactor times the time
+    // the target took to read after the keystroke (a few ms when idle, tens when loaded), up to
+    // the bound. Only a double-click with Enter or Tab waits for it.
     static constexpr int kInsertBeforeKeyMs = 150;
+    static constexpr int kSlowTargetFactor = 3;
+    static constexpr int kInsertBeforeKeyBoundMs = 600;
     int dateHideOffset = 0;
 
     int expandedHeight() const;

@@ -121,6 +121,7 @@ void PaletteWindow::runDuePasteSteps() {
             putPasteTextBackIfTaken(true);
             if (!paste_.offered || *paste_.fetches != paste_.fetchesBefore ||
                 since(now, paste_.stepAt) >= std::uint32_t(kFetchBoundMs)) {
+                paste_.readLatency = since(now, paste_.stepAt);
                 paste_.step = Step::FinishingTransfer;
                 paste_.stepAt = now;
                 paste_.lastFetchAt = now;
@@ -256,8 +257,9 @@ bool PaletteWindow::enterOrTabFollows() const {
 bool PaletteWindow::targetDoneReading(std::uint32_t now) const {
     const bool quiet = since(now, paste_.lastFetchAt) >= std::uint32_t(kReadQuietMs) ||
                        since(now, paste_.stepAt) >= std::uint32_t(kReadBurstBoundMs);
-    return quiet &&
-           (!enterOrTabFollows() || since(now, paste_.lastFetchAt) >= std::uint32_t(kInsertBeforeKeyMs));
+    const std::uint32_t insertTime = std::min(kInsertBeforeKeyMs + kSlowTargetFactor * paste_.readLatency,
+                                              std::uint32_t(kInsertBeforeKeyBoundMs));
+    return quiet && (!enterOrTabFollows() || since(now, paste_.lastFetchAt) >= insertTime);
 }
 
 void PaletteWindow::finishPaste() {

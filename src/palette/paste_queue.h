@@ -48,6 +48,8 @@ struct PasteInProgress {
     QPointer<PasteData> data;
     std::shared_ptr<int> fetches = std::make_shared<int>(0);
     int fetchesBefore = 0;
+    // How long the target took to read after the paste keystroke.
+    std::uint32_t readLatency = 0;
     // The target's last read as far as the engine has seen it, and the count then.
     int fetchesSeen = 0;
     std::uint32_t lastFetchAt = 0;
