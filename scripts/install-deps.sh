@@ -6,6 +6,8 @@ set -euo pipefail
 build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
        libx11-dev libxtst-dev libxfixes-dev libxcb1-dev fonts-ipafont-gothic fonts-noto-cjk)
 test_only=(clang libclang-rt-14-dev xvfb openbox x11-utils x11-xserver-utils xdotool xclip dbus-x11 zenity imagemagick
+           # maximizes and restores a window as its maximize box does
+           wmctrl
            # a Wayland session for the end-to-end tests: headless sway with XWayland, Qt's Wayland
            # platform for a native receiver, the Wayland clipboard tools, jq for sway's window tree
            sway xwayland qt6-wayland wl-clipboard jq

@@ -113,7 +113,10 @@ void Program::bringForward() {
     if (paletteWindow_->windowState() != controls::WindowState::Normal)
         paletteWindow_->showNormal();
     paletteWindow_->show();
-    paletteWindow_->setHeightTwips(paletteWindow_->expandedHeight());
+    // A palette coming back from maximized gets its height from the resize rules once the
+    // window manager has put its normal size back.
+    if (paletteWindow_->windowState() == controls::WindowState::Normal)
+        paletteWindow_->setHeightTwips(paletteWindow_->expandedHeight());
     paletteWindow_->raise();
     // As a pager asks it: window managers refuse an application's own request to come forward
     // when it carries no recent user input.

@@ -4,6 +4,7 @@
 #include "settings/mouse_sensitivity_dialog.h"
 #include "settings/settings_dialog.h"
 #include "test_program.h"
+#include <QWindow>
 #include <QtTest>
 
 class AutoHideTest : public QObject {
@@ -18,6 +19,7 @@ private slots:
     void autoHideOffOnlyGrows();
     void hidingTheDateLowersTheShrunkHeight();
     void widthHasAMinimumAndButtonsFollow();
+    void minimizedOrMaximizedPaletteIsLeftAlone_data();
     void minimizedOrMaximizedPaletteIsLeftAlone();
     void topmostSuspendedWhileADialogIsOpen();
     void tickingAlwaysOnTopTakesEffectWhenDialogsClose();
@@ -121,17 +123,47 @@ void AutoHideTest::widthHasAMinimumAndButtonsFollow() {
     QCOMPARE(controls::toTwips(paletteWindow().entryButtons[19]->width()), 6000 - 1335);
 }
 
+void AutoHideTest::minimizedOrMaximizedPaletteIsLeftAlone_data() {
+    // Who changes the state: the program (the widget's state first, its geometry after) or
+    // the window manager (the window's geometry and state as the platform reports them).
+    QTest::addColumn<bool>("byWindowManager");
+    QTest::newRow("program") << false;
+    QTest::newRow("window manager") << true;
+}
+
 void AutoHideTest::minimizedOrMaximizedPaletteIsLeftAlone() {
-    paletteWindow().showMinimized();
+    QFETCH(bool, byWindowManager);
+    auto setState = [&](Qt::WindowState state) {
+        if (byWindowManager)
+            paletteWindow().windowHandle()->setWindowStates(state);
+        else
+            paletteWindow().setWindowState(state);
+    };
+    const QRect normal(paletteWindow().leftTwips(), paletteWindow().topTwips(), paletteWindow().widthTwips(),
+                       paletteWindow().heightTwips());
+    setState(Qt::WindowMinimized);
     QTRY_VERIFY(paletteWindow().windowState() == controls::WindowState::Minimized);
     const QSize before = paletteWindow().size();
     cursorAt(900, 900);
     QCOMPARE(paletteWindow().size(), before);
-    paletteWindow().showMaximized();
+    setState(Qt::WindowMaximized);
     QTRY_VERIFY(paletteWindow().windowState() == controls::WindowState::Maximized);
+    QTRY_VERIFY(paletteWindow().width() > before.width());
     const QSize maximized = paletteWindow().size();
     cursorAt(900, 900);
     QCOMPARE(paletteWindow().size(), maximized);
+
+    // Restored: the normal place and size come back, and are what a save keeps.
+    setState(Qt::WindowNoState);
+    const auto outer = [this] {
+        return QRect(paletteWindow().leftTwips(), paletteWindow().topTwips(), paletteWindow().widthTwips(),
+                     paletteWindow().heightTwips());
+    };
+    QTRY_COMPARE(outer(), normal);
+    QTRY_COMPARE(paletteWindow().windowState(), controls::WindowState::Normal);
+    QCOMPARE(outer(), normal);
+    settingsDialog().saveButton->press();
+    QVERIFY(t->readBytes(QStringLiteral("設定.ini")).find("Form1Width=4710\r\n") != std::string::npos);
 }
 
 void AutoHideTest::topmostSuspendedWhileADialogIsOpen() {
