@@ -25,9 +25,10 @@ void MouseSensitivityDialog::buildControls() {
         {720, 1200, 795, 315}, {1680, 1200, 795, 315}, {1200, 840, 795, 315}, {1200, 1560, 795, 315}};
     for (int i = 0; i < 4; ++i) {
         auto* field = new controls::TextBox(marginsFrame);
-        // A field always shows 10000 minus its bar's value, from the start: a stored value of 0
-        // (the bars' starting value) must show as 10000, not as a stale "0".
-        field->setText(QString::number(kMarginOrigin));
+        // The bars start at 0 and the fields at "0": start-up's stored values change the bars,
+        // and each change shows 10000 minus the value. A stored 0 changes nothing, so it keeps
+        // its field at 0, a margin of none, as such a settings file has always meant.
+        field->setText(QStringLiteral("0"));
         // The auto-hide test reads these on every tick, so they only ever hold what the bars
         // put there: a whole number.
         field->setReadOnly(true);

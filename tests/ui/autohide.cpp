@@ -16,6 +16,7 @@ private slots:
     void shrinksAwayAndGrowsOnAnyPixelOfTheFrame();
     void leftMarginWidensTheArea();
     void rightMarginNarrowsTheArea();
+    void storedZeroMarginsAreNoMargins();
     void autoHideOffOnlyGrows();
     void hidingTheDateLowersTheShrunkHeight();
     void widthHasAMinimumAndButtonsFollow();
@@ -90,6 +91,32 @@ void AutoHideTest::rightMarginNarrowsTheArea() {
     QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 7000));
     cursorAt(394, 105);
     QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 450));
+}
+
+// A settings file whose margins are 0 (no bar moved from its start) has the plain frame as the
+// sensitive area, not a margin of 10000 pixels that would keep the palette from ever shrinking.
+void AutoHideTest::storedZeroMarginsAreNoMargins() {
+    t = std::make_unique<TestProgram>();
+    t->writeSettings({"[Form]", "Form1Left=1500", "Form1Top=1500", "Form1Width=4710", "[MouseOptions]",
+                      "MouseX=0", "MouseXX=0", "MouseY=0", "MouseYY=0"});
+    t->start();
+    paletteWindow().autoHideTimer->stop();
+    for (auto* field : mouseDialog().marginValueBoxes)
+        QCOMPARE(field->text(), QStringLiteral("0"));
+    const int expanded = snapped(caption() + 7000);
+    const int shrunk = snapped(caption() + 450);
+    // Just outside each edge of the frame (pixels 100..413 across, 100.. down).
+    for (const QPoint away :
+         {QPoint(99, 105), QPoint(414, 105), QPoint(200, 99), QPoint(200, 100 + expanded / 15)}) {
+        cursorAt(200, 105);
+        QCOMPARE(paletteWindow().heightTwips(), expanded);
+        cursorAt(away.x(), away.y());
+        QCOMPARE(paletteWindow().heightTwips(), shrunk);
+    }
+    settingsDialog().saveButton->press();
+    QVERIFY(
+        t->readBytes(QStringLiteral("設定.ini")).find("MouseX=0\r\nMouseXX=0\r\nMouseY=0\r\nMouseYY=0\r\n") !=
+        std::string::npos);
 }
 
 void AutoHideTest::autoHideOffOnlyGrows() {
