@@ -89,7 +89,7 @@ void AsciiArtDialog::pieceTextEdited() {
 
 void AsciiArtDialog::nameEdited(int entry) {
     auto* field = nameBoxes[std::size_t(entry)];
-    field->setText(storage::StripLineBreaks(field->text()));
+    field->setText(storage::StripLineBreaksFromName(field->text()));
     const int page = currentPage();
     if (storage::AATable::inRange(page, entry))
         state_.asciiArtNames.at(page, entry) = field->text();

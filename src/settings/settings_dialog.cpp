@@ -323,7 +323,7 @@ void SettingsDialog::pageNameChosen(int page) {
 }
 
 void SettingsDialog::pageNameEdited() {
-    pageNameBox->setText(storage::StripLineBreaks(pageNameBox->text()));
+    pageNameBox->setText(storage::StripLineBreaksFromName(pageNameBox->text()));
     // Every page can be renamed, the history page included.
     for (int j = 0; j < 10; ++j)
         if (pageNameChoices[std::size_t(j)]->value())
