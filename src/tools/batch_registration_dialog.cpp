@@ -3,6 +3,7 @@
 #include "links/window_links.h"
 #include "platform/cp932.h"
 #include "storage/text_codec.h"
+#include <QRegularExpression>
 
 using controls::placeTwips;
 
@@ -62,7 +63,10 @@ QString cutToLineBytes(const QString& line) {
 } // namespace
 
 QString BatchRegistrationDialog::lineOf(int index) const {
-    const QStringList lines = linesBox->text().split(QStringLiteral("\r\n"));
+    // The lines the box shows: a text set from code (a dropped file) may keep a lone CR or LF,
+    // and the box breaks the line there as at CR LF.
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    const QStringList lines = linesBox->text().split(lineEnd);
     if (index < 0 || index >= lines.size())
         return QString();
     return cutToLineBytes(lines[index]);
