@@ -1,5 +1,6 @@
 #include "app/program.h"
 #include "app/icon.h"
+#include "app/notice.h"
 #include "app/program_window_links.h"
 #include "app/start_up.h"
 #include "asciiart/ascii_art_dialog.h"
@@ -26,19 +27,13 @@ Program::Program(std::filesystem::path folder, platform::Desktop& desktop, ReadA
                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     };
     state_.reportClipboardNotKept = [this] {
-        // Not modal and not activated: the user goes on typing in the window pasted into.
+        // The user goes on typing in the window pasted into; one notice at a time.
         if (clipboardNotice_)
             return;
-        clipboardNotice_ =
-            new QMessageBox(QMessageBox::Warning, QStringLiteral("ぴこめ"),
-                            QStringLiteral("クリップボードの元の内容を保存できませんでした。\n"
-                                           "クリップボードを持っているプログラムが応答しません。"),
-                            QMessageBox::Ok);
-        clipboardNotice_->setAttribute(Qt::WA_DeleteOnClose);
-        clipboardNotice_->setAttribute(Qt::WA_ShowWithoutActivating);
-        clipboardNotice_->setWindowModality(Qt::NonModal);
-        clipboardNotice_->show();
+        clipboardNotice_ = showNotice(QStringLiteral("クリップボードの元の内容を保存できませんでした。\n"
+                                                     "クリップボードを持っているプログラムが応答しません。"));
     };
+    state_.tellUser = [](const QString& message) { showNotice(message); };
     state_.reportProblem = [this](const QString& message) {
         QMessageBox::warning(paletteWindow_.get(), QStringLiteral("ぴこめ"), message);
     };
@@ -124,6 +119,9 @@ void Program::bringForward() {
 }
 
 void Program::start() {
-    startUp(windows(), state_);
+    const QString unreadFiles = startUp(windows(), state_);
     paletteWindow_->show();
+    // Said once, beside a palette that already works.
+    if (!unreadFiles.isEmpty() && state_.tellUser)
+        state_.tellUser(unreadFiles);
 }
