@@ -4,6 +4,7 @@
 #include "app/program_window_links.h"
 #include "app/start_up.h"
 #include "asciiart/ascii_art_dialog.h"
+#include "controls/accessibility.h"
 #include "palette/palette_window.h"
 #include "settings/mouse_sensitivity_dialog.h"
 #include "settings/settings_dialog.h"
@@ -17,6 +18,7 @@ Program::Program(std::filesystem::path folder, platform::Desktop& desktop, ReadA
     : state_(std::move(folder), desktop) {
     state_.kaomojiReadAhead = std::move(readAhead.kaomoji);
     state_.aaTextsReadAhead = std::move(readAhead.aaTexts);
+    controls::installAccessibility();
     const QIcon icon = programIcon();
     state_.reportSaveFailure = [this](const QStringList& files) {
         QMessageBox::warning(paletteWindow_.get(), QStringLiteral("ぴこめ"), saveFailureText(files));

@@ -26,6 +26,7 @@ BatchRegistrationDialog::BatchRegistrationDialog(storage::ProgramState& state)
                        "　　　　　　２１行目以降は無視されます"),
         this);
     explanationLabel->setWordWrap(true);
+    linesBox->setAccessibleName(explanationLabel->text());
     placeTwips(explanationLabel, 840, 4080, 4755, 375);
 
     struct ButtonItem {
