@@ -8,6 +8,10 @@ build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-de
        # the Wayland side: the client library, wayland-scanner, KDE's protocol files, xkbcommon
        libwayland-dev libwayland-bin plasma-wayland-protocols libxkbcommon-dev)
 test_only=(clang libclang-rt-14-dev xvfb openbox x11-utils x11-xserver-utils xdotool xclip dbus-x11 zenity imagemagick
+           # maximizes and restores a window as its maximize box does
+           wmctrl
+           # a screen reader's view through AT-SPI: the buses, gdbus, and a Python AT-SPI client
+           dbus-daemon at-spi2-core libglib2.0-bin python3-pyatspi gir1.2-atspi-2.0
            # a Wayland session for the end-to-end tests: headless sway with XWayland, Qt's Wayland
            # platform for a native receiver, the Wayland clipboard tools, jq for sway's window tree
            sway xwayland qt6-wayland wl-clipboard jq

@@ -16,6 +16,7 @@
 #include "settings/settings_dialog.h"
 #include "storage/profile_access.h"
 #include "storage/settings_keys.h"
+#include "storage/unread_file.h"
 #include <cstdio>
 
 namespace keys = storage::settings;
@@ -29,6 +30,9 @@ public:
     StartUp(const ProgramWindows& windows, storage::ProgramState& state)
         : palette_(windows.palette), s_(state), settingsDialog_(windows.settings),
           mouseDialog_(windows.mouse), asciiArtDialog_(windows.asciiArt), ini_(state.settingsFile()) {}
+
+    // The files found but not read whole, in the order start-up read them.
+    std::vector<storage::UnreadFile> unread;
 
     void run() {
         removeLeftoversOfKilledSaves();
@@ -45,7 +49,8 @@ public:
         readPageNames();
         readInputModeOption();
         readPasteKeyRules();
-        asciiart::load(s_, asciiArtDialog_);
+        for (auto& file : asciiart::load(s_, asciiArtDialog_))
+            unread.push_back(std::move(file));
         makeTipWindow();
         fillPageLists();
         showFirstPageGroupNamesInEditor();
@@ -99,6 +104,9 @@ private:
                                                   : storage::kaomoji_file::read(s_.kaomojiFile());
         s_.kaomoji = std::move(kaomoji.table);
         s_.kaomojiFileUnreadable = !kaomoji.whole;
+        if (!kaomoji.whole)
+            unread.push_back({QStringLiteral("顔文字.ini"),
+                              storage::whyNotRead(kaomoji.result, storage::kaomoji_file::kMaxFileBytes)});
     }
 
     // "Check0".."Check9". The input-mode option's first reading defaults by platform; the second
@@ -259,6 +267,14 @@ private:
 
 } // namespace
 
-void startUp(const ProgramWindows& windows, storage::ProgramState& state) {
-    StartUp(windows, state).run();
+QString startUp(const ProgramWindows& windows, storage::ProgramState& state) {
+    StartUp startUp(windows, state);
+    startUp.run();
+    if (startUp.unread.empty())
+        return QString();
+    QString notice = QStringLiteral("次のファイルを読み込めませんでした。その中身は表示していません。"
+                                    "ファイルはそのまま残してあり、保存しても書き換えません。");
+    for (const auto& file : startUp.unread)
+        notice += QStringLiteral("\n\n") + file.name + QLatin1Char('\n') + file.why;
+    return notice;
 }

@@ -88,7 +88,7 @@ TextRead readTextFile(const std::filesystem::path& file) {
     return read;
 }
 
-void load(storage::ProgramState& state, AsciiArtDialog& dialog) {
+std::vector<storage::UnreadFile> load(storage::ProgramState& state, AsciiArtDialog& dialog) {
     const auto ini = optionsFile(state);
     for (int page = storage::AATable::kFirstPage; page <= storage::AATable::kLastPage; ++page)
         for (int entry = 0; entry < storage::AATable::kEntries; ++entry)
@@ -106,6 +106,7 @@ void load(storage::ProgramState& state, AsciiArtDialog& dialog) {
         state.aaTextsReadAhead.valid() ? state.aaTextsReadAhead.get() : readTexts(state.asciiArtFolder());
     state.asciiArtTexts = std::move(read.texts);
     state.aaTextReadInPart = std::move(read.readInPart);
+    return std::move(read.unread);
 }
 
 storage::AATextsRead readTexts(const std::filesystem::path& folder) {
@@ -115,8 +116,11 @@ storage::AATextsRead readTexts(const std::filesystem::path& folder) {
             const auto file = folder / textFileName(page, entry).toStdString();
             if (platform::textfile::isFile(file)) {
                 TextRead text = readTextFile(file);
-                if (!text.ok())
+                if (!text.ok()) {
                     read.readInPart.insert(partKey(page, entry), QString());
+                    read.unread.push_back({QStringLiteral("AA/") + textFileName(page, entry),
+                                           storage::whyNotRead(text.result, kMaxTextBytes)});
+                }
                 read.texts.at(page, entry) = std::move(text.text);
             }
         }

@@ -10,6 +10,10 @@
 
 namespace controls {
 
+namespace {
+constexpr Qt::WindowStates kFullSize = Qt::WindowMaximized | Qt::WindowFullScreen;
+} // namespace
+
 Window::Window(platform::Desktop& desktop, const QString& caption, int clientWidthTwips,
                int clientHeightTwips)
     : QWidget(nullptr), desktop_(desktop) {
@@ -17,6 +21,14 @@ Window::Window(platform::Desktop& desktop, const QString& caption, int clientWid
     resize(std::max(1, toPixels(clientWidthTwips)), std::max(1, toPixels(clientHeightTwips)));
     // The size the window is made with is no change of size.
     handledSize_ = size();
+    normalSize_ = size();
+    restoreBound_.setSingleShot(true);
+    restoreBound_.setInterval(kRestoreBoundMs);
+    // A restore that brings no new size (a window manager that keeps it) is over all the same.
+    connect(&restoreBound_, &QTimer::timeout, this, [this] {
+        endRestore();
+        handleSize();
+    });
 }
 
 bool Window::frameKnown() const {
@@ -98,9 +110,14 @@ void Window::resizeClient(const QSize& size) {
 }
 
 void Window::runResizeHandler() {
-    if (size() == handledSize_)
-        return;
+    if (size() != handledSize_)
+        handleSize();
+}
+
+void Window::handleSize() {
     handledSize_ = size();
+    if (windowState() == WindowState::Normal)
+        normalSize_ = size();
     if (onResize)
         onResize();
 }
@@ -144,7 +161,7 @@ WindowState Window::windowState() const {
     const Qt::WindowStates state = QWidget::windowState();
     if (state & Qt::WindowMinimized)
         return WindowState::Minimized;
-    if (state & (Qt::WindowMaximized | Qt::WindowFullScreen))
+    if (state.testAnyFlags(kFullSize) || restoring_)
         return WindowState::Maximized;
     return WindowState::Normal;
 }
@@ -162,6 +179,8 @@ void Window::closeEvent(QCloseEvent* event) {
 
 void Window::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    if (restoring_ && size() != restoredFrom_)
+        endRestore();
     runResizeHandler();
     correctPlacement();
 }
@@ -188,9 +207,22 @@ void Window::changeEvent(QEvent* event) {
     const auto* change = static_cast<QWindowStateChangeEvent*>(event);
     if ((change->oldState() & sizing) == (QWidget::windowState() & sizing))
         return;
-    handledSize_ = size();
-    if (onResize)
-        onResize();
+    if (change->oldState().testAnyFlags(kFullSize) && !QWidget::windowState().testAnyFlags(sizing) &&
+        size() != normalSize_) {
+        // Restored, but the window manager puts the normal size back only after it has told the
+        // new state: until a new size arrives the window keeps counting as maximized, or the
+        // rules for a normal window would hold on to the maximized size.
+        restoring_ = true;
+        restoredFrom_ = size();
+        restoreBound_.start();
+        return;
+    }
+    handleSize();
+}
+
+void Window::endRestore() {
+    restoring_ = false;
+    restoreBound_.stop();
 }
 
 void Window::showEvent(QShowEvent* event) {

@@ -6,6 +6,7 @@
 // by the user does; a close request can be refused and turned into hiding. Its tab order follows
 // where its controls stand (controls/focus.h), and Escape asks it to close, as the close box does.
 #include "platform/desktop.h"
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 
@@ -26,6 +27,8 @@ public:
     void setTopTwips(int twips);
     void setWidthTwips(int twips);
     void setHeightTwips(int twips);
+    // A window being restored from maximized counts as maximized until the window manager has
+    // given it back its normal size.
     WindowState windowState() const;
     platform::WindowHandle handle();
     // A window less than half of which lies in the desktop's work area (a position stored on a
@@ -60,6 +63,18 @@ private:
     bool shownOnce_ = false;
     // The size the resize handler last ran for, so that one change never runs it twice.
     QSize handledSize_;
+    // Runs the resize handler for the size the window has now.
+    void handleSize();
+    void endRestore();
+    // The size the handler last ran for in the normal state; whether a restore from maximized
+    // still waits for the window manager to change the size it had then.
+    QSize normalSize_;
+    bool restoring_ = false;
+    QSize restoredFrom_;
+    QTimer restoreBound_;
+    // How long a restore may wait for the window manager's new size. openbox sends it right
+    // after the new state; a window manager that keeps the maximized size sends none.
+    static constexpr int kRestoreBoundMs = 1000;
 };
 
 } // namespace controls

@@ -19,9 +19,22 @@ std::filesystem::path executableFolder() {
     return exe.parent_path();
 }
 
+namespace {
+// Whether the folder holds a settings file or a kaomoji file. Whatever stands there under those
+// names (a link too) was put there by the user, on purpose.
+bool holdsOwnFiles(const std::filesystem::path& folder) {
+    for (const char* name : {"設定.ini", "顔文字.ini"}) {
+        std::error_code ec;
+        if (std::filesystem::exists(std::filesystem::symlink_status(folder / name, ec)))
+            return true;
+    }
+    return false;
+}
+} // namespace
+
 FilesFolder chooseFilesFolder(const std::filesystem::path& executableFolder, std::string_view xdgDataHome,
                               std::string_view home) {
-    if (executableFolder.filename() != "bin")
+    if (executableFolder.filename() != "bin" || holdsOwnFiles(executableFolder))
         return {executableFolder, false};
     // A relative XDG_DATA_HOME is invalid and ignored, as the base-directory rules say.
     const std::filesystem::path dataHome(xdgDataHome);

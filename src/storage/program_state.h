@@ -98,6 +98,9 @@ struct ProgramState {
     // Tells the user why something asked for could not be done (a dropped file that cannot be
     // read); nothing was changed.
     std::function<void(const QString& message)> reportProblem;
+    // Tells the user something without asking or waiting (start-up found files it could not
+    // read whole): a notice that takes no focus and blocks nothing.
+    std::function<void(const QString& message)> tellUser;
     // Ends the event loop; the program object quits the application.
     std::function<void()> endProgram;
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program, copied into a folder of its own with prepared files, starts under Xvfb and
 # openbox: its window "ぴこめ" stands at the stored position and width (the outer frame) and is
-# always on top exactly when "常に手前に表示" is on.
+# always on top exactly when "常に手前に表示" is on; maximized and restored, it comes back to
+# its place and width, and keeps that width.
 # Usage: startup.sh PROGRAM
 set -euo pipefail
 program=$1
@@ -74,8 +75,26 @@ title=$(xprop -id "$id" -notype _NET_WM_NAME | sed -n 's/.* = "\(.*\)"/\1/p')
 [ "$title" = "ぴこめ" ] || fail "title is '$title'"
 screenshot startup-ontop.png
 e2e_log "palette at $(outer_frame_geometry "$id"), always on top"
+
+# Maximized and restored, as with the maximize box (openbox acts on the same request): back at
+# its place and width, and the save at the end keeps that width, not the screen's.
+is_maximized() { xprop -id "$id" -notype _NET_WM_STATE | grep -q _NET_WM_STATE_MAXIMIZED_HORZ; }
+wmctrl -i -r "$id" -b add,maximized_vert,maximized_horz
+wait_until 5 is_maximized || fail "the palette was not maximized"
+screen_wide() { read -r _ _ w _ <<<"$(outer_frame_geometry "$id")"; [ "$w" -ge "$E2E_SCREEN_WIDTH" ]; }
+wait_until 5 screen_wide || fail "maximized, the palette is $(outer_frame_geometry "$id")"
+wmctrl -i -r "$id" -b remove,maximized_vert,maximized_horz
+wait_until 5 geometry_matches || fail "restored, the palette is at $(outer_frame_geometry "$id"), expected $expected"
+# The program's own rules could still act after the window manager's size came.
+sleep 0.5
+geometry_matches || fail "after the restore the palette moved to $(outer_frame_geometry "$id")"
+read -r _ _ _ height <<<"$(outer_frame_geometry "$id")"
+[ "$height" = "$(expanded_height "$id")" ] || fail "restored, outer height $height, expected $(expanded_height "$id")"
+e2e_log "maximized and restored: back at $(outer_frame_geometry "$id")"
 kill -TERM "$program_pid"
 wait "$program_pid" 2>/dev/null || true
+width_line=$(grep -a '^Form1Width=' "$E2E_TMP/ontop/設定.ini" | tr -d '\r')
+[ "$width_line" = "Form1Width=5100" ] || fail "the save at the end wrote '$width_line', expected Form1Width=5100"
 gone() { ! xwininfo -id "$id" >/dev/null 2>&1; }
 wait_until 5 gone || fail "the first palette did not go away"
 

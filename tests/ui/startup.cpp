@@ -293,8 +293,9 @@ void StartupTest::valuesOutOfRangeFallBackToTheirDefaults() {
     QCOMPARE(program.paletteWindow().leftTwips(), -600);
     QCOMPARE(program.mouseDialog().sideMarginBars[0]->value(), 10000);
     QCOMPARE(program.mouseDialog().topBottomMarginBars[0]->value(), 10000);
+    // A stored 0 is in range and moves no bar: its field keeps "0", no margin.
     QCOMPARE(program.mouseDialog().topBottomMarginBars[1]->value(), 0);
-    QCOMPARE(program.mouseDialog().marginValueBoxes[3]->text(), QStringLiteral("10000"));
+    QCOMPARE(program.mouseDialog().marginValueBoxes[3]->text(), QStringLiteral("0"));
     QCOMPARE(program.mouseDialog().sideMarginBars[1]->value(), 32767);
     QCOMPARE(program.mouseDialog().marginValueBoxes[1]->text(), QStringLiteral("-22767"));
 }

@@ -18,6 +18,8 @@ private slots:
     void throughASymbolicLink();
     void whereTheFilesLive_data();
     void whereTheFilesLive();
+    void folderNamedBinWithItsFilesIsPortable_data();
+    void folderNamedBinWithItsFilesIsPortable();
     void installedFolderIsMadePrivate();
 };
 
@@ -76,6 +78,40 @@ void ProgramFolderTest::whereTheFilesLive() {
         executableFolder.toStdString(), xdgDataHome.toStdString(), home.toStdString());
     QCOMPARE(QString::fromStdString(files.folder.string()), filesFolder);
     QCOMPARE(files.installed, installed);
+}
+
+void ProgramFolderTest::folderNamedBinWithItsFilesIsPortable_data() {
+    QTest::addColumn<QString>("beside"); // what stands beside the executable in ~/bin
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("nothing") << "" << true;
+    QTest::newRow("設定.ini") << "設定.ini" << false;
+    QTest::newRow("顔文字.ini") << "顔文字.ini" << false;
+    QTest::newRow("a link named 顔文字.ini") << "link:顔文字.ini" << false;
+    QTest::newRow("only the AA folder") << "AA/" << true;
+    QTest::newRow("another program's file") << "settings.ini" << true;
+}
+
+// ~/bin is where many users keep their own programs: a copy kept there with its collection uses
+// that collection, not an empty one in the data folder.
+void ProgramFolderTest::folderNamedBinWithItsFilesIsPortable() {
+    QFETCH(QString, beside);
+    QFETCH(bool, installed);
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const std::filesystem::path bin = std::filesystem::path(home.path().toStdString()) / "bin";
+    std::filesystem::create_directory(bin);
+    if (beside.endsWith(u'/'))
+        std::filesystem::create_directory(bin / beside.chopped(1).toStdString());
+    else if (beside.startsWith(QStringLiteral("link:")))
+        std::filesystem::create_symlink("/nonexistent", bin / beside.mid(5).toStdString());
+    else if (!beside.isEmpty())
+        QVERIFY(
+            QFile(QString::fromStdString((bin / beside.toStdString()).string())).open(QIODevice::WriteOnly));
+    const platform::FilesFolder files = platform::chooseFilesFolder(bin, "", home.path().toStdString());
+    QCOMPARE(files.installed, installed);
+    const std::filesystem::path expected =
+        installed ? std::filesystem::path(home.path().toStdString()) / ".local/share/pikome" : bin;
+    QCOMPARE(QString::fromStdString(files.folder.string()), QString::fromStdString(expected.string()));
 }
 
 // A fresh account has no ~/.local/share yet: every missing level is made, private to its owner;
