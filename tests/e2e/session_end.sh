@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # How the real program ends when the desktop ends it, and how it starts when it is already
-# running: SIGTERM and SIGHUP save (with automatic saving on) and end within 2 s; without
+# running: SIGTERM and SIGHUP save (with automatic saving on) and end within 2 s, also when more
+# end signals follow at once (systemd's SIGTERM, SIGCONT, SIGHUP; SIGHUP 50 ms into the save of
+# 15 MB of ASCII art), and signals that mean nothing to it change nothing; without
 # automatic saving nothing is written; a logout through a real X session manager (xsm) does the
 # same; a lost X connection (xkill, the server killed) saves too;
 # every way of ending gives back the keycode borrowed for Kanji; a second start on the same files
@@ -60,19 +62,32 @@ paste_once() {
 end_by() {
     local how=$1 folder=$2 expected=$3 status=0
     case $how in
+    # systemd ends a login session with these three back to back.
+    burst) kill -TERM "$palette_pid" && kill -CONT "$palette_pid" && kill -HUP "$palette_pid" ;;
+    # The second end signal while the first one's save is under way.
+    late-hup) kill -TERM "$palette_pid" && sleep 0.05 && kill -HUP "$palette_pid" ;;
     SIG*) kill "-${how#SIG}" "$palette_pid" ;;
     xkill) xkill -id "$palette_id" >/dev/null ;;
     esac
-    wait_until 2 _ended "$palette_pid" || fail "$how: the palette still runs 2 s later"
+    # A save of 15 MB takes seconds in a debug build on a loaded machine; the rest well under 2 s.
+    local bound=2
+    [ "$how" = late-hup ] && bound=15
+    wait_until "$bound" _ended "$palette_pid" || fail "$how: the palette still runs $bound s later"
     wait "$palette_pid" || status=$?
     [ "$status" -eq "$expected" ] || fail "$how: exit status $status, expected $expected (log: $(show_file "$palette_log"))"
     kill -TERM "$receiver_pid" 2>/dev/null || true
     wait "$receiver_pid" 2>/dev/null || true
 }
 
-for how in SIGTERM SIGHUP xkill; do
+for how in SIGTERM SIGHUP burst late-hup xkill; do
     folder=$E2E_TMP/$how
     prepare_folder "$folder" Check7=0 Check8=1
+    if [ "$how" = late-hup ]; then
+        # 15 MB of ASCII art make the save long enough for the second signal to land inside it.
+        awk 'BEGIN { for (i = 0; i < 500000; i++) print "　（　´∀｀）＜ ぬるぽ　ガッ！" }' |
+            write_cp932 "$folder/AA/AAText_1_01.txt"
+        cp "$folder/AA/AAText_1_01.txt" "$E2E_TMP/big-art"
+    fi
     paste_once "$folder"
     expected=0
     # Qt's xcb plugin ends the process with status 1 when its connection breaks.
@@ -81,6 +96,11 @@ for how in SIGTERM SIGHUP xkill; do
     [ "$(history_first "$folder")" = "${KAOMOJI[0]}" ] ||
         fail "$how: the history was not saved (line 3081 holds $(show_text "$(history_first "$folder")"))"
     ! kanji_bound || fail "$how: a keycode is still bound to Kanji after the palette ended"
+    leftovers=$(find "$folder" -name '*.tmp')
+    [ -z "$leftovers" ] || fail "$how: the save left $leftovers"
+    if [ "$how" = late-hup ]; then
+        cmp -s "$E2E_TMP/big-art" "$folder/AA/AAText_1_01.txt" || fail "$how: the 15 MB piece changed"
+    fi
     e2e_log "$how: saved the history, gave the Kanji keycode back, ended"
 done
 
@@ -202,6 +222,12 @@ wait "$first_pid" 2>/dev/null || true
 start_palette "$folder" || fail "after SIGKILL of the first copy, a new start did not show the palette"
 palette_healthy || fail "the palette started after the SIGKILL is not healthy"
 e2e_log "after SIGKILL of the running copy, the next start runs"
+# Their default action would end the palette unsaved; to the palette they mean nothing.
+for signal in USR1 USR2 ALRM PIPE; do
+    kill "-$signal" "$palette_pid"
+done
+! wait_until 0.5 _ended "$palette_pid" && palette_healthy || fail "SIGUSR1, SIGUSR2, SIGALRM or SIGPIPE ended the palette"
+e2e_log "SIGUSR1, SIGUSR2, SIGALRM and SIGPIPE changed nothing"
 
 # --- the session ends: SIGTERM and the X server's death at once --------------------------------
 # Last: the desktop goes with it. At a logout the palette is told to end while its server goes
