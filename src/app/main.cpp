@@ -67,6 +67,11 @@ int main(int argc, char* argv[]) {
                      folder.c_str());
         return 1;
     }
+    if (instance.claimTakenByAnotherUser())
+        std::fprintf(stderr,
+                     "pikome: another user holds the name that guards %s; this copy runs without that "
+                     "guard (set XDG_RUNTIME_DIR to a folder of your own).\n",
+                     folder.c_str());
     Program program(folder, desktop, std::move(readAhead));
     instance.onAnotherStart = [&program] { program.bringForward(); };
     SessionEnd sessionEnd(
