@@ -4,6 +4,7 @@
 #include "app/read_ahead.h"
 #include "app/session_end.h"
 #include "app/single_instance.h"
+#include "app/start_up_problems.h"
 #include "platform/program_folder.h"
 #include "platform/x11/wayland_session.h"
 #include "platform/x11/x11_desktop.h"
@@ -20,12 +21,8 @@ int main(int argc, char* argv[]) {
     const platform::FilesFolder files = platform::filesFolder();
     if (const auto exitStatus = answerCommandLine(argc, argv, files))
         return *exitStatus;
-    if (std::string error; !platform::makeFilesFolder(files, error)) {
-        std::fprintf(stderr, "pikome: cannot make the folder for your files (%s).\n", error.c_str());
-        // Without a home there is no folder of the user's own, and the executable's is not one.
-        if (files.folder.empty())
-            return 1;
-    }
+    // Said on the standard error now, in a message box once Qt is there.
+    const std::optional<StartUpProblem> folderProblem = makeFilesFolderOrSay(files);
     // The big reads of start-up begin at once, on other cores, while Qt starts.
     std::filesystem::path folder = files.folder;
     ReadAhead readAhead = folder.empty() ? ReadAhead{} : startReadingAhead(folder);
@@ -55,23 +52,19 @@ int main(int argc, char* argv[]) {
     // made while the windows are built (the bridge then finds it ready).
     std::jthread sessionBus([] { QDBusConnection::sessionBus(); });
 
+    if (folderProblem && folderProblem->endsTheStart) {
+        showInAMessageBox(*folderProblem);
+        return 1;
+    }
     platform::X11Desktop desktop(x11->display());
 
     if (folder.empty() && !files.installed)
         folder = QCoreApplication::applicationDirPath().toStdString();
     SingleInstance instance(folder);
-    if (const auto claim = instance.claim(); claim != SingleInstance::Claim::First) {
-        if (claim == SingleInstance::Claim::OtherCameForward)
-            return 0;
-        std::fprintf(stderr, "pikome: another copy holds the files in %s but does not answer.\n",
-                     folder.c_str());
-        return 1;
-    }
-    if (instance.claimTakenByAnotherUser())
-        std::fprintf(stderr,
-                     "pikome: another user holds the name that guards %s; this copy runs without that "
-                     "guard (set XDG_RUNTIME_DIR to a folder of your own).\n",
-                     folder.c_str());
+    if (const auto exitStatus = claimFilesOrEnd(instance, folder))
+        return *exitStatus;
+    if (folderProblem)
+        showInAMessageBox(*folderProblem);
     Program program(folder, desktop, std::move(readAhead));
     instance.onAnotherStart = [&program] { program.bringForward(); };
     SessionEnd sessionEnd(
