@@ -217,6 +217,32 @@ for round in 1 2; do
     wait_until 5 bash -c "! xwininfo -id $first_id | grep -q IsViewable" || fail "the palette could not be minimized"
 done
 e2e_log "two more starts on the same files brought the first copy forward and ended"
+# Ten starts at once on other files: they take the claim in turns, one runs, nine end with 0.
+crowd=$E2E_TMP/crowd
+prepare_folder "$crowd"
+crowd_pids=()
+for _ in $(seq 10); do
+    e2e_spawn "$crowd/pikome" >>"$E2E_ARTIFACTS/crowd.log" 2>&1
+    crowd_pids+=("$E2E_LAST_PID")
+done
+_crowd_settled() {
+    local pid running=()
+    for pid in "${crowd_pids[@]}"; do
+        _ended "$pid" || running+=("$pid")
+    done
+    [ "${#running[@]}" -eq 1 ] && crowd_palette=${running[0]}
+}
+wait_until 30 _crowd_settled || fail "ten starts at once: not one copy left running"
+wait_until 10 xdotool search --onlyvisible --pid "$crowd_palette" >/dev/null ||
+    fail "ten starts at once: the copy left running shows no palette"
+for pid in "${crowd_pids[@]}"; do
+    [ "$pid" = "$crowd_palette" ] && continue
+    status=0
+    wait "$pid" || status=$?
+    [ "$status" -eq 0 ] || fail "a start among ten at once ended with $status ($(show_file "$E2E_ARTIFACTS/crowd.log"))"
+done
+kill -TERM "$crowd_palette"
+e2e_log "ten starts at once on the same files: one palette, nine brought it forward and ended"
 kill -KILL "$first_pid"
 wait "$first_pid" 2>/dev/null || true
 start_palette "$folder" || fail "after SIGKILL of the first copy, a new start did not show the palette"
