@@ -5,12 +5,14 @@
 #include "app/session_end.h"
 #include "app/single_instance.h"
 #include "app/start_up_problems.h"
+#include "palette/palette_window.h"
 #include "platform/program_folder.h"
 #include "platform/x11/wayland_session.h"
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_display_probe.h"
 #include <QApplication>
 #include <QDBusConnection>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <cstdio>
 #include <filesystem>
@@ -67,8 +69,16 @@ int main(int argc, char* argv[]) {
         showInAMessageBox(*folderProblem);
     Program program(folder, desktop, std::move(readAhead));
     instance.onAnotherStart = [&program] { program.bringForward(); };
-    SessionEnd sessionEnd(
-        program, [&desktop] { desktop.abandonConnection(); }, SessionEnd::AfterEnd::EndProcess);
+    // At the desktop's end the process ends at once: the clipboard the palette holds (the
+    // user's, given back after a paste) goes to a clipboard manager first, as Qt's teardown
+    // would hand it after "終了".
+    auto releaseDisplay = [&desktop, &program] {
+        desktop.handClipboardToManager(program.paletteWindow().handle(), [] {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
+        desktop.abandonConnection();
+    };
+    SessionEnd sessionEnd(program, releaseDisplay, SessionEnd::AfterEnd::EndProcess);
     program.start();
     return app.exec();
 }

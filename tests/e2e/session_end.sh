@@ -7,11 +7,14 @@
 # same; a lost X connection (xkill, the server killed) saves too;
 # every way of ending gives back the keycode borrowed for Kanji; a second start on the same files
 # brings the first copy forward and ends, and a copy killed with SIGKILL never blocks the next
-# start; without an X display the program says so in one line and exits 1.
-# usage: session_end.sh PROGRAM RECEIVER
+# start; without an X display the program says so in one line and exits 1. With
+# "クリップボードは使わない" on, the user's clipboard that the palette holds when it ends is
+# handed to a clipboard manager (tests/e2e/clipboard_keeper.cpp), by "終了" and by SIGTERM.
+# usage: session_end.sh PROGRAM RECEIVER CLIPBOARD_KEEPER
 set -euo pipefail
 program=$1
 receiver=$2
+keeper=$3
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
@@ -119,6 +122,49 @@ paste_once_nokanji
 end_by SIGTERM "$folder" 0
 diff -r "$E2E_TMP/nosave-before" "$folder" >/dev/null || fail "SIGTERM without automatic saving changed files"
 e2e_log "SIGTERM without automatic saving: nothing written"
+
+# --- the user's clipboard outlives the palette, with a clipboard manager ---------------------------
+e2e_spawn "$keeper" >"$E2E_TMP/keeper.out" 2>>"$E2E_ARTIFACTS/keeper.log"
+keeper_pid=$E2E_LAST_PID
+wait_until 5 grep -q keeping "$E2E_TMP/keeper.out" || fail "the clipboard manager did not start"
+_clipboard_is() { [ "$(timeout 2 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null)" = "$1" ]; }
+for how in 終了 SIGTERM; do
+    folder=$E2E_TMP/keep-$how
+    prepare_folder "$folder" Check3=1 Check8=1
+    start_palette "$folder" || fail "the palette did not appear"
+    users_text="ユーザーの文 $how"
+    printf '%s' "$users_text" >"$E2E_TMP/users-text"
+    e2e_spawn xclip -quiet -selection clipboard -i "$E2E_TMP/users-text" 2>/dev/null
+    xclip_pid=$E2E_LAST_PID
+    wait_until 5 _clipboard_is "$users_text" || fail "xclip did not take the clipboard"
+    start_receiver "target-keep-$how" || fail "the receiver did not appear"
+    make_target "$receiver_id"
+    click_entry 0
+    wait_file_is "$receiver_text" "${KAOMOJI[0]}" 3 || fail "the paste did not arrive: $(show_file "$receiver_text")"
+    # The palette gave the user's text back and holds it; the program it came from ends.
+    wait_until 3 _clipboard_is "$users_text" || fail "the user's text did not come back after the paste"
+    # (xclip ends by itself once it has lost the clipboard to the paste.)
+    kill "$xclip_pid" 2>/dev/null || true
+    wait "$xclip_pid" 2>/dev/null || true
+    _clipboard_is "$users_text" || fail "the palette does not hold the user's text: the test would not test"
+    kept_before=$(grep -c kept "$E2E_TMP/keeper.out" || true)
+    if [ "$how" = SIGTERM ]; then
+        kill -TERM "$palette_pid"
+    else
+        _pause_before_click
+        # "終了": client twips 0, 6540, 1095 x 315.
+        xdotool mousemove $((palette_x + 547 / 15)) $((palette_y + (6540 + 157) / 15)) click 1
+    fi
+    wait_until 3 _ended "$palette_pid" || fail "$how: the palette still runs"
+    wait "$palette_pid" 2>/dev/null || true
+    [ "$(grep -c kept "$E2E_TMP/keeper.out")" -gt "$kept_before" ] || fail "$how: the clipboard was not handed to the manager"
+    _clipboard_is "$users_text" ||
+        fail "$how: after the palette ended the clipboard holds $(timeout 2 xclip -o -selection clipboard -t UTF8_STRING 2>&1)"
+    kill -TERM "$receiver_pid" 2>/dev/null || true
+    e2e_log "$how with a clipboard manager: the user's text outlived the palette"
+done
+kill -TERM "$keeper_pid"
+wait "$keeper_pid" 2>/dev/null || true
 
 # --- logout through a real X session manager ---------------------------------------------------
 # xsm, the X sample session manager, ends its session on SIGTERM as at a logout: every client is
