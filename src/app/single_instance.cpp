@@ -81,17 +81,20 @@ bool peerIsThisUser(int fd) {
     return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::geteuid();
 }
 
-// An exclusive lock on the file, held while the returned descriptor is open; -1 when it could
-// not be had in time.
+constexpr int kTurnNotHad = -1;
+constexpr int kNoTurnsHere = -2;
+
+// An exclusive lock on the file, held while the returned descriptor is open; kTurnNotHad when
+// it could not be had in time, kNoTurnsHere when the file cannot be made.
 int takeTurn(const std::filesystem::path& lockFile) {
     const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
-        return -1;
+        return kNoTurnsHere;
     const auto deadline = std::chrono::steady_clock::now() + kTurnWait;
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= deadline) {
             ::close(fd);
-            return -1;
+            return kTurnNotHad;
         }
         std::this_thread::sleep_for(kTurnPoll);
     }
@@ -145,21 +148,20 @@ SingleInstance::Claim SingleInstance::claim() {
     return socketFile_.empty() ? claimAbstractName() : claimInRuntimeFolder();
 }
 
-bool SingleInstance::listenAt(const Address& address) {
+SingleInstance::Listen SingleInstance::listenAt(const Address& address) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
-        return false;
+        return Listen::Impossible;
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address.address), address.length) != 0 ||
         ::listen(fd, 8) != 0) {
-        const int error = errno;
+        const bool taken = errno == EADDRINUSE;
         ::close(fd);
-        errno = error;
-        return false;
+        return taken ? Listen::Taken : Listen::Impossible;
     }
     listening_ = fd;
     listeningNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
     connect(listeningNotifier_.get(), &QSocketNotifier::activated, this, [this] { acceptCallers(); });
-    return true;
+    return Listen::Listening;
 }
 
 SingleInstance::Claim SingleInstance::claimInRuntimeFolder() {
@@ -170,34 +172,33 @@ SingleInstance::Claim SingleInstance::claimInRuntimeFolder() {
         // starts doing it at once would each remove the other's. A turn lasts a bind or a
         // connect; the talk with a running copy comes after it.
         const int turn = takeTurn(lockFile_);
-        if (turn < 0)
+        if (turn == kNoTurnsHere)
+            return claimAbstractName();
+        if (turn == kTurnNotHad)
             return Claim::OtherSilent;
         int holder = -1;
-        bool listening = false;
-        bool refused = false;
-        for (int attempt = 0; attempt < 2 && holder < 0 && !listening && !refused; ++attempt) {
-            listening = listenAt(address);
-            if (listening)
+        Listen listen = Listen::Taken;
+        for (int attempt = 0; attempt < 2 && holder < 0 && listen == Listen::Taken; ++attempt) {
+            listen = listenAt(address);
+            if (listen != Listen::Taken)
                 break;
-            // Any other error: the folder refuses sockets.
-            refused = errno != EADDRINUSE;
-            holder = refused ? -1 : connectTo(address);
+            holder = connectTo(address);
             if (holder >= 0 && !peerIsThisUser(holder)) {
                 ::close(holder);
                 holder = -1;
             }
             // Nobody listens (the copy that made it ended without removing it), or another
             // user put it there: the folder is this user's, so the file goes.
-            if (holder < 0 && !refused)
+            if (holder < 0)
                 ::unlink(socketFile_.c_str());
         }
         ::close(turn);
-        if (listening) {
+        if (listen == Listen::Listening) {
             listeningInRuntimeFolder_ = true;
             return Claim::First;
         }
-        // The claim that any folder allows.
-        if (refused)
+        // The folder refuses sockets: the claim that any folder allows.
+        if (listen == Listen::Impossible)
             return claimAbstractName();
         switch (holder < 0 ? Ask::Refused : askOver(holder)) {
         case Ask::Answered:
@@ -219,7 +220,8 @@ SingleInstance::Claim SingleInstance::claimAbstractName() {
     // A copy that holds the name but is just ending refuses the connection: then the name is
     // free a moment later, and the next round takes it.
     for (int round = 0; round < 3; ++round) {
-        if (listenAt(address))
+        // No socket at all: run rather than refuse the user.
+        if (listenAt(address) != Listen::Taken)
             return Claim::First;
         const int holder = connectTo(address);
         if (holder >= 0 && !peerIsThisUser(holder)) {

@@ -61,8 +61,12 @@ private:
     };
     Claim claimInRuntimeFolder();
     Claim claimAbstractName();
-    // Binds and listens at the address; true when this copy now holds the claim.
-    bool listenAt(const Address& address);
+    enum class Listen {
+        Listening,  // this copy now holds the claim
+        Taken,      // someone holds it, or a socket file nobody listens on is in the way
+        Impossible, // no socket could be made, or the place refuses sockets
+    };
+    Listen listenAt(const Address& address);
     // A connection to whoever listens there, -1 when nobody does.
     static int connectTo(const Address& address);
     // Asks the holder at the other end of the connection to come forward; closes it.
