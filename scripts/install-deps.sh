@@ -13,7 +13,9 @@ test_only=(clang libclang-rt-14-dev xvfb openbox x11-utils x11-xserver-utils xdo
            # validators, cpack's dpkg-shlibdeps and lintian
            passwd desktop-file-utils appstream dpkg-dev lintian
            # xsm, the X sample session manager, for a logout through a real session manager
-           x11-session-utils)
+           x11-session-utils
+           # real paste targets: terminals (xterm, a VTE one), GTK 4 and GTK 3 editors, a browser
+           xterm xfce4-terminal gnome-text-editor l3afpad chromium)
 
 want=("${build[@]}")
 if [ "${1:-}" = "--with-tests" ]; then
