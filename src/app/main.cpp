@@ -4,6 +4,8 @@
 #include "app/read_ahead.h"
 #include "app/session_end.h"
 #include "app/single_instance.h"
+#include "app/start_up_problems.h"
+#include "palette/palette_window.h"
 #include "platform/program_folder.h"
 #include "platform/wayland/wayland_desktop.h"
 #include "platform/x11/wayland_session.h"
@@ -11,6 +13,7 @@
 #include "platform/x11/x11_display_probe.h"
 #include <QApplication>
 #include <QDBusConnection>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <cstdio>
 #include <filesystem>
@@ -21,12 +24,8 @@ int main(int argc, char* argv[]) {
     const platform::FilesFolder files = platform::filesFolder();
     if (const auto exitStatus = answerCommandLine(argc, argv, files))
         return *exitStatus;
-    if (std::string error; !platform::makeFilesFolder(files, error)) {
-        std::fprintf(stderr, "pikome: cannot make the folder for your files (%s).\n", error.c_str());
-        // Without a home there is no folder of the user's own, and the executable's is not one.
-        if (files.folder.empty())
-            return 1;
-    }
+    // Said on the standard error now, in a message box once Qt is there.
+    const std::optional<StartUpProblem> folderProblem = makeFilesFolderOrSay(files);
     // The big reads of start-up begin at once, on other cores, while Qt starts.
     std::filesystem::path folder = files.folder;
     ReadAhead readAhead = folder.empty() ? ReadAhead{} : startReadingAhead(folder);
@@ -56,6 +55,10 @@ int main(int argc, char* argv[]) {
     // made while the windows are built (the bridge then finds it ready).
     std::jthread sessionBus([] { QDBusConnection::sessionBus(); });
 
+    if (folderProblem && folderProblem->endsTheStart) {
+        showInAMessageBox(*folderProblem);
+        return 1;
+    }
     platform::X11Desktop x11Desktop(x11->display());
     // On a Wayland session the native windows are reached through the compositor, by whatever
     // routes it offers; the palette's own windows stay on X11.
@@ -72,17 +75,22 @@ int main(int argc, char* argv[]) {
     if (folder.empty() && !files.installed)
         folder = QCoreApplication::applicationDirPath().toStdString();
     SingleInstance instance(folder);
-    if (const auto claim = instance.claim(); claim != SingleInstance::Claim::First) {
-        if (claim == SingleInstance::Claim::OtherCameForward)
-            return 0;
-        std::fprintf(stderr, "pikome: another copy holds the files in %s but does not answer.\n",
-                     folder.c_str());
-        return 1;
-    }
+    if (const auto exitStatus = claimFilesOrEnd(instance, folder))
+        return *exitStatus;
+    if (folderProblem)
+        showInAMessageBox(*folderProblem);
     Program program(folder, desktop, std::move(readAhead));
     instance.onAnotherStart = [&program] { program.bringForward(); };
-    SessionEnd sessionEnd(
-        program, [&x11Desktop] { x11Desktop.abandonConnection(); }, SessionEnd::AfterEnd::EndProcess);
+    // At the desktop's end the process ends at once: the clipboard the palette holds (the
+    // user's, given back after a paste) goes to a clipboard manager first, as Qt's teardown
+    // would hand it after "終了".
+    auto releaseDisplay = [&x11Desktop, &program] {
+        x11Desktop.handClipboardToManager(program.paletteWindow().handle(), [] {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
+        x11Desktop.abandonConnection();
+    };
+    SessionEnd sessionEnd(program, releaseDisplay, SessionEnd::AfterEnd::EndProcess);
     program.start();
     return app.exec();
 }

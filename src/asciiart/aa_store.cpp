@@ -1,5 +1,6 @@
 #include "asciiart/aa_store.h"
 #include "asciiart/ascii_art_dialog.h"
+#include "platform/file_owner.h"
 #include "platform/profile.h"
 #include "platform/textfile.h"
 #include "storage/profile_access.h"
@@ -43,10 +44,11 @@ bool ownerMayWrite(const std::filesystem::path& folder) {
     return ::stat(folder.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) != 0;
 }
 
+// Made by root in a user's folder, it is the user's (see file_owner.h).
 void createFolder(const std::filesystem::path& folder) {
-    std::error_code ec;
+    std::string error;
     if (ownerMayWrite(folder.parent_path()))
-        std::filesystem::create_directory(folder, ec);
+        platform::file_owner::makeFolder(folder, 0777, error);
 }
 
 bool removeFile(const std::filesystem::path& file) {

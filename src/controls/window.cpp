@@ -148,13 +148,32 @@ void Window::keepMostlyInWorkArea() {
         return;
     const QRect inside = outer.intersected(area);
     const qint64 insideArea = qint64(inside.width()) * inside.height();
-    if (2 * insideArea >= qint64(outer.width()) * outer.height())
+    if (2 * insideArea >= qint64(outer.width()) * outer.height() && !leavesAControlOutside(area))
         return;
     // Just inside, nearest to where it was; a window larger than the area keeps its top left
     // corner, with the caption, in view.
     const int left = std::max(area.left(), std::min(outer.left(), area.right() + 1 - outer.width()));
     const int top = std::max(area.top(), std::min(outer.top(), area.bottom() + 1 - outer.height()));
     moveFrameTo(left, top);
+    movedInTo_ = QPoint(left, top);
+}
+
+bool Window::leavesAControlOutside(const QRect& area) const {
+    const platform::FrameExtents f = frame();
+    const QPoint clientOrigin = outerRect().topLeft() + QPoint(f.left, f.top);
+    for (const QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (control->isHidden() || control->isWindow())
+            continue;
+        // Only the part within the client area can be seen at all.
+        const QRect shown = control->geometry().intersected(rect());
+        if (!shown.isEmpty() && !shown.translated(clientOrigin).intersects(area))
+            return true;
+    }
+    return false;
+}
+
+bool Window::standsWhereMovedInToBeSeen() const {
+    return movedInTo_ && outerRect().topLeft() == *movedInTo_;
 }
 
 WindowState Window::windowState() const {

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 namespace controls {
 
@@ -32,8 +33,12 @@ public:
     WindowState windowState() const;
     platform::WindowHandle handle();
     // A window less than half of which lies in the desktop's work area (a position stored on a
-    // larger screen) is moved just inside it; a window mostly inside stays exactly where it is.
+    // larger screen), or that leaves one of its controls wholly outside it (out of reach), is
+    // moved just inside it; any other window stays exactly where it is.
     void keepMostlyInWorkArea();
+    // The window still stands where keepMostlyInWorkArea() moved it: its place was the program's
+    // doing, not the user's, and the place it was given before is still the one to keep.
+    bool standsWhereMovedInToBeSeen() const;
 
     // Runs after every change of size or window state, by the user or by code.
     std::function<void()> onResize;
@@ -53,12 +58,14 @@ private:
     QRect outerRect() const;
     platform::FrameExtents frame() const;
     void moveFrameTo(int xPixels, int yPixels);
+    bool leavesAControlOutside(const QRect& area) const;
     void correctPlacement();
     void resizeClient(const QSize& size);
     void runResizeHandler();
     platform::Desktop& desktop_;
     bool placedByCode_ = false;
     QPoint wantedFramePos_;
+    std::optional<QPoint> movedInTo_;
     bool correctPending_ = false;
     bool shownOnce_ = false;
     // The size the resize handler last ran for, so that one change never runs it twice.

@@ -21,6 +21,7 @@ private slots:
     void folderNamedBinWithItsFilesIsPortable_data();
     void folderNamedBinWithItsFilesIsPortable();
     void installedFolderIsMadePrivate();
+    void rootMakesTheUsersFoldersTheirs();
 };
 
 void ProgramFolderTest::whereTheFilesLive_data() {
@@ -141,6 +142,31 @@ void ProgramFolderTest::installedFolderIsMadePrivate() {
     QVERIFY(!platform::makeFilesFolder({blocked / "pikome", true}, error));
     QVERIFY(!platform::makeFilesFolder({blocked, true}, error));
     QVERIFY(!platform::makeFilesFolder({{}, true}, error));
+}
+
+// `sudo -E pikome` on a first start: before, ~/.local/share and ~/.local/share/pikome became
+// root's (0700), locking the user out of their files and other programs out of ~/.local/share.
+void ProgramFolderTest::rootMakesTheUsersFoldersTheirs() {
+    if (::geteuid() != 0)
+        QSKIP("needs root");
+    constexpr uid_t kUser = 4242;
+    constexpr gid_t kGroup = 4343;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const std::filesystem::path home = dir.path().toStdString();
+    std::filesystem::create_directory(home / ".local");
+    QCOMPARE(::chown(home.c_str(), kUser, kGroup), 0);
+    QCOMPARE(::chown((home / ".local").c_str(), kUser, kGroup), 0);
+    std::string error;
+    QVERIFY2(platform::makeFilesFolder(platform::chooseFilesFolder("/usr/bin", "", home.string()), error),
+             error.c_str());
+    for (const char* made : {".local/share", ".local/share/pikome"}) {
+        struct stat info {};
+        QCOMPARE(::stat((home / made).c_str(), &info), 0);
+        QCOMPARE(info.st_uid, kUser);
+        QCOMPARE(info.st_gid, kGroup);
+        QCOMPARE(info.st_mode & 0777, 0700u);
+    }
 }
 
 void ProgramFolderTest::sameAsQt() {

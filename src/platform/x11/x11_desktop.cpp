@@ -1,5 +1,6 @@
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/wayland_session.h"
+#include "platform/x11/x11_clipboard_handoff.h"
 #include "platform/x11/x11_clipboard_owner.h"
 #include "platform/x11/x11_clipboard_reader.h"
 #include "platform/x11/x11_error_trap.h"
@@ -582,6 +583,15 @@ std::optional<bool> X11Desktop::clipboardOwnedWith(WindowHandle window) {
     if (unusable())
         return std::nullopt;
     return x11::clipboardOwnedByClientOf(display_, window);
+}
+
+bool X11Desktop::handClipboardToManager(WindowHandle window, const std::function<void()>& serveRequests) {
+    // A manager fetches a clipboard of a few formats in milliseconds; a session that is ending
+    // must not wait long for one that is slow.
+    constexpr int kManagerBoundMs = 1000;
+    if (unusable() || !x11::clipboardOwnedByClientOf(display_, window))
+        return false;
+    return x11::handClipboardToManager(DisplayString(display_), kManagerBoundMs, serveRequests);
 }
 
 std::uint32_t X11Desktop::tickCount() {

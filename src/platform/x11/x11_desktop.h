@@ -2,6 +2,7 @@
 // The desktop on X11 under an EWMH window manager (openbox, xfwm4, KWin, Mutter …). Callers need
 // no X headers: the connection is passed as an opaque pointer.
 #include "platform/desktop.h"
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -69,6 +70,12 @@ public:
     bool mayRefuseForegroundSwitch() override { return waylandSession_; }
 
     _XDisplay* display() const { return display_; }
+
+    // Before the process ends without Qt's own teardown (which does the same): the clipboard
+    // this program (the one that made window) owns is handed to the clipboard manager, if one
+    // runs, so that it outlives the program; serveRequests runs the program's event loop while
+    // the manager fetches. True when the manager took it.
+    bool handClipboardToManager(WindowHandle window, const std::function<void()>& serveRequests);
 
     // The process ends without its teardown, and the connection may be gone (the server died
     // or closed it): nothing more is asked over it; the work area is the last one seen. The
