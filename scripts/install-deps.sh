@@ -13,7 +13,10 @@ test_only=(clang libclang-rt-14-dev xvfb openbox x11-utils x11-xserver-utils xdo
            # validators, cpack's dpkg-shlibdeps and lintian
            passwd desktop-file-utils appstream dpkg-dev lintian
            # xsm, the X sample session manager, for a logout through a real session manager
-           x11-session-utils)
+           x11-session-utils
+           # window managers that frame the palette without saying so ahead (KWin with its
+           # Breeze frame, fluxbox), and a tiling one (i3)
+           kwin-x11 kwin-style-breeze fluxbox i3-wm)
 
 want=("${build[@]}")
 if [ "${1:-}" = "--with-tests" ]; then

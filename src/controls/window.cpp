@@ -78,6 +78,10 @@ void Window::setTopTwips(int twips) {
 }
 
 void Window::setWidthTwips(int twips) {
+    // Set before the window manager has framed the window, the width is taken again once it
+    // has: its frame may not be the one predicted (fluxbox never answers the question).
+    widthPending_ = !frameKnown();
+    wantedFrameWidth_ = toPixels(twips);
     const platform::FrameExtents f = frame();
     // A zero width would make Qt hide the window.
     resizeClient(QSize(std::max(1, toPixels(twips) - f.left - f.right), height()));
@@ -115,7 +119,15 @@ void Window::moveFrameTo(int xPixels, int yPixels) {
 }
 
 void Window::correctPlacement() {
-    if (!correctPending_ || !frameKnown())
+    if (!frameKnown())
+        return;
+    if (widthPending_) {
+        widthPending_ = false;
+        const platform::FrameExtents f = frame();
+        if (outerRect().width() != wantedFrameWidth_)
+            resizeClient(QSize(std::max(1, wantedFrameWidth_ - f.left - f.right), height()));
+    }
+    if (!correctPending_)
         return;
     correctPending_ = false;
     if (outerRect().topLeft() != wantedFramePos_)
@@ -199,7 +211,7 @@ void Window::showEvent(QShowEvent* event) {
     if (!shownOnce_)
         orderTabsByPlace(this);
     shownOnce_ = true;
-    if (correctPending_) {
+    if (correctPending_ || widthPending_) {
         // The window manager reports the frame some time after mapping, with or without a
         // move event to go with it; look again a few times.
         for (int delay : {0, 100, 500})

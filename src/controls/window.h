@@ -28,6 +28,8 @@ public:
     void setHeightTwips(int twips);
     WindowState windowState() const;
     platform::WindowHandle handle();
+    // Pixels the window manager's frame adds on each side (predicted until the window is framed).
+    platform::FrameExtents frame() const;
     // A window less than half of which lies in the desktop's work area (a position stored on a
     // larger screen) is moved just inside it; a window mostly inside stays exactly where it is.
     void keepMostlyInWorkArea();
@@ -48,7 +50,6 @@ protected:
 private:
     bool frameKnown() const;
     QRect outerRect() const;
-    platform::FrameExtents frame() const;
     void moveFrameTo(int xPixels, int yPixels);
     void correctPlacement();
     void resizeClient(const QSize& size);
@@ -57,6 +58,8 @@ private:
     bool placedByCode_ = false;
     QPoint wantedFramePos_;
     bool correctPending_ = false;
+    int wantedFrameWidth_ = 0;
+    bool widthPending_ = false;
     bool shownOnce_ = false;
     // The size the resize handler last ran for, so that one change never runs it twice.
     QSize handledSize_;

@@ -4,6 +4,7 @@
 // Plain C++ only, so a Windows backend drops in beside the X11 one.
 #include "platform/clipboard_snapshot.h"
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,6 +51,19 @@ public:
     virtual int captionHeightPixels() = 0;
     // The frame the window manager gives a new top-level window, known before it is mapped.
     virtual FrameExtents predictedFrameExtents() = 0;
+    // Calls changed with the frame each time the window manager sets the frame of the window
+    // (X11: its _NET_FRAME_EXTENTS), and once at the start if it has one already. The call comes
+    // from the event loop, after the toolkit has seen the same change. Some window managers
+    // never answer the question behind predictedFrameExtents(); the frame of the mapped window
+    // is their only word on it. A desktop whose frames are known ahead calls nothing.
+    virtual void watchFrameExtents(WindowHandle window, std::function<void(FrameExtents)> changed) {
+        (void)window;
+        (void)changed;
+    }
+    // Tells the window manager that the window is a small persistent utility window, a palette:
+    // tiling window managers (i3) float such a window at its own place and size instead of
+    // making it a tile. Before the window is first shown.
+    virtual void markAsUtilityWindow(WindowHandle window) { (void)window; }
 
     virtual OsFamily osFamily() = 0;
     // The operating system's version as major.minor (Linux: the kernel's, e.g. 6.1).

@@ -4,6 +4,8 @@
 # nothing is looked up or killed by name.
 #
 #   e2e_start_desktop            Xvfb, then openbox (or e2e_start_xvfb / e2e_start_openbox)
+#   e2e_start_window_manager WM  openbox, kwin_x11, fluxbox or i3 on the running Xvfb, with a
+#                                home and configuration of its own
 #   e2e_spawn CMD ARGS...        runs CMD in the background, stopped at exit; pid in E2E_LAST_PID
 #   wait_for_window_by_name NAME TIMEOUT   prints the id of a visible window whose title matches
 #                                          the regular expression NAME, or fails after TIMEOUT s
@@ -158,6 +160,32 @@ e2e_start_openbox() {
 
 e2e_start_desktop() {
     e2e_start_xvfb && e2e_start_openbox
+}
+
+e2e_start_window_manager() {
+    local wm=$1 home=$E2E_TMP/$1-home
+    [ "$wm" = openbox ] && { e2e_start_openbox; return; }
+    mkdir -p "$home"
+    local command=("$wm")
+    case $wm in
+    # Without a configuration of its own i3 runs Debian's, which starts a bar, a screen locker
+    # and a wizard window.
+    i3)
+        printf '%s\n' 'font pango:monospace 8' >"$home/i3.config"
+        command+=(-c "$home/i3.config")
+        ;;
+    kwin_x11) command+=(--replace) ;;
+    esac
+    local started
+    started=$(date +%s%N)
+    HOME=$home e2e_spawn "${command[@]}" >"$E2E_ARTIFACTS/$wm.log" 2>&1
+    local pid=$E2E_LAST_PID
+    if ! wait_until 20 _e2e_wm_running; then
+        e2e_log "$wm did not take over the screen (see $E2E_ARTIFACTS/$wm.log)"
+        return 1
+    fi
+    wait_until 5 _e2e_wm_idle "$pid" || true
+    e2e_log "$wm running (pid $pid) after $((($(date +%s%N) - started) / 1000000)) ms"
 }
 
 _e2e_find_window() {
