@@ -83,8 +83,9 @@ public:
     // kUnreachableWindow.
     virtual bool setForegroundWindow(WindowHandle window) = 0;
     // Synthetic keystrokes to the foreground window in the notation "^v" (Ctrl+V), "%{kanji}"
-    // (Alt+Kanji), "{ENTER}", "{TAB}". With wait, returns once the keystrokes have been
-    // delivered to the window system. Returns false for a notation it does not know.
+    // (the input-method on/off key: Alt+Kanji on Windows, inputModeKey() on Linux desktops),
+    // "{ENTER}", "{TAB}". With wait, returns once the keystrokes have been delivered to the
+    // window system. Returns false for a notation it does not know.
     virtual bool sendKeys(std::string_view keys, bool wait) = 0;
 
     // The mouse cursor's position on the screen in pixels.

@@ -2,6 +2,7 @@
 // Qt's headers before Xlib's, whose macros (Bool, Status) break them.
 #include "platform/x11/x11_property_watch.h"
 
+#include "platform/input_mode_key.h"
 #include "platform/x11/wayland_session.h"
 #include "platform/x11/x11_clipboard_owner.h"
 #include "platform/x11/x11_clipboard_reader.h"
@@ -554,9 +555,10 @@ bool X11Desktop::sendKeys(std::string_view keys, bool wait) {
         std::string_view text;
         KeyChord chord;
     };
+    static constexpr KeyStroke kInputMode = inputModeKey();
     static constexpr Notation kNotations[] = {
         {"^v", {true, false, XK_v}},
-        {"%{kanji}", {false, true, XK_Kanji}},
+        {"%{kanji}", {kInputMode.control, kInputMode.alt, KeySym(kInputMode.keysym)}},
         {"{ENTER}", {false, false, XK_Return}},
         {"{TAB}", {false, false, XK_Tab}},
     };
