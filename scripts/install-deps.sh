@@ -16,7 +16,10 @@ test_only=(clang libclang-rt-14-dev xvfb openbox x11-utils x11-xserver-utils xdo
            x11-session-utils
            # window managers that frame the palette without saying so ahead (KWin with its
            # Breeze frame, fluxbox), and a tiling one (i3)
-           kwin-x11 kwin-style-breeze fluxbox i3-wm)
+           kwin-x11 kwin-style-breeze fluxbox i3-wm
+           # Japanese input methods with mozc, a session bus of the test user's own for them,
+           # and fcitx5's Qt front end (ibus's is in Qt itself)
+           ibus ibus-mozc fcitx5 fcitx5-mozc fcitx5-frontend-qt6 dbus-daemon dbus-bin)
 
 want=("${build[@]}")
 if [ "${1:-}" = "--with-tests" ]; then
