@@ -149,14 +149,7 @@ _e2e_wm_idle() {
 }
 
 e2e_start_openbox() {
-    e2e_spawn openbox --sm-disable >"$E2E_ARTIFACTS/openbox.log" 2>&1
-    local pid=$E2E_LAST_PID
-    if ! wait_until 10 _e2e_wm_running; then
-        e2e_log "openbox did not take over the screen (see $E2E_ARTIFACTS/openbox.log)"
-        return 1
-    fi
-    wait_until 2 _e2e_wm_idle "$pid" || true
-    e2e_log "openbox running (pid $pid)"
+    e2e_start_window_manager openbox
 }
 
 e2e_start_desktop() {
@@ -165,10 +158,10 @@ e2e_start_desktop() {
 
 e2e_start_window_manager() {
     local wm=$1 home=$E2E_TMP/$1-home
-    [ "$wm" = openbox ] && { e2e_start_openbox; return; }
     mkdir -p "$home"
     local command=("$wm")
     case $wm in
+    openbox) command+=(--sm-disable) ;;
     # Without a configuration of its own i3 runs Debian's, which starts a bar, a screen locker
     # and a wizard window.
     i3)
