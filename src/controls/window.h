@@ -30,6 +30,9 @@ public:
     platform::WindowHandle handle();
     // Pixels the window manager's frame adds on each side (predicted until the window is framed).
     platform::FrameExtents frame() const;
+    // The window manager has set the window's frame: a place and a width set before it was
+    // known are taken again now (the checks after showing may all come before a slow manager).
+    void frameArrived() { correctPlacement(); }
     // A window less than half of which lies in the desktop's work area (a position stored on a
     // larger screen) is moved just inside it; a window mostly inside stays exactly where it is.
     void keepMostlyInWorkArea();

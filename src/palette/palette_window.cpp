@@ -284,6 +284,7 @@ void PaletteWindow::introduceToWindowManager() {
 }
 
 void PaletteWindow::takeCaptionFromFrame(platform::FrameExtents frame) {
+    frameArrived();
     const int caption = controls::toTwips(frame.top);
     if (caption == state_.captionHeight)
         return;

@@ -207,7 +207,7 @@ e2e_ordinary_user() {
 # program started as the ordinary user; the suppressions may lie in a folder the user cannot
 # read, so the user gets a readable copy.
 e2e_pass_sanitizer_options() {
-    if [[ ${LSAN_OPTIONS:-} =~ suppressions=([^:]+) ]]; then
+    if [[ ${LSAN_OPTIONS:-} =~ suppressions=([^:]+) ]] && [ "${BASH_REMATCH[1]}" != "$E2E_TMP/lsan.supp" ]; then
         cp "${BASH_REMATCH[1]}" "$E2E_TMP/lsan.supp"
         chmod 0644 "$E2E_TMP/lsan.supp"
         LSAN_OPTIONS=${LSAN_OPTIONS/"${BASH_REMATCH[1]}"/"$E2E_TMP/lsan.supp"}
