@@ -8,6 +8,7 @@
 #include "asciiart/ascii_art_dialog.h"
 #include "controls/twips.h"
 #include "palette/palette_window.h"
+#include "palette/paste_keystroke.h"
 #include "palette/tip_window.h"
 #include "platform/profile.h"
 #include "platform/textfile.h"
@@ -15,6 +16,7 @@
 #include "settings/settings_dialog.h"
 #include "storage/profile_access.h"
 #include "storage/settings_keys.h"
+#include <cstdio>
 
 namespace keys = storage::settings;
 
@@ -42,6 +44,7 @@ public:
         readAutoHideMargins();
         readPageNames();
         readInputModeOption();
+        readPasteKeyRules();
         asciiart::load(s_, asciiArtDialog_);
         makeTipWindow();
         fillPageLists();
@@ -60,6 +63,17 @@ public:
 private:
     int readInt(const QString& section, const QString& key, int defaultValue) const {
         return storage::ReadProfileInt(section, key, defaultValue, ini_);
+    }
+
+    // A rule the palette cannot follow is named on the standard error; the window class then
+    // pastes as if the rule were not there.
+    void readPasteKeyRules() {
+        s_.pasteKeyRules = storage::readPasteKeyRules(ini_);
+        for (const auto& rule : s_.pasteKeyRules)
+            if (palette::pasteKeysWritten(rule.keys).empty())
+                std::fprintf(
+                    stderr, "pikome: [%s] %s=%s: not a paste keystroke (^v, ^+v or +{INSERT}); ignored\n",
+                    qPrintable(storage::kPasteKeysSection), rule.windowClass.c_str(), rule.keys.c_str());
     }
 
     // A save killed half-way leaves a temporary file beside its target; nothing else removes it.

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -82,11 +83,20 @@ public:
     // afterwards (within a short bound). A closed window gives false, never a crash; so does
     // kUnreachableWindow.
     virtual bool setForegroundWindow(WindowHandle window) = 0;
-    // Synthetic keystrokes to the foreground window in the notation "^v" (Ctrl+V), "%{kanji}"
-    // (the input-method on/off key: Alt+Kanji on Windows, inputModeKey() on Linux desktops),
-    // "{ENTER}", "{TAB}". With wait, returns once the keystrokes have been delivered to the
-    // window system. Returns false for a notation it does not know.
+    // Synthetic keystrokes to the foreground window in the notation "^v" (Ctrl+V), "^+v"
+    // (Ctrl+Shift+V), "+{INSERT}" (Shift+Insert), "%{kanji}" (the input-method on/off key:
+    // Alt+Kanji on Windows, inputModeKey() on Linux desktops), "{ENTER}", "{TAB}". With wait,
+    // returns once the keystrokes have been delivered to the window system. Returns false for
+    // a notation it does not know.
     virtual bool sendKeys(std::string_view keys, bool wait) = 0;
+    // The names that tell which program made the window, so that a paste can use the keystroke
+    // that program pastes with: on X11 the class and then the instance of its WM_CLASS
+    // ("XTerm", "xterm"); a native Wayland window's app_id; a Windows window's class name.
+    // Empty when the window is gone or the desktop cannot tell: the paste then uses Ctrl+V.
+    virtual std::vector<std::string> windowClassNames(WindowHandle window) {
+        (void)window;
+        return {};
+    }
 
     // The mouse cursor's position on the screen in pixels.
     virtual Point cursorPos() = 0;
@@ -100,6 +110,13 @@ public:
     // times as long, never more). nullopt: this desktop leaves reading the clipboard to the
     // toolkit.
     virtual std::optional<ClipboardSnapshot> readClipboard(int boundMs) {
+        (void)boundMs;
+        return std::nullopt;
+    }
+    // The primary selection (X11: the text the user last highlighted, which the middle button
+    // pastes, and Shift+Insert in many terminals), read as readClipboard reads the clipboard.
+    // nullopt: this desktop has no primary selection (Windows), or leaves it to the toolkit.
+    virtual std::optional<ClipboardSnapshot> readPrimarySelection(int boundMs) {
         (void)boundMs;
         return std::nullopt;
     }

@@ -5,6 +5,7 @@
 #include "platform/desktop.h"
 #include "storage/aa_table.h"
 #include "storage/kaomoji_table.h"
+#include "storage/paste_key_rules.h"
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -70,6 +71,9 @@ struct ProgramState {
     // The ASCII-art pieces' names and texts, by ASCII-art page 1..9 and entry 0..19.
     AATable asciiArtNames;
     AATable asciiArtTexts;
+
+    // The user's own paste keystrokes by window class, as start-up read them.
+    std::vector<PasteKeyRule> pasteKeyRules;
 
     // Files that existed at start-up but could not be read: the program does not know what
     // they hold, so a save never overwrites or deletes them in its ignorance.

@@ -23,7 +23,13 @@ bool FakeDesktop::sendKeys(std::string_view text, bool wait) {
     keys.push_back({std::string(text), wait, tickCount(), foreground});
     if (onSendKeys)
         onSendKeys(keys.back().keys);
-    return text == "^v" || text == "%{kanji}" || text == "{ENTER}" || text == "{TAB}";
+    return text == "^v" || text == "^+v" || text == "+{INSERT}" || text == "%{kanji}" || text == "{ENTER}" ||
+           text == "{TAB}";
+}
+
+std::vector<std::string> FakeDesktop::windowClassNames(WindowHandle window) {
+    const auto it = windowClasses.find(window);
+    return it == windowClasses.end() ? std::vector<std::string>{} : it->second;
 }
 
 std::uint32_t FakeDesktop::tickCount() {

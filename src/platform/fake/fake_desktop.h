@@ -3,6 +3,7 @@
 #include "platform/desktop.h"
 #include <chrono>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +37,7 @@ public:
     WindowHandle foregroundWindow() override { return foreground; }
     bool setForegroundWindow(WindowHandle window) override;
     bool sendKeys(std::string_view keys, bool wait) override;
+    std::vector<std::string> windowClassNames(WindowHandle window) override;
     Point cursorPos() override { return cursor; }
     std::uint32_t tickCount() override;
     void beep() override { ++beeps; }
@@ -64,6 +66,8 @@ public:
     // Whether the window system has the clipboard with the program; by default the toolkit's
     // word is taken.
     std::optional<bool> clipboardOwned;
+    // Each window's class names; a window not listed has none.
+    std::map<WindowHandle, std::vector<std::string>> windowClasses;
     // A Wayland session, where the compositor may refuse a foreground switch.
     bool waylandSession = false;
     // Called after each accepted foreground switch, e.g. to let a test react.

@@ -41,10 +41,9 @@ private:
 
 class Reader {
 public:
-    Reader(Display* display, Clock::time_point deadline, Clock::time_point lastDeadline)
+    Reader(Display* display, Atom selection, Clock::time_point deadline, Clock::time_point lastDeadline)
         : display_(display), window_(display), deadline_(deadline), lastDeadline_(lastDeadline),
-          clipboard_(XInternAtom(display, "CLIPBOARD", False)),
-          property_(XInternAtom(display, "_PIKOME_CLIPBOARD_COPY", False)),
+          clipboard_(selection), property_(XInternAtom(display, "_PIKOME_CLIPBOARD_COPY", False)),
           incr_(XInternAtom(display, "INCR", False)) {}
 
     enum class Result { Data, Refused, TimedOut };
@@ -161,7 +160,7 @@ std::string atomName(Display* display, Atom atom) {
 }
 } // namespace
 
-std::optional<ClipboardSnapshot> readClipboard(const char* displayName, int boundMs) {
+std::optional<ClipboardSnapshot> readClipboard(const char* displayName, int boundMs, const char* selection) {
     Display* display = XOpenDisplay(displayName);
     if (!display)
         return std::nullopt;
@@ -170,9 +169,10 @@ std::optional<ClipboardSnapshot> readClipboard(const char* displayName, int boun
         ErrorTrap trap(display);
         const auto bound = std::chrono::milliseconds(boundMs);
         const auto now = Clock::now();
-        Reader reader(display, now + bound, now + bound * kTransferBoundFactor);
+        const Atom selectionAtom = XInternAtom(display, selection, False);
+        Reader reader(display, selectionAtom, now + bound, now + bound * kTransferBoundFactor);
         reader.setPartBound(bound);
-        if (XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False)) != None) {
+        if (XGetSelectionOwner(display, selectionAtom) != None) {
             std::string list;
             Atom type = None;
             int format = 0;

@@ -557,10 +557,13 @@ bool X11Desktop::sendKeys(std::string_view keys, bool wait) {
     };
     static constexpr KeyStroke kInputMode = inputModeKey();
     static constexpr Notation kNotations[] = {
-        {"^v", {true, false, XK_v}},
-        {"%{kanji}", {kInputMode.control, kInputMode.alt, KeySym(kInputMode.keysym)}},
-        {"{ENTER}", {false, false, XK_Return}},
-        {"{TAB}", {false, false, XK_Tab}},
+        {"^v", {.control = true, .key = XK_v}},
+        {"^+v", {.control = true, .shift = true, .key = XK_v}},
+        {"+{INSERT}", {.shift = true, .key = XK_Insert}},
+        {"%{kanji}",
+         {.control = kInputMode.control, .alt = kInputMode.alt, .key = KeySym(kInputMode.keysym)}},
+        {"{ENTER}", {.key = XK_Return}},
+        {"{TAB}", {.key = XK_Tab}},
     };
     if (unusable())
         return false;
@@ -568,6 +571,29 @@ bool X11Desktop::sendKeys(std::string_view keys, bool wait) {
         if (n.text == keys)
             return keys_->send(std::span(&n.chord, 1), wait);
     return false;
+}
+
+std::vector<std::string> X11Desktop::windowClassNames(WindowHandle window) {
+    if (!window || window == kUnreachableWindow || unusable())
+        return {};
+    auto client = clientWindowOf(window);
+    if (!client)
+        return {};
+    ErrorTrap trap(display_);
+    XClassHint hint{};
+    const Status got = XGetClassHint(display_, client->window, &hint);
+    trap.noteReply();
+    std::vector<std::string> names;
+    if (got && !trap.failed()) {
+        for (const char* name : {hint.res_class, hint.res_name})
+            if (name && *name)
+                names.emplace_back(name);
+    }
+    if (hint.res_name)
+        XFree(hint.res_name);
+    if (hint.res_class)
+        XFree(hint.res_class);
+    return names;
 }
 
 Point X11Desktop::cursorPos() {
@@ -583,6 +609,10 @@ Point X11Desktop::cursorPos() {
 
 std::optional<ClipboardSnapshot> X11Desktop::readClipboard(int boundMs) {
     return x11::readClipboard(DisplayString(display_), boundMs);
+}
+
+std::optional<ClipboardSnapshot> X11Desktop::readPrimarySelection(int boundMs) {
+    return x11::readClipboard(DisplayString(display_), boundMs, "PRIMARY");
 }
 
 std::optional<bool> X11Desktop::clipboardOwnedWith(WindowHandle window) {

@@ -60,6 +60,8 @@ public:
     // Also accepts a frame window or a child of the client; compares with the client it belongs to.
     bool setForegroundWindow(WindowHandle window) override;
     bool sendKeys(std::string_view keys, bool wait) override;
+    // WM_CLASS of the client window the window is or frames: its class, then its instance.
+    std::vector<std::string> windowClassNames(WindowHandle window) override;
 
     Point cursorPos() override;
     std::uint32_t tickCount() override;
@@ -69,6 +71,7 @@ public:
     bool openUrl(std::string_view url) override;
     // Over a connection of its own, so Qt's connection never waits on a silent owner.
     std::optional<ClipboardSnapshot> readClipboard(int boundMs) override;
+    std::optional<ClipboardSnapshot> readPrimarySelection(int boundMs) override;
     std::optional<bool> clipboardOwnedWith(WindowHandle window) override;
     bool mayRefuseForegroundSwitch() override { return waylandSession_; }
 
