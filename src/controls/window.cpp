@@ -81,6 +81,7 @@ void Window::setWidthTwips(int twips) {
     // Set before the window manager has framed the window, the width is taken again once it
     // has: its frame may not be the one predicted (fluxbox never answers the question).
     widthPending_ = !frameKnown();
+    widthSetByCode_ = widthPending_;
     wantedFrameWidth_ = toPixels(twips);
     const platform::FrameExtents f = frame();
     // A zero width would make Qt hide the window.
@@ -116,6 +117,15 @@ void Window::moveFrameTo(int xPixels, int yPixels) {
     // client area at the point instead, so the position is checked again once it is known.
     correctPending_ = !frameKnown();
     move(wantedFramePos_);
+}
+
+void Window::frameArrived() {
+    if (!frameArrivedOnce_) {
+        frameArrivedOnce_ = true;
+        correctPending_ = placedByCode_;
+        widthPending_ = widthSetByCode_;
+    }
+    correctPlacement();
 }
 
 void Window::correctPlacement() {

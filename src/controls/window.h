@@ -32,7 +32,9 @@ public:
     platform::FrameExtents frame() const;
     // The window manager has set the window's frame: a place and a width set before it was
     // known are taken again now (the checks after showing may all come before a slow manager).
-    void frameArrived() { correctPlacement(); }
+    // The first notice comes right after mapping: a check made before it may have seen the
+    // window before the manager moved it into its frame, so both are checked again then.
+    void frameArrived();
     // A window less than half of which lies in the desktop's work area (a position stored on a
     // larger screen) is moved just inside it; a window mostly inside stays exactly where it is.
     void keepMostlyInWorkArea();
@@ -63,6 +65,8 @@ private:
     bool correctPending_ = false;
     int wantedFrameWidth_ = 0;
     bool widthPending_ = false;
+    bool widthSetByCode_ = false;
+    bool frameArrivedOnce_ = false;
     bool shownOnce_ = false;
     // The size the resize handler last ran for, so that one change never runs it twice.
     QSize handledSize_;
