@@ -24,7 +24,13 @@ test_only=(clang libclang-rt-14-dev xvfb openbox x11-utils x11-xserver-utils xdo
            # xsm, the X sample session manager, for a logout through a real session manager
            x11-session-utils
            # real paste targets: terminals (xterm, a VTE one), GTK 4 and GTK 3 editors, a browser
-           xterm xfce4-terminal gnome-text-editor l3afpad chromium)
+           xterm xfce4-terminal gnome-text-editor l3afpad chromium
+           # window managers that frame the palette without saying so ahead (KWin with its
+           # Breeze frame, fluxbox), and a tiling one (i3)
+           kwin-x11 kwin-style-breeze fluxbox i3-wm
+           # Japanese input methods with mozc, a session bus of the test user's own for them,
+           # and fcitx5's Qt front end (ibus's is in Qt itself)
+           ibus ibus-mozc fcitx5 fcitx5-mozc fcitx5-frontend-qt6 dbus-daemon dbus-bin)
 
 want=("${build[@]}")
 if [ "${1:-}" = "--with-tests" ]; then

@@ -8,6 +8,7 @@
 #include "palette/palette_window.h"
 #include "platform/program_folder.h"
 #include "platform/wayland/wayland_desktop.h"
+#include "platform/x11/input_method_module.h"
 #include "platform/x11/wayland_session.h"
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_display_probe.h"
@@ -32,6 +33,7 @@ int main(int argc, char* argv[]) {
 
     // The desktop layer speaks X11: through XWayland on a Wayland session.
     platform::chooseX11Platform();
+    platform::useRunningInputMethod();
     // Without a display Qt's xcb plugin would abort the process before a word could be said.
     if (const std::string missing = platform::x11::missingDisplayMessage(); !missing.empty()) {
         std::fprintf(stderr, "%s\n", missing.c_str());

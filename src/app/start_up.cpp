@@ -58,6 +58,7 @@ public:
         paintColors();
         openLastPageIfAsked();
         showStartPage();
+        palette_.introduceToWindowManager();
         if (settingsDialog_.optionChecks[option::kAlwaysOnTop]->value() == 1)
             palette_.setTopmost(1);
         // Group 0 of the start page; this also lifts the refilling guard.

@@ -90,6 +90,11 @@ void Window::setTopTwips(int twips) {
 }
 
 void Window::setWidthTwips(int twips) {
+    // Set before the window manager has framed the window, the width is taken again once it
+    // has: its frame may not be the one predicted (fluxbox never answers the question).
+    widthPending_ = !frameKnown();
+    widthSetByCode_ = widthPending_;
+    wantedFrameWidth_ = toPixels(twips);
     const platform::FrameExtents f = frame();
     // A zero width would make Qt hide the window.
     resizeClient(QSize(std::max(1, toPixels(twips) - f.left - f.right), height()));
@@ -131,8 +136,25 @@ void Window::moveFrameTo(int xPixels, int yPixels) {
     move(wantedFramePos_);
 }
 
+void Window::frameArrived() {
+    if (!frameArrivedOnce_) {
+        frameArrivedOnce_ = true;
+        correctPending_ = placedByCode_;
+        widthPending_ = widthSetByCode_;
+    }
+    correctPlacement();
+}
+
 void Window::correctPlacement() {
-    if (!correctPending_ || !frameKnown())
+    if (!frameKnown())
+        return;
+    if (widthPending_) {
+        widthPending_ = false;
+        const platform::FrameExtents f = frame();
+        if (outerRect().width() != wantedFrameWidth_)
+            resizeClient(QSize(std::max(1, wantedFrameWidth_ - f.left - f.right), height()));
+    }
+    if (!correctPending_)
         return;
     correctPending_ = false;
     if (outerRect().topLeft() != wantedFramePos_)
@@ -250,7 +272,7 @@ void Window::showEvent(QShowEvent* event) {
     if (!shownOnce_)
         orderTabsByPlace(this);
     shownOnce_ = true;
-    if (correctPending_) {
+    if (correctPending_ || widthPending_) {
         // The window manager reports the frame some time after mapping, with or without a
         // move event to go with it; look again a few times.
         for (int delay : {0, 100, 500})

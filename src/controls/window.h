@@ -32,6 +32,13 @@ public:
     // given it back its normal size.
     WindowState windowState() const;
     platform::WindowHandle handle();
+    // Pixels the window manager's frame adds on each side (predicted until the window is framed).
+    platform::FrameExtents frame() const;
+    // The window manager has set the window's frame: a place and a width set before it was
+    // known are taken again now (the checks after showing may all come before a slow manager).
+    // The first notice comes right after mapping: a check made before it may have seen the
+    // window before the manager moved it into its frame, so both are checked again then.
+    void frameArrived();
     // A window less than half of which lies in the desktop's work area (a position stored on a
     // larger screen), or that leaves one of its controls wholly outside it (out of reach), is
     // moved just inside it; any other window stays exactly where it is.
@@ -56,7 +63,6 @@ protected:
 private:
     bool frameKnown() const;
     QRect outerRect() const;
-    platform::FrameExtents frame() const;
     void moveFrameTo(int xPixels, int yPixels);
     bool leavesAControlOutside(const QRect& area) const;
     void correctPlacement();
@@ -67,6 +73,10 @@ private:
     QPoint wantedFramePos_;
     std::optional<QPoint> movedInTo_;
     bool correctPending_ = false;
+    int wantedFrameWidth_ = 0;
+    bool widthPending_ = false;
+    bool widthSetByCode_ = false;
+    bool frameArrivedOnce_ = false;
     bool shownOnce_ = false;
     // The size the resize handler last ran for, so that one change never runs it twice.
     QSize handledSize_;

@@ -126,8 +126,22 @@ public:
     int expandedHeight() const;
     int shrunkHeight() const;
 
+    // Tells the window manager that the palette is a utility window, and follows the frame it
+    // gets: the caption height is then the real one.
+    void introduceToWindowManager();
+    // The window manager has framed the palette: its caption is the height the expanded and
+    // shrunk heights build on. Some managers never say it ahead (KWin) or never answer (fluxbox),
+    // and start-up measured none; the palette keeps its state, shrunk or expanded.
+    void takeCaptionFromFrame(platform::FrameExtents frame);
+
 private:
     bool showingAsciiArt() const;
+    // Auto-hide asked for the shrunk height and the window manager gave a little more: KWin
+    // keeps a client area at least as high as the frame's top and bottom together (its caption
+    // with Breeze is higher than the 30 pixels the shrunk palette leaves). That least height is
+    // the shrunk state there, and the resize rules keep it instead of expanding.
+    bool shrunkAsFarAsAllowed() const;
+    bool shrinkAsked_ = false;
     // The paste engine's steps (paste_engine.cpp).
     void closeClickGroup();
     void startNextPaste();

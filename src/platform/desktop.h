@@ -5,6 +5,7 @@
 #include "platform/clipboard_snapshot.h"
 #include "platform/window_clipboard.h"
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,6 +53,19 @@ public:
     virtual int captionHeightPixels() = 0;
     // The frame the window manager gives a new top-level window, known before it is mapped.
     virtual FrameExtents predictedFrameExtents() = 0;
+    // Calls changed with the frame each time the window manager sets the frame of the window
+    // (X11: its _NET_FRAME_EXTENTS), and once at the start if it has one already. The call comes
+    // from the event loop, after the toolkit has seen the same change. Some window managers
+    // never answer the question behind predictedFrameExtents(); the frame of the mapped window
+    // is their only word on it. A desktop whose frames are known ahead calls nothing.
+    virtual void watchFrameExtents(WindowHandle window, std::function<void(FrameExtents)> changed) {
+        (void)window;
+        (void)changed;
+    }
+    // Tells the window manager that the window is a small persistent utility window, a palette:
+    // tiling window managers (i3) float such a window at its own place and size instead of
+    // making it a tile. Before the window is first shown.
+    virtual void markAsUtilityWindow(WindowHandle window) { (void)window; }
 
     virtual OsFamily osFamily() = 0;
     // The operating system's version as major.minor (Linux: the kernel's, e.g. 6.1).
@@ -71,9 +85,10 @@ public:
     // kUnreachableWindow.
     virtual bool setForegroundWindow(WindowHandle window) = 0;
     // Synthetic keystrokes to the foreground window in the notation "^v" (Ctrl+V), "^+v"
-    // (Ctrl+Shift+V), "+{INSERT}" (Shift+Insert), "%{kanji}" (Alt+Kanji), "{ENTER}", "{TAB}".
-    // With wait, returns once the keystrokes have been delivered to the window system. Returns
-    // false for a notation it does not know.
+    // (Ctrl+Shift+V), "+{INSERT}" (Shift+Insert), "%{kanji}" (the input-method on/off key:
+    // Alt+Kanji on Windows, inputModeKey() on Linux desktops), "{ENTER}", "{TAB}". With wait,
+    // returns once the keystrokes have been delivered to the window system. Returns false for
+    // a notation it does not know.
     virtual bool sendKeys(std::string_view keys, bool wait) = 0;
     // The names that tell which program made the window, so that a paste can use the keystroke
     // that program pastes with: on X11 the class and then the instance of its WM_CLASS

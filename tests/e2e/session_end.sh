@@ -5,7 +5,7 @@
 # 15 MB of ASCII art), and signals that mean nothing to it change nothing; without
 # automatic saving nothing is written; a logout through a real X session manager (xsm) does the
 # same; a lost X connection (xkill, the server killed) saves too;
-# every way of ending gives back the keycode borrowed for Kanji; a second start on the same files
+# every way of ending gives back the keycode borrowed for the input-mode key; a second start on the same files
 # brings the first copy forward and ends, and a copy killed with SIGKILL never blocks the next
 # start; without an X display the program says so in one line and exits 1. With
 # "クリップボードは使わない" on, the user's clipboard that the palette holds when it ends is
@@ -42,7 +42,7 @@ xdotool mousemove 1000 900
 
 # Line 3081 of the kaomoji file: page 10 (the history), row 1, the newest entry.
 history_first() { sed -n 3081p "$1/顔文字.ini" | iconv -f CP932 -t UTF-8 | tr -d '\r'; }
-kanji_bound() { xmodmap -pke | grep -qw Kanji; }
+input_mode_key_bound() { xmodmap -pke | grep -qw Zenkaku_Hankaku; }
 # A process that has ended (a zombie until waited for counts as ended).
 _ended() {
     local state
@@ -50,7 +50,7 @@ _ended() {
     [[ $state == Z* ]]
 }
 # Starts a palette on FOLDER, pastes entry 0 into a receiver, which leaves the kaomoji at the
-# head of the history (in memory only) and, with Check7=0, Kanji bound to a spare keycode.
+# head of the history (in memory only) and, with Check7=0, the input-mode key (Zenkaku_Hankaku) bound to a spare keycode.
 paste_once() {
     local folder=$1
     start_palette "$folder" || fail "the palette did not appear"
@@ -58,8 +58,8 @@ paste_once() {
     make_target "$receiver_id"
     click_entry 0
     wait_file_is "$receiver_text" "${KAOMOJI[0]}" 3 || fail "the paste did not arrive: $(show_file "$receiver_text")"
-    # Alt+Kanji follows the paste once the target has fetched the text.
-    wait_until 3 kanji_bound || fail "no keycode is bound to Kanji after a paste with Check7=0: the test would not test"
+    # The input-mode key follows the paste once the target has fetched the text.
+    wait_until 3 input_mode_key_bound || fail "no keycode is bound to Zenkaku_Hankaku after a paste with Check7=0: the test would not test"
 }
 # end_by HOW FOLDER EXPECTED-STATUS: ends the palette, within 2 s, with the given exit status.
 end_by() {
@@ -98,27 +98,27 @@ for how in SIGTERM SIGHUP burst late-hup xkill; do
     end_by "$how" "$folder" "$expected"
     [ "$(history_first "$folder")" = "${KAOMOJI[0]}" ] ||
         fail "$how: the history was not saved (line 3081 holds $(show_text "$(history_first "$folder")"))"
-    ! kanji_bound || fail "$how: a keycode is still bound to Kanji after the palette ended"
+    ! input_mode_key_bound || fail "$how: a keycode is still bound to Zenkaku_Hankaku after the palette ended"
     leftovers=$(find "$folder" -name '*.tmp')
     [ -z "$leftovers" ] || fail "$how: the save left $leftovers"
     if [ "$how" = late-hup ]; then
         cmp -s "$E2E_TMP/big-art" "$folder/AA/AAText_1_01.txt" || fail "$how: the 15 MB piece changed"
     fi
-    e2e_log "$how: saved the history, gave the Kanji keycode back, ended"
+    e2e_log "$how: saved the history, gave the borrowed keycode back, ended"
 done
 
 # Without automatic saving nothing is written.
 folder=$E2E_TMP/nosave
 prepare_folder "$folder" Check7=1 Check8=0
 cp -a "$folder" "$E2E_TMP/nosave-before"
-paste_once_nokanji() {
+paste_once_without_input_mode_key() {
     start_palette "$folder" || fail "the palette did not appear"
     start_receiver target-nosave || fail "the receiver did not appear"
     make_target "$receiver_id"
     click_entry 0
     wait_file_is "$receiver_text" "${KAOMOJI[0]}" 3 || fail "the paste did not arrive"
 }
-paste_once_nokanji
+paste_once_without_input_mode_key
 end_by SIGTERM "$folder" 0
 diff -r "$E2E_TMP/nosave-before" "$folder" >/dev/null || fail "SIGTERM without automatic saving changed files"
 e2e_log "SIGTERM without automatic saving: nothing written"

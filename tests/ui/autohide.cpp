@@ -19,6 +19,7 @@ private slots:
     void storedZeroMarginsAreNoMargins();
     void autoHideOffOnlyGrows();
     void hidingTheDateLowersTheShrunkHeight();
+    void heightsFollowTheCaptionOfTheRealFrame();
     void widthHasAMinimumAndButtonsFollow();
     void minimizedOrMaximizedPaletteIsLeftAlone_data();
     void minimizedOrMaximizedPaletteIsLeftAlone();
@@ -135,6 +136,26 @@ void AutoHideTest::hidingTheDateLowersTheShrunkHeight() {
     cursorAt(900, 900);
     QCOMPARE(paletteWindow().dateHideOffset, 330);
     QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 450 - 330));
+}
+
+// KWin and fluxbox say nothing of their frame ahead; the one they put on the mapped palette
+// gives the caption, expanded or shrunk as the palette was.
+void AutoHideTest::heightsFollowTheCaptionOfTheRealFrame() {
+    auto& desktop = t->desktop;
+    QCOMPARE(desktop.frameWatched, paletteWindow().handle());
+    QVERIFY(desktop.onFrameExtents);
+    QCOMPARE(desktop.utilityWindows, std::vector<platform::WindowHandle>{paletteWindow().handle()});
+    QVERIFY(caption() != 31 * 15);
+    desktop.onFrameExtents({4, 4, 31, 4});
+    QCOMPARE(caption(), 31 * 15);
+    QCOMPARE(paletteWindow().heightTwips(), snapped(31 * 15 + 7000));
+    cursorAt(900, 900);
+    QCOMPARE(paletteWindow().heightTwips(), snapped(31 * 15 + 450));
+    desktop.onFrameExtents({1, 1, 20, 4});
+    QCOMPARE(caption(), 20 * 15);
+    QCOMPARE(paletteWindow().heightTwips(), snapped(20 * 15 + 450));
+    cursorAt(200, 105);
+    QCOMPARE(paletteWindow().heightTwips(), snapped(20 * 15 + 7000));
 }
 
 void AutoHideTest::widthHasAMinimumAndButtonsFollow() {

@@ -45,6 +45,11 @@ public:
 
     int captionHeightPixels() override { return captionHeight; }
     FrameExtents predictedFrameExtents() override { return frame; }
+    void watchFrameExtents(WindowHandle window, std::function<void(FrameExtents)> changed) override {
+        frameWatched = window;
+        onFrameExtents = std::move(changed);
+    }
+    void markAsUtilityWindow(WindowHandle window) override { utilityWindows.push_back(window); }
     OsFamily osFamily() override { return family; }
     double osVersion() override { return version; }
     Rect workArea() override { return area; }
@@ -102,6 +107,11 @@ public:
 
     // What was asked.
     std::vector<TopmostCall> topmostCalls;
+    // The window whose frame is watched, and what to call when a test plays the window manager
+    // setting a frame.
+    WindowHandle frameWatched = 0;
+    std::function<void(FrameExtents)> onFrameExtents;
+    std::vector<WindowHandle> utilityWindows;
     std::vector<WindowHandle> foregroundRequests;
     std::vector<KeyCall> keys;
     std::vector<std::string> openedUrls;

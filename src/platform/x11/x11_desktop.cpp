@@ -1,4 +1,8 @@
 #include "platform/x11/x11_desktop.h"
+// Qt's headers before Xlib's, whose macros (Bool, Status) break them.
+#include "platform/x11/x11_property_watch.h"
+
+#include "platform/input_mode_key.h"
 #include "platform/x11/wayland_session.h"
 #include "platform/x11/x11_clipboard_handoff.h"
 #include "platform/x11/x11_clipboard_owner.h"
@@ -209,6 +213,7 @@ X11Desktop::X11Desktop(_XDisplay* display, bool ownsDisplay)
         {"_NET_WM_STATE_ABOVE", &atoms_.netWmStateAbove},
         {"_NET_WM_WINDOW_TYPE", &atoms_.netWmWindowType},
         {"_NET_WM_WINDOW_TYPE_NORMAL", &atoms_.netWmWindowTypeNormal},
+        {"_NET_WM_WINDOW_TYPE_UTILITY", &atoms_.netWmWindowTypeUtility},
         {"_NET_WORKAREA", &atoms_.netWorkarea},
         {"WM_STATE", &atoms_.wmState},
     };
@@ -298,6 +303,37 @@ FrameExtents X11Desktop::receiveFrameExtents() {
     XFlush(display_);
     frameProbe_ = 0;
     return extents;
+}
+
+void X11Desktop::watchFrameExtents(WindowHandle window, std::function<void(FrameExtents)> changed) {
+    if (!window || unusable())
+        return;
+    auto readAndTell = [this, window, changed = std::move(changed)] {
+        if (unusable())
+            return;
+        auto p = readProperty(display_, Window(window), atoms_.netFrameExtents, XA_CARDINAL, 4);
+        if (!p || p->longs().size() < 4)
+            return;
+        auto l = p->longs();
+        changed({int(l[0]), int(l[1]), int(l[2]), int(l[3])});
+    };
+    frameWatches_.push_back(
+        std::make_unique<x11::PropertyWatch>(window, atoms_.netFrameExtents, readAndTell));
+}
+
+void X11Desktop::markAsUtilityWindow(WindowHandle window) {
+    if (!window || unusable())
+        return;
+    // Qt writes the same pair for its tool windows: the utility type first, the normal type for
+    // window managers that know no other. Qt's own Qt::Tool would also make the palette
+    // transient for the program's group, which stacking window managers keep above the
+    // program's dialogs; the palette must let them come above it. Qt reads the property back
+    // whenever it sets the window's type again, so the utility type stays.
+    const Atom types[] = {Atom(atoms_.netWmWindowTypeUtility), Atom(atoms_.netWmWindowTypeNormal)};
+    ErrorTrap trap(display_);
+    XChangeProperty(display_, Window(window), atoms_.netWmWindowType, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(types), int(std::size(types)));
+    XFlush(display_);
 }
 
 bool X11Desktop::windowManagerSupports(Xid atom) {
@@ -520,11 +556,13 @@ bool X11Desktop::sendKeys(std::string_view keys, bool wait) {
         std::string_view text;
         KeyChord chord;
     };
+    static constexpr KeyStroke kInputMode = inputModeKey();
     static constexpr Notation kNotations[] = {
         {"^v", {.control = true, .key = XK_v}},
         {"^+v", {.control = true, .shift = true, .key = XK_v}},
         {"+{INSERT}", {.shift = true, .key = XK_Insert}},
-        {"%{kanji}", {.alt = true, .key = XK_Kanji}},
+        {"%{kanji}",
+         {.control = kInputMode.control, .alt = kInputMode.alt, .key = KeySym(kInputMode.keysym)}},
         {"{ENTER}", {.key = XK_Return}},
         {"{TAB}", {.key = XK_Tab}},
     };

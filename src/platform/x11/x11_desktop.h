@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 struct _XDisplay;
 
@@ -12,7 +13,8 @@ namespace platform {
 
 namespace x11 {
 class KeyInjector;
-}
+class PropertyWatch;
+} // namespace x11
 
 class X11Desktop : public Desktop {
 public:
@@ -35,6 +37,11 @@ public:
     // placed by their client area, off by the frame at most.
     int captionHeightPixels() override;
     FrameExtents predictedFrameExtents() override;
+    // Follows the window's _NET_FRAME_EXTENTS through the property notices Qt receives for its
+    // own windows; needs a QCoreApplication. KWin never offers _NET_REQUEST_FRAME_EXTENTS and
+    // fluxbox offers it but never answers: both set the property on the mapped window.
+    void watchFrameExtents(WindowHandle window, std::function<void(FrameExtents)> changed) override;
+    void markAsUtilityWindow(WindowHandle window) override;
 
     OsFamily osFamily() override { return OsFamily::Linux; }
     // The kernel's release, major.minor with the minor's digits as decimals: "6.1.0-28" → 6.1,
@@ -98,6 +105,7 @@ private:
         Xid netWmStateAbove = 0;
         Xid netWmWindowType = 0;
         Xid netWmWindowTypeNormal = 0;
+        Xid netWmWindowTypeUtility = 0;
         Xid netWorkarea = 0;
         Xid wmState = 0;
     };
@@ -136,6 +144,7 @@ private:
     std::optional<FrameExtents> frameExtents_;
     Xid frameProbe_ = 0; // the unmapped window the extents were asked for, until answered
     std::unique_ptr<x11::KeyInjector> keys_;
+    std::vector<std::unique_ptr<x11::PropertyWatch>> frameWatches_;
     bool connectionAbandoned_ = false;
     Rect lastWorkArea_{};
 };
