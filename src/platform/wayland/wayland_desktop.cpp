@@ -1,4 +1,5 @@
 #include "platform/wayland/wayland_desktop.h"
+#include "platform/input_mode_key.h"
 #include "platform/wayland/data_control_clipboard.h"
 #include "platform/wayland/key_senders.h"
 #include "platform/wayland/native_windows.h"
@@ -127,6 +128,12 @@ bool WaylandDesktop::setForegroundWindow(WindowHandle window) {
 bool WaylandDesktop::sendKeys(std::string_view keys, bool wait) {
     if (!routesKnown() || !keys_ || !focusOutsideX11())
         return x11_.sendKeys(keys, wait);
+    // The input-mode key is the one every Linux backend sends, not the notation's Alt+Kanji.
+    if (keys == "%{kanji}") {
+        constexpr KeyStroke inputMode = inputModeKey();
+        const KeyChord chord[] = {{inputMode.control, inputMode.alt, false, inputMode.keysym}};
+        return keys_->send(chord, wait);
+    }
     const auto chords = readKeyNotation(keys);
     return chords && keys_->send(*chords, wait);
 }

@@ -98,8 +98,10 @@ using x11::KeyChord;
 constexpr auto kFrameExtentsTimeout = 300ms;
 // Activation took 2–6 ms with openbox, 5–7 ms with fluxbox, 1–2 ms with icewm until the root's
 // _NET_ACTIVE_WINDOW changed, and Qt windows had the keyboard focus a few milliseconds later;
-// a window that is not active after this long is refused.
-constexpr auto kActivationTimeout = 200ms;
+// a window that is not active after this long is refused. Right after a keymap change (a keycode
+// borrowed for a key the layout lacks, or given back) openbox grabs its keys again first and took
+// 250–320 ms; the bound leaves room for that on a loaded machine.
+constexpr auto kActivationTimeout = 1000ms;
 // Each poll is one round trip to the server; a millisecond apart keeps the caller's wait close to
 // the window manager's own time without flooding the connection.
 constexpr auto kPollInterval = 1ms;
