@@ -13,9 +13,13 @@ std::string helpText(const platform::FilesFolder& files) {
                        "Your files (設定.ini, 顔文字.ini and the folder AA) live in\n  ";
     text += files.folder.empty() ? std::string("(unknown: HOME is not set)") : files.folder.string();
     text += files.installed
-                ? "\nas this copy is installed (its executable is in a folder named bin): each user's\n"
-                  "files are in $XDG_DATA_HOME/pikome, by default ~/.local/share/pikome.\n"
-                : "\nbeside the executable, as this copy is not installed (its folder is not named bin).\n";
+                ? "\nas this copy is installed: each user's files are in $XDG_DATA_HOME/pikome, by\n"
+                  "default ~/.local/share/pikome.\n"
+                : "\nbeside the executable, as this copy is portable.\n";
+    text += "\n"
+            "A copy whose folder holds 設定.ini or 顔文字.ini is portable, whatever the folder's\n"
+            "name. Otherwise a copy in a folder named bin is installed; anywhere else it is\n"
+            "portable.\n";
     return text;
 }
 } // namespace

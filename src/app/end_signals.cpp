@@ -1,6 +1,7 @@
 #include "app/end_signals.h"
 #include <QSocketNotifier>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -9,29 +10,31 @@
 
 namespace {
 
-constexpr std::array kEndSignals{SIGTERM, SIGHUP, SIGINT};
+constexpr std::array kEndSignals{SIGTERM, SIGHUP, SIGINT, SIGQUIT};
+constexpr std::array kHarmlessSignals{SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE};
 
 // Written by the handler, read on the user-interface thread.
 int signalWriteEnd = -1;
 int signalReadEnd = -1;
-volatile std::sig_atomic_t endRequested = 0;
-// The signals this process handles; one it was started ignoring (nohup) stays ignored.
+// Set by the first end signal. Lock-free, so the handler may use it; atomic, since two signals
+// can be handled at once on two threads.
+std::atomic<bool> endRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+// The end signals this process handles; one it was started ignoring (nohup) stays ignored.
 std::array<bool, kEndSignals.size()> handled{};
 
 extern "C" void onEndSignal(int signalNumber) {
-    if (endRequested) {
-        // The orderly end did not come in time for this user: the default action, now.
-        std::signal(signalNumber, SIG_DFL);
-        std::raise(signalNumber);
+    // The ending under way saves and ends the process; a second signal must not cut it short.
+    if (endRequested.exchange(true))
         return;
-    }
-    endRequested = 1;
     const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     // Non-blocking: a full buffer (impossible with one byte per first signal) never hangs us.
     [[maybe_unused]] const ssize_t written = ::write(signalWriteEnd, &byte, 1);
     errno = savedErrno;
 }
+
+extern "C" void onHarmlessSignal(int) {}
 
 } // namespace
 
@@ -41,7 +44,7 @@ EndSignals::EndSignals() {
         return; // Without the pair the signals keep their default action: the process ends.
     signalWriteEnd = fds[0];
     signalReadEnd = fds[1];
-    endRequested = 0;
+    endRequested = false;
     notifier_ = std::make_unique<QSocketNotifier>(signalReadEnd, QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { readPending(); });
 
@@ -57,6 +60,9 @@ EndSignals::EndSignals() {
         if (handled[i])
             ::sigaction(kEndSignals[i], &action, nullptr);
     }
+    action.sa_handler = &onHarmlessSignal;
+    for (int signalNumber : kHarmlessSignals)
+        ::sigaction(signalNumber, &action, nullptr);
 }
 
 EndSignals::~EndSignals() {
@@ -65,6 +71,8 @@ EndSignals::~EndSignals() {
     for (std::size_t i = 0; i < kEndSignals.size(); ++i)
         if (handled[i])
             std::signal(kEndSignals[i], SIG_DFL);
+    for (int signalNumber : kHarmlessSignals)
+        std::signal(signalNumber, SIG_DFL);
     notifier_.reset();
     ::close(signalReadEnd);
     ::close(signalWriteEnd);

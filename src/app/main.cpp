@@ -4,12 +4,17 @@
 #include "app/read_ahead.h"
 #include "app/session_end.h"
 #include "app/single_instance.h"
+#include "app/start_up_problems.h"
+#include "palette/palette_window.h"
 #include "platform/program_folder.h"
+#include "platform/wayland/wayland_desktop.h"
+#include "platform/x11/input_method_module.h"
 #include "platform/x11/wayland_session.h"
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_display_probe.h"
 #include <QApplication>
 #include <QDBusConnection>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <cstdio>
 #include <filesystem>
@@ -20,18 +25,15 @@ int main(int argc, char* argv[]) {
     const platform::FilesFolder files = platform::filesFolder();
     if (const auto exitStatus = answerCommandLine(argc, argv, files))
         return *exitStatus;
-    if (std::string error; !platform::makeFilesFolder(files, error)) {
-        std::fprintf(stderr, "pikome: cannot make the folder for your files (%s).\n", error.c_str());
-        // Without a home there is no folder of the user's own, and the executable's is not one.
-        if (files.folder.empty())
-            return 1;
-    }
+    // Said on the standard error now, in a message box once Qt is there.
+    const std::optional<StartUpProblem> folderProblem = makeFilesFolderOrSay(files);
     // The big reads of start-up begin at once, on other cores, while Qt starts.
     std::filesystem::path folder = files.folder;
     ReadAhead readAhead = folder.empty() ? ReadAhead{} : startReadingAhead(folder);
 
     // The desktop layer speaks X11: through XWayland on a Wayland session.
     platform::chooseX11Platform();
+    platform::useRunningInputMethod();
     // Without a display Qt's xcb plugin would abort the process before a word could be said.
     if (const std::string missing = platform::x11::missingDisplayMessage(); !missing.empty()) {
         std::fprintf(stderr, "%s\n", missing.c_str());
@@ -62,22 +64,42 @@ int main(int argc, char* argv[]) {
     // made while the windows are built (the bridge then finds it ready).
     std::jthread sessionBus([] { QDBusConnection::sessionBus(); });
 
-    platform::X11Desktop desktop(x11->display());
+    if (folderProblem && folderProblem->endsTheStart) {
+        showInAMessageBox(*folderProblem);
+        return 1;
+    }
+    platform::X11Desktop x11Desktop(x11->display());
+    // On a Wayland session the native windows are reached through the compositor, by whatever
+    // routes it offers; the palette's own windows stay on X11.
+    std::unique_ptr<platform::wayland::WaylandDesktop> waylandDesktop;
+    if (platform::isWaylandSession()) {
+        waylandDesktop = platform::wayland::WaylandDesktop::open(x11Desktop);
+        if (!waylandDesktop)
+            std::fprintf(
+                stderr, "pikome: no Wayland compositor to talk to: native windows get the clipboard only.\n");
+    }
+    platform::Desktop& desktop =
+        waylandDesktop ? static_cast<platform::Desktop&>(*waylandDesktop) : x11Desktop;
 
     if (folder.empty() && !files.installed)
         folder = QCoreApplication::applicationDirPath().toStdString();
     SingleInstance instance(folder);
-    if (const auto claim = instance.claim(); claim != SingleInstance::Claim::First) {
-        if (claim == SingleInstance::Claim::OtherCameForward)
-            return 0;
-        std::fprintf(stderr, "pikome: another copy holds the files in %s but does not answer.\n",
-                     folder.c_str());
-        return 1;
-    }
+    if (const auto exitStatus = claimFilesOrEnd(instance, folder))
+        return *exitStatus;
+    if (folderProblem)
+        showInAMessageBox(*folderProblem);
     Program program(folder, desktop, std::move(readAhead));
     instance.onAnotherStart = [&program] { program.bringForward(); };
-    SessionEnd sessionEnd(
-        program, [&desktop] { desktop.abandonConnection(); }, SessionEnd::AfterEnd::EndProcess);
+    // At the desktop's end the process ends at once: the clipboard the palette holds (the
+    // user's, given back after a paste) goes to a clipboard manager first, as Qt's teardown
+    // would hand it after "終了".
+    auto releaseDisplay = [&x11Desktop, &program] {
+        x11Desktop.handClipboardToManager(program.paletteWindow().handle(), [] {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
+        x11Desktop.abandonConnection();
+    };
+    SessionEnd sessionEnd(program, releaseDisplay, SessionEnd::AfterEnd::EndProcess);
     program.start();
     return app.exec();
 }

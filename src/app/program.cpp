@@ -1,8 +1,10 @@
 #include "app/program.h"
 #include "app/icon.h"
+#include "app/notice.h"
 #include "app/program_window_links.h"
 #include "app/start_up.h"
 #include "asciiart/ascii_art_dialog.h"
+#include "controls/accessibility.h"
 #include "palette/palette_window.h"
 #include "settings/mouse_sensitivity_dialog.h"
 #include "settings/settings_dialog.h"
@@ -16,6 +18,7 @@ Program::Program(std::filesystem::path folder, platform::Desktop& desktop, ReadA
     : state_(std::move(folder), desktop) {
     state_.kaomojiReadAhead = std::move(readAhead.kaomoji);
     state_.aaTextsReadAhead = std::move(readAhead.aaTexts);
+    controls::installAccessibility();
     const QIcon icon = programIcon();
     state_.reportSaveFailure = [this](const QStringList& files) {
         QMessageBox::warning(paletteWindow_.get(), QStringLiteral("ぴこめ"), saveFailureText(files));
@@ -26,19 +29,13 @@ Program::Program(std::filesystem::path folder, platform::Desktop& desktop, ReadA
                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     };
     state_.reportClipboardNotKept = [this] {
-        // Not modal and not activated: the user goes on typing in the window pasted into.
+        // The user goes on typing in the window pasted into; one notice at a time.
         if (clipboardNotice_)
             return;
-        clipboardNotice_ =
-            new QMessageBox(QMessageBox::Warning, QStringLiteral("ぴこめ"),
-                            QStringLiteral("クリップボードの元の内容を保存できませんでした。\n"
-                                           "クリップボードを持っているプログラムが応答しません。"),
-                            QMessageBox::Ok);
-        clipboardNotice_->setAttribute(Qt::WA_DeleteOnClose);
-        clipboardNotice_->setAttribute(Qt::WA_ShowWithoutActivating);
-        clipboardNotice_->setWindowModality(Qt::NonModal);
-        clipboardNotice_->show();
+        clipboardNotice_ = showNotice(QStringLiteral("クリップボードの元の内容を保存できませんでした。\n"
+                                                     "クリップボードを持っているプログラムが応答しません。"));
     };
+    state_.tellUser = [](const QString& message) { showNotice(message); };
     state_.reportProblem = [this](const QString& message) {
         QMessageBox::warning(paletteWindow_.get(), QStringLiteral("ぴこめ"), message);
     };
@@ -113,7 +110,10 @@ void Program::bringForward() {
     if (paletteWindow_->windowState() != controls::WindowState::Normal)
         paletteWindow_->showNormal();
     paletteWindow_->show();
-    paletteWindow_->setHeightTwips(paletteWindow_->expandedHeight());
+    // A palette coming back from maximized gets its height from the resize rules once the
+    // window manager has put its normal size back.
+    if (paletteWindow_->windowState() == controls::WindowState::Normal)
+        paletteWindow_->setHeightTwips(paletteWindow_->expandedHeight());
     paletteWindow_->raise();
     // As a pager asks it: window managers refuse an application's own request to come forward
     // when it carries no recent user input.
@@ -121,6 +121,9 @@ void Program::bringForward() {
 }
 
 void Program::start() {
-    startUp(windows(), state_);
+    const QString unreadFiles = startUp(windows(), state_);
     paletteWindow_->show();
+    // Said once, beside a palette that already works.
+    if (!unreadFiles.isEmpty() && state_.tellUser)
+        state_.tellUser(unreadFiles);
 }

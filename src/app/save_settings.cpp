@@ -67,7 +67,9 @@ private:
         put(keys::kColorOptions, QStringLiteral("ToolTipFontColor"), QString::number(s_.tipTextColor));
     }
 
-    // Each coordinate is kept by itself, and only while it is on the work area.
+    // Each coordinate is kept by itself, and only while it is on the work area. A window that
+    // start-up moved into view (its place was on a screen that is not there now) and the user
+    // has not moved since keeps its stored place for the next start, with that screen back.
     void writePositions() {
         if (!isOn(option::kRememberPositions))
             return;
@@ -76,14 +78,18 @@ private:
         const int h = controls::toTwips(area.height);
         auto keepX = [w](int x) { return x >= 0 && w - kEdgeMargin > x; };
         auto keepY = [h](int y) { return y >= 0 && h - kEdgeMargin > y; };
-        if (keepX(paletteWindow_.leftTwips()))
-            put(keys::kForm, QStringLiteral("Form1Left"), QString::number(paletteWindow_.leftTwips()));
-        if (keepY(paletteWindow_.topTwips()))
-            put(keys::kForm, QStringLiteral("Form1Top"), QString::number(paletteWindow_.topTwips()));
-        if (keepX(settingsDialog_.leftTwips()))
-            put(keys::kForm, QStringLiteral("Form2Left"), QString::number(settingsDialog_.leftTwips()));
-        if (keepY(settingsDialog_.topTwips()))
-            put(keys::kForm, QStringLiteral("Form2Top"), QString::number(settingsDialog_.topTwips()));
+        if (!paletteWindow_.standsWhereMovedInToBeSeen()) {
+            if (keepX(paletteWindow_.leftTwips()))
+                put(keys::kForm, QStringLiteral("Form1Left"), QString::number(paletteWindow_.leftTwips()));
+            if (keepY(paletteWindow_.topTwips()))
+                put(keys::kForm, QStringLiteral("Form1Top"), QString::number(paletteWindow_.topTwips()));
+        }
+        if (!settingsDialog_.standsWhereMovedInToBeSeen()) {
+            if (keepX(settingsDialog_.leftTwips()))
+                put(keys::kForm, QStringLiteral("Form2Left"), QString::number(settingsDialog_.leftTwips()));
+            if (keepY(settingsDialog_.topTwips()))
+                put(keys::kForm, QStringLiteral("Form2Top"), QString::number(settingsDialog_.topTwips()));
+        }
     }
 
     // A minimized or maximized palette has no width of its own to keep.

@@ -43,6 +43,11 @@ SessionEnd::~SessionEnd() {
 }
 
 void SessionEnd::endForTheDesktop() {
+    // Once: the clipboard's handover to a clipboard manager runs the event loop, where the
+    // session manager's order to end may come again.
+    if (ending_)
+        return;
+    ending_ = true;
     // No second save should the connection break during this one.
     running = nullptr;
     program_.endUnattended();

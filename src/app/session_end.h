@@ -43,4 +43,5 @@ private:
     EndSignals signals_;
     std::function<void()> releaseDisplay_;
     AfterEnd afterEnd_;
+    bool ending_ = false;
 };

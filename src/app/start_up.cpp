@@ -8,6 +8,7 @@
 #include "asciiart/ascii_art_dialog.h"
 #include "controls/twips.h"
 #include "palette/palette_window.h"
+#include "palette/paste_keystroke.h"
 #include "palette/tip_window.h"
 #include "platform/profile.h"
 #include "platform/textfile.h"
@@ -15,6 +16,8 @@
 #include "settings/settings_dialog.h"
 #include "storage/profile_access.h"
 #include "storage/settings_keys.h"
+#include "storage/unread_file.h"
+#include <cstdio>
 
 namespace keys = storage::settings;
 
@@ -27,6 +30,9 @@ public:
     StartUp(const ProgramWindows& windows, storage::ProgramState& state)
         : palette_(windows.palette), s_(state), settingsDialog_(windows.settings),
           mouseDialog_(windows.mouse), asciiArtDialog_(windows.asciiArt), ini_(state.settingsFile()) {}
+
+    // The files found but not read whole, in the order start-up read them.
+    std::vector<storage::UnreadFile> unread;
 
     void run() {
         removeLeftoversOfKilledSaves();
@@ -42,7 +48,9 @@ public:
         readAutoHideMargins();
         readPageNames();
         readInputModeOption();
-        asciiart::load(s_, asciiArtDialog_);
+        readPasteKeyRules();
+        for (auto& file : asciiart::load(s_, asciiArtDialog_))
+            unread.push_back(std::move(file));
         makeTipWindow();
         fillPageLists();
         showFirstPageGroupNamesInEditor();
@@ -50,6 +58,7 @@ public:
         paintColors();
         openLastPageIfAsked();
         showStartPage();
+        palette_.introduceToWindowManager();
         if (settingsDialog_.optionChecks[option::kAlwaysOnTop]->value() == 1)
             palette_.setTopmost(1);
         // Group 0 of the start page; this also lifts the refilling guard.
@@ -59,6 +68,17 @@ public:
 private:
     int readInt(const QString& section, const QString& key, int defaultValue) const {
         return storage::ReadProfileInt(section, key, defaultValue, ini_);
+    }
+
+    // A rule the palette cannot follow is named on the standard error; the window class then
+    // pastes as if the rule were not there.
+    void readPasteKeyRules() {
+        s_.pasteKeyRules = storage::readPasteKeyRules(ini_);
+        for (const auto& rule : s_.pasteKeyRules)
+            if (palette::pasteKeysWritten(rule.keys).empty())
+                std::fprintf(
+                    stderr, "pikome: [%s] %s=%s: not a paste keystroke (^v, ^+v or +{INSERT}); ignored\n",
+                    qPrintable(storage::kPasteKeysSection), rule.windowClass.c_str(), rule.keys.c_str());
     }
 
     // A save killed half-way leaves a temporary file beside its target; nothing else removes it.
@@ -85,6 +105,9 @@ private:
                                                   : storage::kaomoji_file::read(s_.kaomojiFile());
         s_.kaomoji = std::move(kaomoji.table);
         s_.kaomojiFileUnreadable = !kaomoji.whole;
+        if (!kaomoji.whole)
+            unread.push_back({QStringLiteral("顔文字.ini"),
+                              storage::whyNotRead(kaomoji.result, storage::kaomoji_file::kMaxFileBytes)});
     }
 
     // "Check0".."Check9". The input-mode option's first reading defaults by platform; the second
@@ -245,6 +268,14 @@ private:
 
 } // namespace
 
-void startUp(const ProgramWindows& windows, storage::ProgramState& state) {
-    StartUp(windows, state).run();
+QString startUp(const ProgramWindows& windows, storage::ProgramState& state) {
+    StartUp startUp(windows, state);
+    startUp.run();
+    if (startUp.unread.empty())
+        return QString();
+    QString notice = QStringLiteral("次のファイルを読み込めませんでした。その中身は表示していません。"
+                                    "ファイルはそのまま残してあり、保存しても書き換えません。");
+    for (const auto& file : startUp.unread)
+        notice += QStringLiteral("\n\n") + file.name + QLatin1Char('\n') + file.why;
+    return notice;
 }

@@ -1,5 +1,6 @@
 #include "asciiart/aa_store.h"
 #include "asciiart/ascii_art_dialog.h"
+#include "platform/file_owner.h"
 #include "platform/profile.h"
 #include "platform/textfile.h"
 #include "storage/profile_access.h"
@@ -43,10 +44,11 @@ bool ownerMayWrite(const std::filesystem::path& folder) {
     return ::stat(folder.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) != 0;
 }
 
+// Made by root in a user's folder, it is the user's (see file_owner.h).
 void createFolder(const std::filesystem::path& folder) {
-    std::error_code ec;
+    std::string error;
     if (ownerMayWrite(folder.parent_path()))
-        std::filesystem::create_directory(folder, ec);
+        platform::file_owner::makeFolder(folder, 0777, error);
 }
 
 bool removeFile(const std::filesystem::path& file) {
@@ -88,7 +90,7 @@ TextRead readTextFile(const std::filesystem::path& file) {
     return read;
 }
 
-void load(storage::ProgramState& state, AsciiArtDialog& dialog) {
+std::vector<storage::UnreadFile> load(storage::ProgramState& state, AsciiArtDialog& dialog) {
     const auto ini = optionsFile(state);
     for (int page = storage::AATable::kFirstPage; page <= storage::AATable::kLastPage; ++page)
         for (int entry = 0; entry < storage::AATable::kEntries; ++entry)
@@ -106,6 +108,7 @@ void load(storage::ProgramState& state, AsciiArtDialog& dialog) {
         state.aaTextsReadAhead.valid() ? state.aaTextsReadAhead.get() : readTexts(state.asciiArtFolder());
     state.asciiArtTexts = std::move(read.texts);
     state.aaTextReadInPart = std::move(read.readInPart);
+    return std::move(read.unread);
 }
 
 storage::AATextsRead readTexts(const std::filesystem::path& folder) {
@@ -115,8 +118,11 @@ storage::AATextsRead readTexts(const std::filesystem::path& folder) {
             const auto file = folder / textFileName(page, entry).toStdString();
             if (platform::textfile::isFile(file)) {
                 TextRead text = readTextFile(file);
-                if (!text.ok())
+                if (!text.ok()) {
                     read.readInPart.insert(partKey(page, entry), QString());
+                    read.unread.push_back({QStringLiteral("AA/") + textFileName(page, entry),
+                                           storage::whyNotRead(text.result, kMaxTextBytes)});
+                }
                 read.texts.at(page, entry) = std::move(text.text);
             }
         }

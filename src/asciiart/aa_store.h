@@ -40,8 +40,8 @@ TextRead readTextFile(const std::filesystem::path& file);
 storage::AATextsRead readTexts(const std::filesystem::path& folder);
 
 // Start-up: names, then the three options into the dialog's check boxes, then texts (those
-// read ahead in state.aaTextsReadAhead, if begun).
-void load(storage::ProgramState& state, AsciiArtDialog& dialog);
+// read ahead in state.aaTextsReadAhead, if begun). Returns the text files not read whole.
+std::vector<storage::UnreadFile> load(storage::ProgramState& state, AsciiArtDialog& dialog);
 
 // Writes names, options and texts (deleting the files of empty texts). Returns the files that
 // could not be written or deleted; the rest of the save still runs.

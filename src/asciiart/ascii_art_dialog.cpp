@@ -28,10 +28,13 @@ void AsciiArtDialog::buildControls() {
 
     for (int i = 0; i < 20; ++i) {
         auto* name = new controls::TextBox(this);
+        // No label stands beside them: named for what they hold, and their place.
+        name->setAccessibleName(QStringLiteral("名前 %1").arg(i + 1));
         placeTwips(name, 60, 420 + 300 * i, 1755, 315);
         name->onChange = [this, i] { nameEdited(i); };
         nameBoxes[std::size_t(i)] = name;
         auto* option = new controls::OptionButton(QString(), entryChoiceGroup_, this);
+        option->setAccessibleName(QStringLiteral("名前 %1 のアスキーアート").arg(i + 1));
         placeTwips(option, 1920, 480 + 300 * i, 195, 195);
         option->onClick = [this, i] { entryChosen(i); };
         entryChoices[std::size_t(i)] = option;
@@ -41,6 +44,7 @@ void AsciiArtDialog::buildControls() {
         QStringLiteral("ここへテキストファイルをドラッグ＆ドロップして読み込む事も出来ます"), this);
     placeTwips(dropHintLabel, 2340, 60, 7155, 195);
     pieceTextBox = new controls::MultiLineTextBox(this);
+    pieceTextBox->setAccessibleName(dropHintLabel->text());
     pieceTextBox->setLineWrapMode(QPlainTextEdit::NoWrap);
     placeTwips(pieceTextBox, 2220, 300, 7515, 7275);
     pieceTextBox->onChange = [this] { pieceTextEdited(); };
@@ -89,7 +93,7 @@ void AsciiArtDialog::pieceTextEdited() {
 
 void AsciiArtDialog::nameEdited(int entry) {
     auto* field = nameBoxes[std::size_t(entry)];
-    field->setText(storage::StripLineBreaks(field->text()));
+    field->setText(storage::StripLineBreaksFromName(field->text()));
     const int page = currentPage();
     if (storage::AATable::inRange(page, entry))
         state_.asciiArtNames.at(page, entry) = field->text();

@@ -1,22 +1,9 @@
 #include "asciiart/dropped_text.h"
 #include "asciiart/aa_store.h"
+#include "storage/unread_file.h"
 #include <filesystem>
 
 namespace asciiart {
-
-namespace {
-QString refusalReason(platform::textfile::ReadResult result) {
-    using platform::textfile::ReadResult;
-    switch (result) {
-    case ReadResult::Missing:
-        return QStringLiteral("ファイルが見つかりません（リンク先がないか、移動・削除されています）。");
-    case ReadResult::TooLarge:
-        return QStringLiteral("ファイルが大きすぎます（%1 MB まで読み込めます）。").arg(kMaxTextBytes >> 20);
-    default:
-        return QStringLiteral("ファイルを読み取れません（フォルダか、読み取りが許可されていません）。");
-    }
-}
-} // namespace
 
 DroppedText readDroppedText(const QStringList& paths) {
     DroppedText dropped;
@@ -31,7 +18,7 @@ DroppedText readDroppedText(const QStringList& paths) {
     if (!read.ok()) {
         dropped.kind = DroppedText::Refused;
         dropped.message = QStringLiteral("次のファイルを読み込めませんでした。何も変更していません。\n\n") +
-                          path + QStringLiteral("\n\n") + refusalReason(read.result);
+                          path + QStringLiteral("\n\n") + storage::whyNotRead(read.result, kMaxTextBytes);
         return dropped;
     }
     dropped.kind = DroppedText::Taken;

@@ -156,6 +156,7 @@ private:
 QString cp932Representable(const QString& text);
 
 // A single-line text box. text() keeps every character it was given, CR and LF included.
+// Its accessible name (QWidget::setAccessibleName) is what screen readers say for the line edit.
 // The line edit that shows and edits the text is made when the box is first shown (or asked
 // for): a line edit lays out its text as soon as it exists, which loads Qt's font database,
 // and the hidden dialogs hold dozens of boxes that are only ever read and written from code.

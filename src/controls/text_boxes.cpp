@@ -14,10 +14,11 @@
 namespace controls {
 
 namespace {
-// Puts a box's just-made editor in the box's place: its whole area, its place in the tab order
-// and the box's focus.
+// Puts a box's just-made editor in the box's place: its whole area, its place in the tab order,
+// the box's focus and its name for screen readers.
 void standIn(QWidget* box, QWidget* editor) {
     editor->setGeometry(box->rect());
+    editor->setAccessibleName(box->accessibleName());
     QWidget::setTabOrder(box, editor);
     box->setFocusProxy(editor);
     if (box->isVisible())
@@ -123,7 +124,8 @@ void TextBox::showText() {
 }
 
 void TextBox::showEvent(QShowEvent* event) {
-    editor();
+    // A name given since the editor was made is the one a screen reader says.
+    editor()->setAccessibleName(accessibleName());
     QWidget::showEvent(event);
 }
 
@@ -210,7 +212,7 @@ QPlainTextEdit* MultiLineTextBox::editor() {
 }
 
 void MultiLineTextBox::showEvent(QShowEvent* event) {
-    editor();
+    editor()->setAccessibleName(accessibleName());
     QWidget::showEvent(event);
 }
 

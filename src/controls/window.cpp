@@ -10,6 +10,10 @@
 
 namespace controls {
 
+namespace {
+constexpr Qt::WindowStates kFullSize = Qt::WindowMaximized | Qt::WindowFullScreen;
+} // namespace
+
 Window::Window(platform::Desktop& desktop, const QString& caption, int clientWidthTwips,
                int clientHeightTwips)
     : QWidget(nullptr), desktop_(desktop) {
@@ -17,6 +21,14 @@ Window::Window(platform::Desktop& desktop, const QString& caption, int clientWid
     resize(std::max(1, toPixels(clientWidthTwips)), std::max(1, toPixels(clientHeightTwips)));
     // The size the window is made with is no change of size.
     handledSize_ = size();
+    normalSize_ = size();
+    restoreBound_.setSingleShot(true);
+    restoreBound_.setInterval(kRestoreBoundMs);
+    // A restore that brings no new size (a window manager that keeps it) is over all the same.
+    connect(&restoreBound_, &QTimer::timeout, this, [this] {
+        endRestore();
+        handleSize();
+    });
 }
 
 bool Window::frameKnown() const {
@@ -78,6 +90,11 @@ void Window::setTopTwips(int twips) {
 }
 
 void Window::setWidthTwips(int twips) {
+    // Set before the window manager has framed the window, the width is taken again once it
+    // has: its frame may not be the one predicted (fluxbox never answers the question).
+    widthPending_ = !frameKnown();
+    widthSetByCode_ = widthPending_;
+    wantedFrameWidth_ = toPixels(twips);
     const platform::FrameExtents f = frame();
     // A zero width would make Qt hide the window.
     resizeClient(QSize(std::max(1, toPixels(twips) - f.left - f.right), height()));
@@ -98,9 +115,14 @@ void Window::resizeClient(const QSize& size) {
 }
 
 void Window::runResizeHandler() {
-    if (size() == handledSize_)
-        return;
+    if (size() != handledSize_)
+        handleSize();
+}
+
+void Window::handleSize() {
     handledSize_ = size();
+    if (windowState() == WindowState::Normal)
+        normalSize_ = size();
     if (onResize)
         onResize();
 }
@@ -114,8 +136,25 @@ void Window::moveFrameTo(int xPixels, int yPixels) {
     move(wantedFramePos_);
 }
 
+void Window::frameArrived() {
+    if (!frameArrivedOnce_) {
+        frameArrivedOnce_ = true;
+        correctPending_ = placedByCode_;
+        widthPending_ = widthSetByCode_;
+    }
+    correctPlacement();
+}
+
 void Window::correctPlacement() {
-    if (!correctPending_ || !frameKnown())
+    if (!frameKnown())
+        return;
+    if (widthPending_) {
+        widthPending_ = false;
+        const platform::FrameExtents f = frame();
+        if (outerRect().width() != wantedFrameWidth_)
+            resizeClient(QSize(std::max(1, wantedFrameWidth_ - f.left - f.right), height()));
+    }
+    if (!correctPending_)
         return;
     correctPending_ = false;
     if (outerRect().topLeft() != wantedFramePos_)
@@ -131,20 +170,39 @@ void Window::keepMostlyInWorkArea() {
         return;
     const QRect inside = outer.intersected(area);
     const qint64 insideArea = qint64(inside.width()) * inside.height();
-    if (2 * insideArea >= qint64(outer.width()) * outer.height())
+    if (2 * insideArea >= qint64(outer.width()) * outer.height() && !leavesAControlOutside(area))
         return;
     // Just inside, nearest to where it was; a window larger than the area keeps its top left
     // corner, with the caption, in view.
     const int left = std::max(area.left(), std::min(outer.left(), area.right() + 1 - outer.width()));
     const int top = std::max(area.top(), std::min(outer.top(), area.bottom() + 1 - outer.height()));
     moveFrameTo(left, top);
+    movedInTo_ = QPoint(left, top);
+}
+
+bool Window::leavesAControlOutside(const QRect& area) const {
+    const platform::FrameExtents f = frame();
+    const QPoint clientOrigin = outerRect().topLeft() + QPoint(f.left, f.top);
+    for (const QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (control->isHidden() || control->isWindow())
+            continue;
+        // Only the part within the client area can be seen at all.
+        const QRect shown = control->geometry().intersected(rect());
+        if (!shown.isEmpty() && !shown.translated(clientOrigin).intersects(area))
+            return true;
+    }
+    return false;
+}
+
+bool Window::standsWhereMovedInToBeSeen() const {
+    return movedInTo_ && outerRect().topLeft() == *movedInTo_;
 }
 
 WindowState Window::windowState() const {
     const Qt::WindowStates state = QWidget::windowState();
     if (state & Qt::WindowMinimized)
         return WindowState::Minimized;
-    if (state & (Qt::WindowMaximized | Qt::WindowFullScreen))
+    if (state.testAnyFlags(kFullSize) || restoring_)
         return WindowState::Maximized;
     return WindowState::Normal;
 }
@@ -162,6 +220,8 @@ void Window::closeEvent(QCloseEvent* event) {
 
 void Window::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    if (restoring_ && size() != restoredFrom_)
+        endRestore();
     runResizeHandler();
     correctPlacement();
 }
@@ -188,9 +248,22 @@ void Window::changeEvent(QEvent* event) {
     const auto* change = static_cast<QWindowStateChangeEvent*>(event);
     if ((change->oldState() & sizing) == (QWidget::windowState() & sizing))
         return;
-    handledSize_ = size();
-    if (onResize)
-        onResize();
+    if (change->oldState().testAnyFlags(kFullSize) && !QWidget::windowState().testAnyFlags(sizing) &&
+        size() != normalSize_) {
+        // Restored, but the window manager puts the normal size back only after it has told the
+        // new state: until a new size arrives the window keeps counting as maximized, or the
+        // rules for a normal window would hold on to the maximized size.
+        restoring_ = true;
+        restoredFrom_ = size();
+        restoreBound_.start();
+        return;
+    }
+    handleSize();
+}
+
+void Window::endRestore() {
+    restoring_ = false;
+    restoreBound_.stop();
 }
 
 void Window::showEvent(QShowEvent* event) {
@@ -199,7 +272,7 @@ void Window::showEvent(QShowEvent* event) {
     if (!shownOnce_)
         orderTabsByPlace(this);
     shownOnce_ = true;
-    if (correctPending_) {
+    if (correctPending_ || widthPending_) {
         // The window manager reports the frame some time after mapping, with or without a
         // move event to go with it; look again a few times.
         for (int delay : {0, 100, 500})

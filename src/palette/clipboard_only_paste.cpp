@@ -14,13 +14,24 @@ constexpr int kHistoryRow = 1;
 constexpr int kHistoryShown = 20;
 } // namespace
 
-void pasteByClipboardOnly(PaletteWindow& palette, storage::ProgramState& state, const QString& text,
+void pasteByClipboardOnly(PaletteWindow& palette, storage::ProgramState& state,
+                          platform::WindowClipboard* windowClipboard, const QString& text,
                           const QString& caption, bool singleClick) {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
     // As in a paste: an empty ASCII-art piece leaves the clipboard empty.
-    if (!(state.currentGroup == storage::kAsciiArtMode && text.isEmpty()))
-        clipboard->setMimeData(new PasteData(text, std::make_shared<int>(0)));
+    const bool nothingToOffer = state.currentGroup == storage::kAsciiArtMode && text.isEmpty();
+    if (windowClipboard) {
+        // The window pastes from the window system's clipboard, which may still hold the user's
+        // old text (KWin and sway copy the X11 clipboard there only while an X11 window has the focus).
+        if (nothingToOffer)
+            windowClipboard->offer({}, {});
+        else
+            windowClipboard->offerText(text.toStdString(), {});
+    } else {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        if (!nothingToOffer)
+            clipboard->setMimeData(new PasteData(text, std::make_shared<int>(0)));
+    }
 
     if (singleClick) {
         palette.recordInHistory(caption);

@@ -289,11 +289,31 @@ int PaletteWindow::shrunkHeight() const {
     return state_.captionHeight + kShrunkExtra - dateHideOffset;
 }
 
+void PaletteWindow::introduceToWindowManager() {
+    state_.desktop.markAsUtilityWindow(handle());
+    state_.desktop.watchFrameExtents(handle(),
+                                     [this](platform::FrameExtents frame) { takeCaptionFromFrame(frame); });
+}
+
+void PaletteWindow::takeCaptionFromFrame(platform::FrameExtents frame) {
+    frameArrived();
+    const int caption = controls::toTwips(frame.top);
+    if (caption == state_.captionHeight)
+        return;
+    // The height was set for the caption known then, so it is off by the difference in
+    // captions at most, far less than the distance between the two heights: the nearer one
+    // says which state the palette is in.
+    const bool shrunk = 2 * heightTwips() < shrunkHeight() + expandedHeight();
+    state_.captionHeight = caption;
+    if (windowState() == controls::WindowState::Normal)
+        setHeightTwips(shrunk ? shrunkHeight() : expandedHeight());
+}
+
 void PaletteWindow::fitToWidth() {
     if (windowState() == controls::WindowState::Normal) {
         if (widthTwips() < kMinimumWidth)
             setWidthTwips(kMinimumWidth);
-        if (heightTwips() != shrunkHeight())
+        if (heightTwips() != shrunkHeight() && !shrunkAsFarAsAllowed())
             setHeightTwips(expandedHeight());
         entryButtons[PaletteWindow::kClockBar]->resize(controls::toPixels(widthTwips() + kClockWidthExtra),
                                                        entryButtons[PaletteWindow::kClockBar]->height());
@@ -364,8 +384,21 @@ void PaletteWindow::autoHideTick() {
     const bool over = x + margin(0) > left - 1 && y + margin(2) > top - 1 &&
                       x + margin(1) < left + float(widthTwips()) &&
                       y + margin(3) < top + float(heightTwips());
-    if (over)
+    if (over) {
+        shrinkAsked_ = false;
         setHeightTwips(expandedHeight());
-    else if (links.optionValue(option::kAutoHide) == 1 && isEnabled())
-        setHeightTwips(shrunkHeight());
+    } else if (links.optionValue(option::kAutoHide) == 1 && isEnabled()) {
+        const bool askedBefore = shrinkAsked_;
+        shrinkAsked_ = true;
+        // Asked again, a manager that holds the window higher only says no again.
+        if (!(askedBefore && shrunkAsFarAsAllowed()))
+            setHeightTwips(shrunkHeight());
+    }
+}
+
+bool PaletteWindow::shrunkAsFarAsAllowed() const {
+    const platform::FrameExtents f = frame();
+    const int height = heightTwips();
+    return shrinkAsked_ && height > shrunkHeight() &&
+           height <= shrunkHeight() + controls::toTwips(f.top + f.bottom);
 }

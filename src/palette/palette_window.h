@@ -5,6 +5,7 @@
 #include "controls/window.h"
 #include "palette/paste_queue.h"
 #include "storage/program_state.h"
+#include <QClipboard>
 #include <QImage>
 #include <QPointer>
 #include <QTimer>
@@ -86,7 +87,9 @@ public:
     // The text a click on the button pastes: its caption, or in ASCII-art mode the piece with
     // the configured line breaks around it.
     QString pasteTextFor(int index) const;
-    void saveUserClipboard();
+    // Keeps the user's clipboard (or the primary selection) for the run of pastes, once a run.
+    void saveUserClipboard(QClipboard::Mode mode = QClipboard::Clipboard);
+    // Gives back what the run kept and then changed; forgets what it kept.
     void restoreUserClipboard();
     // Moves the caption to the front of the history; the entries before its old place move
     // back by one, so it is never listed twice.
@@ -109,12 +112,35 @@ public:
     // at most; a target that ignores the keystroke costs no more than this.
     static constexpr int kFetchBoundMs = 500;
     static constexpr int kFetchPollMs = 2;
-    // After the target has its text, or after Enter or Tab: time for the transfer to finish.
+    // After Enter or Tab: time for the transfer to finish.
     static constexpr int kKeyGraceMs = 10;
+    // A target may read the text more than once for one paste: Chromium reads twice, 3-15 ms
+    // apart on an idle machine and now and then 20-50 ms with both cores busy. The paste is over
+    // (and the user's clipboard comes back) once the target has not read for this long, or this
+    // long after its first read at most.
+    static constexpr int kReadQuietMs = 50;
+    static constexpr int kReadBurstBoundMs = 500;
+    // Enter or Tab after a double-click goes no sooner than this after the target's last read:
+    // GTK 4 inserts the text 40-80 ms after it read it and takes a key that comes meanwhile
+    // first. It hands the text through a worker thread, so on a loaded machine it takes longer
+    // (past 150 ms with both cores busy): the wait grows by kSlowTargetFactor times the time
+    // the target took to read after the keystroke (a few ms when idle, tens when loaded), up to
+    // the bound. Only a double-click with Enter or Tab waits for it.
+    static constexpr int kInsertBeforeKeyMs = 150;
+    static constexpr int kSlowTargetFactor = 3;
+    static constexpr int kInsertBeforeKeyBoundMs = 600;
     int dateHideOffset = 0;
 
     int expandedHeight() const;
     int shrunkHeight() const;
+
+    // Tells the window manager that the palette is a utility window, and follows the frame it
+    // gets: the caption height is then the real one.
+    void introduceToWindowManager();
+    // The window manager has framed the palette: its caption is the height the expanded and
+    // shrunk heights build on. Some managers never say it ahead (KWin) or never answer (fluxbox),
+    // and start-up measured none; the palette keeps its state, shrunk or expanded.
+    void takeCaptionFromFrame(platform::FrameExtents frame);
 
 protected:
     bool event(QEvent* event) override;
@@ -136,15 +162,29 @@ private:
     QTimer* dialogsChanged_ = nullptr;
 
     bool showingAsciiArt() const;
+    // Auto-hide asked for the shrunk height and the window manager gave a little more: KWin
+    // keeps a client area at least as high as the frame's top and bottom together (its caption
+    // with Breeze is higher than the 30 pixels the shrunk palette leaves). That least height is
+    // the shrunk state there, and the resize rules keep it instead of expanding.
+    bool shrunkAsFarAsAllowed() const;
+    bool shrinkAsked_ = false;
     // The paste engine's steps (paste_engine.cpp).
     void closeClickGroup();
     void startNextPaste();
     void sendPasteKeystroke();
     void offerPasteText();
     bool stillOfferingPasteText();
+    // The target pastes from the window system's copy of the clipboard, and that copy is made
+    // (or the bound for it passed).
+    bool windowSystemCopiedText(std::uint32_t now);
     // The target would paste another program's text: put ours back, once.
     void putPasteTextBackIfTaken(bool keystrokeSent);
     void finishPaste();
+    // A double-click's Enter or Tab is still to be sent.
+    bool enterOrTabFollows() const;
+    // The target has read the text and stopped reading, and it has had the time to insert it
+    // when a key is to follow.
+    bool targetDoneReading(std::uint32_t now) const;
     // The history takes a single click's paste, and the history page shows it.
     void recordPasteInHistory();
     // The paste keystroke went out and the target has fetched the text, or the paste is past
@@ -155,23 +195,33 @@ private:
     palette::ClickGroup clickGroup_;
     std::deque<palette::PasteAction> queuedPastes_;
     palette::PasteInProgress paste_;
-    // The user's clipboard is held from the first paste of a run of queued pastes to the end
-    // of the last one; whether any paste of the run has put its text on the clipboard since.
-    bool holdingUserClipboard_ = false;
-    bool clipboardChangedInRun_ = false;
+    // The user's clipboard (and the primary selection, once a paste needs it) is held from the
+    // first paste of a run of queued pastes to the end of the last one. Kept here rather than in
+    // the hidden text box and picture box, which hold only what cp932 can store: the user's text
+    // comes back exactly, whatever characters it has.
+    struct KeptSelection {
+        bool held = false;
+        bool changed = false; // a paste of the run has put its text there since
+        std::optional<platform::ClipboardSnapshot> formats;
+        // Where the formats came from when not the toolkit's clipboard (a native window's
+        // clipboard on a Wayland session); they go back there.
+        platform::WindowClipboard* windowClipboard = nullptr;
+        QImage image;
+        QString text;
+        void forget() { *this = {}; }
+    };
+    KeptSelection keptClipboard_;
+    KeptSelection keptPrimary_;
+    bool holdingUserClipboard() const { return keptClipboard_.held || keptPrimary_.held; }
+    void restoreKept(KeptSelection& kept, QClipboard::Mode mode);
     bool runningPasteSteps_ = false;
     // Set once ending the program has begun: no click is taken and nothing more is sent.
     bool exiting_ = false;
     QTimer* pasteTimer_ = nullptr;
-    // The user's clipboard while a paste borrows it. Kept here rather than in the hidden text
-    // box and picture box, which hold only what cp932 can store: the user's text comes back
-    // exactly, whatever characters it has.
+    // The first of the paste target's class names, for the log.
+    std::string pasteTargetClass_;
     bool inTopmostBand_ = false;
-    std::optional<platform::ClipboardSnapshot> savedClipboardFormats_;
-    QImage savedClipboardImage_;
-    QString savedClipboardText_;
     bool clipboardNotKept_ = false;
-    void forgetSavedClipboard();
     // Puts the action's text on the clipboard for the user to paste, sending nothing.
     void copyForTheUsersOwnPaste(const palette::PasteAction& action);
     void buildControls();

@@ -13,7 +13,14 @@
 #include "storage/options.h"
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QScopedValueRollback>
+#include <utility>
+
+// Each paste as it ends: the target's window class and the keystroke it got. Shown with
+// QT_LOGGING_RULES="pikome.paste.debug=true", for a user writing a rule of their own (and for
+// the end-to-end tests, which wait for it).
+Q_LOGGING_CATEGORY(pasteLog, "pikome.paste", QtWarningMsg)
 
 using storage::kAsciiArtMode;
 using Step = palette::PasteInProgress::Step;
@@ -27,6 +34,12 @@ constexpr std::uint32_t kForegroundSettleMs = 100;
 // paste keystroke: a program that sets the clipboard many times a second (over ten) takes it
 // again within this time, and its text is never typed.
 constexpr std::uint32_t kTextConfirmMs = 100;
+// mutter read a new X11 clipboard for its copy within a few milliseconds when idle and up to a
+// few hundred with the cores loaded; a copy not made after this long is not waited for.
+constexpr std::uint32_t kClipboardCopyBoundMs = 1000;
+// Having read the text, mutter still takes the transfer in and offers the copy to the native
+// window; a Ctrl+V at once pasted nothing now and then with the cores loaded.
+constexpr std::uint32_t kClipboardCopySettleMs = 50;
 constexpr int kHistoryPage = storage::KaomojiTable::kHistoryPage;
 constexpr int kHistoryRow = 1;
 constexpr int kHistorySlots = 21; // 20 shown, slot 20 takes the entry pushed out
@@ -57,7 +70,7 @@ void PaletteWindow::entryClicked(int index) {
 }
 
 bool PaletteWindow::pastesPending() const {
-    return clickGroup_.open || !queuedPastes_.empty() || paste_.step != Step::None || holdingUserClipboard_;
+    return clickGroup_.open || !queuedPastes_.empty() || paste_.step != Step::None || holdingUserClipboard();
 }
 
 void PaletteWindow::closeClickGroup() {
@@ -86,7 +99,7 @@ void PaletteWindow::runDuePasteSteps() {
             }
             break;
         case Step::WaitingForTarget:
-            if (since(now, paste_.startedAt) > kForegroundSettleMs) {
+            if (since(now, paste_.startedAt) > kForegroundSettleMs && windowSystemCopiedText(now)) {
                 if (paste_.offered && !stillOfferingPasteText()) {
                     // Another program set the clipboard meanwhile (a clipboard manager does so
                     // once): the text goes back, and the keystroke waits to see it stays.
@@ -115,12 +128,24 @@ void PaletteWindow::runDuePasteSteps() {
             putPasteTextBackIfTaken(true);
             if (!paste_.offered || *paste_.fetches != paste_.fetchesBefore ||
                 since(now, paste_.stepAt) >= std::uint32_t(kFetchBoundMs)) {
+                paste_.readLatency = since(now, paste_.stepAt);
                 paste_.step = Step::FinishingTransfer;
                 paste_.stepAt = now;
+                paste_.lastFetchAt = now;
+                paste_.fetchesSeen = *paste_.fetches;
                 progressed = true;
             }
             break;
         case Step::FinishingTransfer:
+            if (*paste_.fetches != paste_.fetchesSeen) {
+                paste_.fetchesSeen = *paste_.fetches;
+                paste_.lastFetchAt = now;
+            }
+            if (targetDoneReading(now)) {
+                finishPaste();
+                progressed = true;
+            }
+            break;
         case Step::AfterEnterOrTab:
             if (since(now, paste_.stepAt) > std::uint32_t(kKeyGraceMs)) {
                 finishPaste();
@@ -128,7 +153,7 @@ void PaletteWindow::runDuePasteSteps() {
             }
             break;
         }
-        if (paste_.step == Step::None && queuedPastes_.empty() && !clickGroup_.open && holdingUserClipboard_)
+        if (paste_.step == Step::None && queuedPastes_.empty() && !clickGroup_.open && holdingUserClipboard())
             endPasteRun();
     }
     schedulePasteTimer();
@@ -136,13 +161,11 @@ void PaletteWindow::runDuePasteSteps() {
 
 void PaletteWindow::copyForTheUsersOwnPaste(const palette::PasteAction& action) {
     // The text stays on the clipboard, even over a user's clipboard kept by this run: it is the
-    // only way it reaches the window.
-    if (holdingUserClipboard_) {
-        holdingUserClipboard_ = false;
-        clipboardChangedInRun_ = false;
-        forgetSavedClipboard();
-    }
-    palette::pasteByClipboardOnly(*this, state_, action.text, action.caption, !action.doubleClick);
+    // only way it reaches the window. A primary selection the run borrowed goes back.
+    keptClipboard_.forget();
+    restoreKept(keptPrimary_, QClipboard::Selection);
+    palette::pasteByClipboardOnly(*this, state_, state_.desktop.clipboardReaching(targetWindow), action.text,
+                                  action.caption, !action.doubleClick);
 }
 
 void PaletteWindow::startNextPaste() {
@@ -156,11 +179,9 @@ void PaletteWindow::startNextPaste() {
         return;
     }
     // The user's clipboard is taken once for a run of pastes and given back after the last.
-    if (s.links->optionValue(option::kKeepUserClipboard) == 1 && !holdingUserClipboard_) {
+    const bool keepUserClipboard = s.links->optionValue(option::kKeepUserClipboard) == 1;
+    if (keepUserClipboard)
         saveUserClipboard();
-        holdingUserClipboard_ = true;
-        clipboardChangedInRun_ = false;
-    }
     const std::uint32_t t0 = s.desktop.tickCount();
     const bool targetCameForward = targetWindow != 0 && s.desktop.setForegroundWindow(targetWindow);
     if (!targetCameForward && targetWindow != 0 && s.desktop.mayRefuseForegroundSwitch()) {
@@ -172,18 +193,26 @@ void PaletteWindow::startNextPaste() {
     }
     if (!targetCameForward) {
         // Abandoned: nothing sent, the history as it was, the clipboard as this paste found it.
-        if (holdingUserClipboard_ && !clipboardChangedInRun_) {
-            holdingUserClipboard_ = false;
-            forgetSavedClipboard();
-        }
+        if (!keptClipboard_.changed)
+            keptClipboard_.forget();
         return;
     }
 
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboardChangedInRun_ = true;
+    // How this window pastes, from its class; the primary selection is kept for it first when
+    // its keystroke pastes that too (once a run, as the clipboard).
+    const std::vector<std::string> classNames = s.desktop.windowClassNames(targetWindow);
+    palette::PasteKeystroke keystroke = palette::pasteKeystrokeFor(classNames, s.pasteKeyRules);
+    pasteTargetClass_ = classNames.empty() ? "(no class)" : classNames.front();
+    if (keepUserClipboard && keystroke.alsoPrimary)
+        saveUserClipboard(QClipboard::Selection);
     paste_ = {};
+    paste_.windowClipboard = s.desktop.clipboardReaching(targetWindow);
+    paste_.waitForCopy = !paste_.windowClipboard && s.desktop.pastesFromCopyOfClipboard(targetWindow);
+    if (!paste_.windowClipboard)
+        QGuiApplication::clipboard()->clear();
+    keptClipboard_.changed = true;
     paste_.action = std::move(action);
+    paste_.keystroke = std::move(keystroke);
     // In ASCII-art mode an empty piece leaves the clipboard empty.
     if (!(showingAsciiArt() && paste_.action.text.isEmpty()))
         offerPasteText();
@@ -193,14 +222,36 @@ void PaletteWindow::startNextPaste() {
 
 void PaletteWindow::offerPasteText() {
     paste_.offered = true;
+    if (paste_.windowClipboard) {
+        paste_.windowClipboard->offerText(paste_.action.text.toStdString(),
+                                          [fetches = paste_.fetches] { ++*fetches; });
+        return;
+    }
+    QClipboard* clipboard = QGuiApplication::clipboard();
     paste_.data = new palette::PasteData(paste_.action.text, paste_.fetches);
-    QGuiApplication::clipboard()->setMimeData(paste_.data);
+    clipboard->setMimeData(paste_.data);
+    if (paste_.keystroke.alsoPrimary && clipboard->supportsSelection()) {
+        // Both count as the target's reads: it reads one or the other.
+        paste_.primaryData = new palette::PasteData(paste_.action.text, paste_.fetches);
+        clipboard->setMimeData(paste_.primaryData, QClipboard::Selection);
+        keptPrimary_.changed = true;
+    }
+}
+
+bool PaletteWindow::windowSystemCopiedText(std::uint32_t now) {
+    if (!paste_.waitForCopy || !paste_.offered || since(now, paste_.startedAt) >= kClipboardCopyBoundMs)
+        return true;
+    if (*paste_.fetches > 0 && !paste_.copyReadAt)
+        paste_.copyReadAt = now;
+    return paste_.copyReadAt && since(now, *paste_.copyReadAt) >= kClipboardCopySettleMs;
 }
 
 bool PaletteWindow::stillOfferingPasteText() {
     // Qt drops the palette's data when another program takes the clipboard. Qt also keeps the
     // data when the window system refused it the clipboard (another program took it later by
     // the server's clock than Qt's last event): the window system has the last word.
+    if (paste_.windowClipboard)
+        return paste_.windowClipboard->stillOffered();
     return paste_.data && QGuiApplication::clipboard()->mimeData() == paste_.data &&
            state_.desktop.clipboardOwnedWith(handle()).value_or(true);
 }
@@ -217,16 +268,28 @@ void PaletteWindow::putPasteTextBackIfTaken(bool keystrokeSent) {
 
 void PaletteWindow::sendPasteKeystroke() {
     paste_.fetchesBefore = *paste_.fetches;
-    state_.desktop.sendKeys("^v", true);
+    state_.desktop.sendKeys(paste_.keystroke.keys, true);
     // The keystroke has been delivered; now the target asks us for the text.
     paste_.step = Step::WaitingForFetch;
     paste_.stepAt = state_.desktop.tickCount();
 }
 
+bool PaletteWindow::enterOrTabFollows() const {
+    return paste_.step == Step::FinishingTransfer && paste_.action.doubleClick &&
+           state_.links->doubleClickAction() > 0;
+}
+
+bool PaletteWindow::targetDoneReading(std::uint32_t now) const {
+    const bool quiet = since(now, paste_.lastFetchAt) >= std::uint32_t(kReadQuietMs) ||
+                       since(now, paste_.stepAt) >= std::uint32_t(kReadBurstBoundMs);
+    const std::uint32_t insertTime = std::min(kInsertBeforeKeyMs + kSlowTargetFactor * paste_.readLatency,
+                                              std::uint32_t(kInsertBeforeKeyBoundMs));
+    return quiet && (!enterOrTabFollows() || since(now, paste_.lastFetchAt) >= insertTime);
+}
+
 void PaletteWindow::finishPaste() {
     auto& links = *state_.links;
-    if (paste_.step == Step::FinishingTransfer && paste_.action.doubleClick &&
-        links.doubleClickAction() > 0) {
+    if (enterOrTabFollows()) {
         state_.desktop.sendKeys(links.doubleClickAction() == 1 ? "{ENTER}" : "{TAB}", true);
         paste_.step = Step::AfterEnterOrTab;
         paste_.stepAt = state_.desktop.tickCount();
@@ -235,6 +298,9 @@ void PaletteWindow::finishPaste() {
     if (links.optionValue(option::kLeaveInputMode) == 0)
         state_.desktop.sendKeys("%{kanji}", false);
     recordPasteInHistory();
+    qCDebug(pasteLog).nospace() << "pasted into " << pasteTargetClass_.c_str() << " with "
+                                << paste_.keystroke.keys.c_str() << ", read "
+                                << *paste_.fetches - paste_.fetchesBefore << " times";
     paste_ = {};
 }
 
@@ -260,12 +326,8 @@ bool PaletteWindow::pasteReachedTarget() const {
 }
 
 void PaletteWindow::endPasteRun() {
-    holdingUserClipboard_ = false;
-    if (clipboardChangedInRun_)
-        restoreUserClipboard();
-    else
-        forgetSavedClipboard();
-    clipboardChangedInRun_ = false;
+    restoreUserClipboard();
+    qCDebug(pasteLog) << "the run of pastes ended";
     if (clipboardNotKept_ && state_.reportClipboardNotKept)
         state_.reportClipboardNotKept();
     clipboardNotKept_ = false;
@@ -285,6 +347,8 @@ void PaletteWindow::schedulePasteTimer() {
         break;
     case Step::WaitingForTarget:
         due(paste_.startedAt, kForegroundSettleMs + 1);
+        if (paste_.waitForCopy)
+            wait = std::min(wait, std::uint32_t(kFetchPollMs));
         break;
     case Step::ConfirmingText:
         due(paste_.stepAt, kTextConfirmMs);
@@ -295,6 +359,9 @@ void PaletteWindow::schedulePasteTimer() {
         wait = std::min(wait, std::uint32_t(kFetchPollMs));
         break;
     case Step::FinishingTransfer:
+        // Polled, to see every further read as it comes.
+        wait = std::min(wait, std::uint32_t(kFetchPollMs));
+        break;
     case Step::AfterEnterOrTab:
         due(paste_.stepAt, std::uint32_t(kKeyGraceMs) + 1);
         break;
@@ -325,7 +392,7 @@ void PaletteWindow::cancelPastes() {
     clickGroup_ = {};
     queuedPastes_.clear();
     paste_ = {};
-    if (holdingUserClipboard_)
+    if (holdingUserClipboard())
         endPasteRun();
     if (pasteTimer_)
         pasteTimer_->stop();
@@ -349,61 +416,91 @@ QString PaletteWindow::pasteTextFor(int index) const {
     return text;
 }
 
-void PaletteWindow::saveUserClipboard() {
-    forgetSavedClipboard();
+void PaletteWindow::saveUserClipboard(QClipboard::Mode mode) {
+    KeptSelection& kept = mode == QClipboard::Clipboard ? keptClipboard_ : keptPrimary_;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (kept.held || (mode == QClipboard::Selection && !clipboard->supportsSelection()))
+        return;
+    kept.forget();
+    kept.held = true;
     // Every format as the owner gives it, within one bound: nothing decoded, so a picture of
     // any size or a text in any encoding comes back exactly. What the palette itself offers
     // (the last paste's text, a clipboard it gave back) it reads from its own data: asking the
     // window system would wait for an answer that only this thread could give.
-    QClipboard* clipboard = QGuiApplication::clipboard();
+    const bool ownsIt =
+        mode == QClipboard::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection();
     std::optional<platform::ClipboardSnapshot> taken;
-    if (!clipboard->ownsClipboard())
-        taken = state_.desktop.readClipboard(kClipboardReadBoundMs);
-    else if (const QMimeData* own = clipboard->mimeData();
+    // A native window pastes from the window system's own clipboard: that one is kept.
+    platform::WindowClipboard* sessionClipboard =
+        state_.desktop.clipboardReaching(platform::kUnreachableWindow);
+    if (mode == QClipboard::Clipboard)
+        kept.windowClipboard = state_.desktop.clipboardReaching(targetWindow);
+    if (kept.windowClipboard)
+        taken = kept.windowClipboard->read(kClipboardReadBoundMs);
+    else if (mode == QClipboard::Clipboard && sessionClipboard && sessionClipboard->stillOffered())
+        // The palette's own offer on the compositor's clipboard, which the compositor shows X11
+        // programs too: asking through X11 would wait for an answer only this thread could give.
+        taken = sessionClipboard->read(kClipboardReadBoundMs);
+    else if (!ownsIt)
+        taken = mode == QClipboard::Clipboard ? state_.desktop.readClipboard(kClipboardReadBoundMs)
+                                              : state_.desktop.readPrimarySelection(kClipboardReadBoundMs);
+    else if (const QMimeData* own = clipboard->mimeData(mode);
              own && !qobject_cast<const palette::PasteData*>(own))
         taken = palette::snapshotOf(*own);
+    // The bitmap beep is the clipboard's: a picture highlighted as the primary selection is rare.
+    const bool beepForPicture = mode == QClipboard::Clipboard;
     if (taken) {
-        clipboardNotKept_ = !taken->complete;
-        if (palette::holdsPicture(*taken))
+        clipboardNotKept_ = clipboardNotKept_ || !taken->complete;
+        if (beepForPicture && palette::holdsPicture(*taken))
             state_.desktop.beep();
-        savedClipboardFormats_ = std::move(taken);
+        kept.formats = std::move(taken);
         return;
     }
-    const QMimeData* current = clipboard->mimeData();
+    const QMimeData* current = clipboard->mimeData(mode);
     if (!current)
         return;
     if (current->hasImage()) {
-        savedClipboardImage_ = qvariant_cast<QImage>(current->imageData());
-        state_.desktop.beep();
+        kept.image = qvariant_cast<QImage>(current->imageData());
+        if (beepForPicture)
+            state_.desktop.beep();
     }
     if (current->hasText())
-        savedClipboardText_ = current->text();
+        kept.text = current->text();
 }
 
 void PaletteWindow::restoreUserClipboard() {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    if (savedClipboardFormats_) {
-        if (!savedClipboardFormats_->formats.empty())
-            clipboard->setMimeData(palette::mimeDataOffering(*savedClipboardFormats_));
-        forgetSavedClipboard();
-        return;
-    }
-    if (savedClipboardImage_.isNull() && savedClipboardText_.isEmpty())
-        return;
-    auto* data = new QMimeData;
-    if (!savedClipboardImage_.isNull())
-        data->setImageData(savedClipboardImage_);
-    if (!savedClipboardText_.isEmpty())
-        data->setText(savedClipboardText_);
-    forgetSavedClipboard();
-    clipboard->setMimeData(data);
+    restoreKept(keptClipboard_, QClipboard::Clipboard);
+    restoreKept(keptPrimary_, QClipboard::Selection);
 }
 
-void PaletteWindow::forgetSavedClipboard() {
-    savedClipboardFormats_.reset();
-    savedClipboardImage_ = QImage();
-    savedClipboardText_.clear();
+void PaletteWindow::restoreKept(KeptSelection& kept, QClipboard::Mode mode) {
+    if (!kept.held || !kept.changed) {
+        kept.forget();
+        return;
+    }
+    if (platform::WindowClipboard* windowClipboard = kept.windowClipboard) {
+        // Every format as it was read, or an empty clipboard when it was empty.
+        if (kept.formats)
+            windowClipboard->offer(*kept.formats, {});
+        kept.forget();
+        return;
+    }
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear(mode);
+    QMimeData* data = nullptr;
+    if (kept.formats) {
+        if (!kept.formats->formats.empty())
+            data = palette::mimeDataOffering(*kept.formats);
+    } else if (!kept.image.isNull() || !kept.text.isEmpty()) {
+        data = new QMimeData;
+        if (!kept.image.isNull())
+            data->setImageData(kept.image);
+        if (!kept.text.isEmpty())
+            data->setText(kept.text);
+    }
+    kept.forget();
+    if (data)
+        clipboard->setMimeData(data, mode);
 }
 
 void PaletteWindow::recordInHistory(const QString& caption) {

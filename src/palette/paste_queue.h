@@ -2,10 +2,13 @@
 // The paste engine's state: the clicks being told single from double, and the pastes the user
 // asked for, which run one after another in the order they were asked for.
 #include "palette/paste_data.h"
+#include "palette/paste_keystroke.h"
+#include "platform/window_clipboard.h"
 #include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace palette {
 
@@ -34,7 +37,7 @@ struct PasteInProgress {
         WaitingForTarget,  // the target was brought forward at startedAt; it settles first
         ConfirmingText,    // the text was put back at stepAt after another program took it
         WaitingForFetch,   // the paste keystroke went at stepAt; the target fetches the text
-        FinishingTransfer, // fetched (or the bound passed); a short grace until stepAt
+        FinishingTransfer, // first fetched at stepAt (or the bound passed); it may read again
         AfterEnterOrTab,   // Enter or Tab went; a short grace until stepAt
     };
     Step step = Step::None;
@@ -45,8 +48,23 @@ struct PasteInProgress {
     // data that holds it while the palette owns the clipboard.
     bool offered = false;
     QPointer<PasteData> data;
+    // The window system's clipboard the target pastes from when the toolkit's does not reach it
+    // (a native window on a Wayland session); the text is offered there instead.
+    platform::WindowClipboard* windowClipboard = nullptr;
     std::shared_ptr<int> fetches = std::make_shared<int>(0);
+    // The target pastes from the window system's copy of the clipboard: the keystroke waits
+    // until the window system has read the text for it (the copy is made), within a bound.
+    bool waitForCopy = false;
+    std::optional<std::uint32_t> copyReadAt; // when the window system read it
     int fetchesBefore = 0;
+    // How long the target took to read after the paste keystroke.
+    std::uint32_t readLatency = 0;
+    // The target's last read as far as the engine has seen it, and the count then.
+    int fetchesSeen = 0;
+    std::uint32_t lastFetchAt = 0;
+    // How the target pastes, and the data on the primary selection when that pastes too.
+    PasteKeystroke keystroke;
+    QPointer<PasteData> primaryData;
     // Another program took the clipboard before the target had the text, and the text was
     // put back; that is done once per paste.
     bool putBack = false;

@@ -3,11 +3,13 @@
 // implementation per desktop (x11/), and a scriptable, recording fake for tests (fake/).
 // Plain C++ only, so a Windows backend drops in beside the X11 one.
 #include "platform/clipboard_snapshot.h"
+#include "platform/window_clipboard.h"
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -52,6 +54,19 @@ public:
     virtual int captionHeightPixels() = 0;
     // The frame the window manager gives a new top-level window, known before it is mapped.
     virtual FrameExtents predictedFrameExtents() = 0;
+    // Calls changed with the frame each time the window manager sets the frame of the window
+    // (X11: its _NET_FRAME_EXTENTS), and once at the start if it has one already. The call comes
+    // from the event loop, after the toolkit has seen the same change. Some window managers
+    // never answer the question behind predictedFrameExtents(); the frame of the mapped window
+    // is their only word on it. A desktop whose frames are known ahead calls nothing.
+    virtual void watchFrameExtents(WindowHandle window, std::function<void(FrameExtents)> changed) {
+        (void)window;
+        (void)changed;
+    }
+    // Tells the window manager that the window is a small persistent utility window, a palette:
+    // tiling window managers (i3) float such a window at its own place and size instead of
+    // making it a tile. Before the window is first shown.
+    virtual void markAsUtilityWindow(WindowHandle window) { (void)window; }
 
     virtual OsFamily osFamily() = 0;
     // The operating system's version as major.minor (Linux: the kernel's, e.g. 6.1).
@@ -70,10 +85,20 @@ public:
     // afterwards (within a short bound). A closed window gives false, never a crash; so does
     // kUnreachableWindow.
     virtual bool setForegroundWindow(WindowHandle window) = 0;
-    // Synthetic keystrokes to the foreground window in the notation "^v" (Ctrl+V), "%{kanji}"
-    // (Alt+Kanji), "{ENTER}", "{TAB}". With wait, returns once the keystrokes have been
-    // delivered to the window system. Returns false for a notation it does not know.
+    // Synthetic keystrokes to the foreground window in the notation "^v" (Ctrl+V), "^+v"
+    // (Ctrl+Shift+V), "+{INSERT}" (Shift+Insert), "%{kanji}" (the input-method on/off key:
+    // Alt+Kanji on Windows, inputModeKey() on Linux desktops), "{ENTER}", "{TAB}". With wait,
+    // returns once the keystrokes have been delivered to the window system. Returns false for
+    // a notation it does not know.
     virtual bool sendKeys(std::string_view keys, bool wait) = 0;
+    // The names that tell which program made the window, so that a paste can use the keystroke
+    // that program pastes with: on X11 the class and then the instance of its WM_CLASS
+    // ("XTerm", "xterm"); a native Wayland window's app_id; a Windows window's class name.
+    // Empty when the window is gone or the desktop cannot tell: the paste then uses Ctrl+V.
+    virtual std::vector<std::string> windowClassNames(WindowHandle window) {
+        (void)window;
+        return {};
+    }
 
     // The mouse cursor's position on the screen in pixels.
     virtual Point cursorPos() = 0;
@@ -90,6 +115,13 @@ public:
         (void)boundMs;
         return std::nullopt;
     }
+    // The primary selection (X11: the text the user last highlighted, which the middle button
+    // pastes, and Shift+Insert in many terminals), read as readClipboard reads the clipboard.
+    // nullopt: this desktop has no primary selection (Windows), or leaves it to the toolkit.
+    virtual std::optional<ClipboardSnapshot> readPrimarySelection(int boundMs) {
+        (void)boundMs;
+        return std::nullopt;
+    }
     // Whether the window system has the clipboard with this program (the one that made
     // window). A toolkit may believe it owns the clipboard when the window system refused it
     // (another program took it later by the server's clock). nullopt: this desktop cannot tell.
@@ -100,6 +132,23 @@ public:
     // True on a desktop where the compositor may refuse to hand the focus to another window at
     // the program's request (a Wayland session: sway by default only marks the window urgent).
     virtual bool mayRefuseForegroundSwitch() { return false; }
+    // The clipboard the window pastes from when it is not the toolkit's (a native window on a
+    // Wayland session pastes from the compositor's, which follows the toolkit's X11 clipboard
+    // only while an X11 window has the focus on some compositors); also for kUnreachableWindow.
+    // nullptr: the toolkit's clipboard reaches the window, as on X11 and Windows. The desktop
+    // keeps what it returns.
+    virtual WindowClipboard* clipboardReaching(WindowHandle window) {
+        (void)window;
+        return nullptr;
+    }
+    // True when the window pastes from a copy that the window system makes of the toolkit's
+    // clipboard (mutter copies the X11 clipboard to its own for native Wayland windows): the
+    // window system reads the new clipboard for its copy, and a paste keystroke before that
+    // pastes the old one.
+    virtual bool pastesFromCopyOfClipboard(WindowHandle window) {
+        (void)window;
+        return false;
+    }
 
     // Notices: the desktop tells the program what changed, so that an idle program sleeps
     // instead of asking again and again. They come on the thread that runs the program's event

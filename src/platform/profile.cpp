@@ -408,6 +408,39 @@ std::optional<Edit> applyWrite(std::string_view text, const std::vector<Line>& l
     return edit;
 }
 
+// A file as the reads see it: the running batch's copy, or the file on disk; no lines when it
+// cannot be read.
+class ParsedFile {
+public:
+    explicit ParsedFile(const std::filesystem::path& file) {
+        if (tBatch) {
+            BatchFile* f = batchFile(file);
+            if (!f || !f->exists)
+                return;
+            if (!f->parsed) {
+                f->lines = parse(f->text);
+                f->parsed = true;
+            }
+            parsed_ = &f->lines;
+            text = f->text;
+        } else if (readWholeFile(file, buffer_) == Load::Ok) {
+            ownLines_ = parse(buffer_);
+            text = buffer_;
+        }
+    }
+    const std::vector<Line>& lines() const { return *parsed_; }
+    std::optional<Section> section(std::string_view name) const {
+        return findSection(text, lines(), trim(name));
+    }
+
+    std::string_view text;
+
+private:
+    std::string buffer_;
+    std::vector<Line> ownLines_;
+    const std::vector<Line>* parsed_ = &ownLines_;
+};
+
 } // namespace
 
 std::string getString(std::string_view section, std::string_view key,
@@ -418,34 +451,24 @@ std::string getString(std::string_view section, std::string_view key,
     key = beforeNul(key);
     if (defaultValue)
         defaultValue = beforeNul(*defaultValue);
-    std::vector<Line> ownLines;
-    const std::vector<Line>* parsed = &ownLines;
-    std::string buffer;
-    std::string_view text;
-    if (tBatch) {
-        BatchFile* f = batchFile(file);
-        if (!f || !f->exists)
-            return defaultResult(defaultValue, size);
-        if (!f->parsed) {
-            f->lines = parse(f->text);
-            f->parsed = true;
-        }
-        parsed = &f->lines;
-        text = f->text;
-    } else {
-        if (readWholeFile(file, buffer) != Load::Ok)
-            return defaultResult(defaultValue, size);
-        ownLines = parse(buffer);
-        text = buffer;
-    }
-    const std::vector<Line>& lines = *parsed;
-    std::optional<Section> s = findSection(text, lines, trim(section));
+    ParsedFile f(file);
+    std::optional<Section> s = f.section(section);
     if (!s)
         return defaultResult(defaultValue, size);
-    std::optional<std::size_t> k = findKey(text, lines, *s, trim(key));
-    if (!k || !lines[*k].hasValue)
+    std::optional<std::size_t> k = findKey(f.text, f.lines(), *s, trim(key));
+    if (!k || !f.lines()[*k].hasValue)
         return defaultResult(defaultValue, size);
-    return truncated(withoutQuotes(lines[*k].value(text)), size);
+    return truncated(withoutQuotes(f.lines()[*k].value(f.text)), size);
+}
+
+std::vector<std::string> keyNames(std::string_view section, const std::filesystem::path& file) {
+    ParsedFile f(file);
+    std::vector<std::string> names;
+    if (std::optional<Section> s = f.section(beforeNul(section)))
+        for (std::size_t i = s->first; i < s->last; ++i)
+            if (f.lines()[i].kind == Line::Entry)
+                names.emplace_back(f.lines()[i].name(f.text));
+    return names;
 }
 
 std::int32_t getInt(std::string_view section, std::string_view key, std::int32_t defaultValue,

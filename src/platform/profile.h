@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform::profile {
 
@@ -23,6 +24,11 @@ namespace platform::profile {
 std::string getString(std::string_view section, std::string_view key,
                       std::optional<std::string_view> defaultValue, std::size_t size,
                       const std::filesystem::path& file);
+
+// GetPrivateProfileStringA without a key: the names of the keys of the first section of that
+// name, in the file's order (a line without '=' names one too). A missing file or section
+// gives none.
+std::vector<std::string> keyNames(std::string_view section, const std::filesystem::path& file);
 
 // GetPrivateProfileIntA. Empty result (missing, "k=", k="", no '=') gives the default; else
 // leading white space, one sign, 0x / 0o / 0b prefixes (lower case), digits up to the first

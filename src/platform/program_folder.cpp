@@ -1,4 +1,5 @@
 #include "platform/program_folder.h"
+#include "platform/file_owner.h"
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -19,9 +20,22 @@ std::filesystem::path executableFolder() {
     return exe.parent_path();
 }
 
+namespace {
+// Whether the folder holds a settings file or a kaomoji file. Whatever stands there under those
+// names (a link too) was put there by the user, on purpose.
+bool holdsOwnFiles(const std::filesystem::path& folder) {
+    for (const char* name : {"設定.ini", "顔文字.ini"}) {
+        std::error_code ec;
+        if (std::filesystem::exists(std::filesystem::symlink_status(folder / name, ec)))
+            return true;
+    }
+    return false;
+}
+} // namespace
+
 FilesFolder chooseFilesFolder(const std::filesystem::path& executableFolder, std::string_view xdgDataHome,
                               std::string_view home) {
-    if (executableFolder.filename() != "bin")
+    if (executableFolder.filename() != "bin" || holdsOwnFiles(executableFolder))
         return {executableFolder, false};
     // A relative XDG_DATA_HOME is invalid and ignored, as the base-directory rules say.
     const std::filesystem::path dataHome(xdgDataHome);
@@ -60,14 +74,14 @@ bool makeFilesFolder(const FilesFolder& files, std::string& error) {
         return false;
     }
     // One level at a time, so that every folder made here is private (0700), as the
-    // base-directory rules ask of the data folder.
+    // base-directory rules ask of the data folder. Made by root in a user's home (sudo keeps
+    // HOME), each belongs to that user, or the user's own copy could not use them, and other
+    // programs could not make their folders in ~/.local/share.
     std::filesystem::path made;
     for (const auto& part : files.folder) {
         made /= part;
-        if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) {
-            error = made.string() + ": " + std::strerror(errno);
+        if (!file_owner::makeFolder(made, 0700, error))
             return false;
-        }
     }
     std::error_code ec;
     if (!std::filesystem::is_directory(files.folder, ec)) {

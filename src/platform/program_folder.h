@@ -18,9 +18,11 @@ struct FilesFolder {
     bool installed = false;
 };
 
-// An executable in a folder named "bin" is an installed one (/usr/bin, /usr/local/bin,
-// ~/.local/bin, <prefix>/bin); its files go to $XDG_DATA_HOME/pikome, or ~/.local/share/pikome
-// when that is unset, empty or not an absolute path. Anywhere else they live beside it.
+// A copy whose folder holds its files is portable, whatever the folder's name (~/bin is where
+// many users keep their programs). Otherwise an executable in a folder named "bin" is an
+// installed one (/usr/bin, /usr/local/bin, ~/.local/bin, <prefix>/bin); its files go to
+// $XDG_DATA_HOME/pikome, or ~/.local/share/pikome when that is unset, empty or not an absolute
+// path. Anywhere else they live beside it.
 FilesFolder chooseFilesFolder(const std::filesystem::path& executableFolder, std::string_view xdgDataHome,
                               std::string_view home);
 

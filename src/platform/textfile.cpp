@@ -1,4 +1,5 @@
 #include "platform/textfile.h"
+#include "platform/file_owner.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -185,6 +186,8 @@ bool writeAtomically(const std::filesystem::path& target, std::string_view bytes
     }
     bool exists = false;
     mode_t mode = 0;
+    uid_t owner = 0;
+    gid_t group = 0;
     if (::stat(real.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) {
             setError(error, "not a regular file");
@@ -196,6 +199,8 @@ bool writeAtomically(const std::filesystem::path& target, std::string_view bytes
         }
         exists = true;
         mode = st.st_mode & 07777;
+        owner = st.st_uid;
+        group = st.st_gid;
     }
 
     // open() with 0666 rather than mkstemp(): a new file then gets the umask's bits, as any
@@ -233,6 +238,9 @@ bool writeAtomically(const std::filesystem::path& target, std::string_view bytes
         if (::fchmod(fd, mode) != 0)
             return fail("cannot set permissions", errno);
     }
+    // The user's file stays the user's when root saves it, and a new one becomes the user's.
+    if (exists ? !file_owner::keepOwnerOf(fd, owner, group) : !file_owner::giveToFolderOwner(fd, folder))
+        return fail("cannot keep the file's owner", errno);
     if (int injected = injectedFault(WriteStage::Write, target)) {
         // A disk that fills up mid-way leaves part of the bytes in the temporary file.
         writeAll(fd, bytes.substr(0, bytes.size() / 2));

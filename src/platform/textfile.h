@@ -37,7 +37,9 @@ bool isFile(const std::filesystem::path& file);
 
 // Replaces the file's whole content: writes a temporary file beside it, flushes it to disk,
 // then renames it over the target, so a crash or a full disk leaves the old file or the new
-// one, never half of either. An existing target keeps its permission bits.
+// one, never half of either. An existing target keeps its permission bits, and its owner and
+// group where the process may give them (see file_owner.h); a new file made by root in a user's
+// folder is that user's.
 // Fails (returns false, sets *error to a short English reason) when the target exists without
 // its owner-write bit (a read-only file, honoured even for root), when the folder has no
 // owner-write bit, or when any step of the write fails; the target is then left untouched.

@@ -23,11 +23,15 @@ void MouseSensitivityDialog::buildControls() {
     // Left, right, top, bottom margin fields, arranged as a cross.
     const Place fields[4] = {
         {720, 1200, 795, 315}, {1680, 1200, 795, 315}, {1200, 840, 795, 315}, {1200, 1560, 795, 315}};
+    const char16_t* sides[4] = {u"左", u"右", u"上", u"下"};
     for (int i = 0; i < 4; ++i) {
         auto* field = new controls::TextBox(marginsFrame);
-        // A field always shows 10000 minus its bar's value, from the start: a stored value of 0
-        // (the bars' starting value) must show as 10000, not as a stale "0".
-        field->setText(QString::number(kMarginOrigin));
+        // Named by the frame and the side, as the cross shows them.
+        field->setAccessibleName(marginsFrame->caption() + QLatin1Char(' ') + QString::fromUtf16(sides[i]));
+        // The bars start at 0 and the fields at "0": start-up's stored values change the bars,
+        // and each change shows 10000 minus the value. A stored 0 changes nothing, so it keeps
+        // its field at 0, a margin of none, as such a settings file has always meant.
+        field->setText(QStringLiteral("0"));
         // The auto-hide test reads these on every tick, so they only ever hold what the bars
         // put there: a whole number.
         field->setReadOnly(true);
@@ -40,10 +44,12 @@ void MouseSensitivityDialog::buildControls() {
         auto* h = new controls::ScrollBar(Qt::Horizontal, marginsFrame);
         placeTwips(h, hbars[k].left, hbars[k].top, hbars[k].width, hbars[k].height);
         h->onChange = [this, k] { sideMarginChanged(k); };
+        h->setAccessibleName(marginValueBoxes[std::size_t(k)]->accessibleName());
         sideMarginBars[std::size_t(k)] = h;
         auto* v = new controls::ScrollBar(Qt::Vertical, marginsFrame);
         placeTwips(v, vbars[k].left, vbars[k].top, vbars[k].width, vbars[k].height);
         v->onChange = [this, k] { topBottomMarginChanged(k); };
+        v->setAccessibleName(marginValueBoxes[std::size_t(2 + k)]->accessibleName());
         topBottomMarginBars[std::size_t(k)] = v;
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 // "ぴこめ　特殊設定": four scroll bars tune the margins of the auto-hide test; the number beside
-// each bar is what the test reads, 10000 minus the bar's stored value.
+// each bar is what the test reads, 10000 minus the bar's stored value once the bar has moved
+// from its starting 0.
 #include "controls/controls.h"
 #include "controls/window.h"
 #include "storage/program_state.h"

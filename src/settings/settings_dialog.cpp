@@ -69,10 +69,13 @@ void SettingsDialog::buildControls() {
     for (int i = 0; i < 16; ++i) {
         auto* box = new controls::TextBox(groupNamesFrame);
         box->setText(QStringLiteral("Text1"));
+        // Named as the user sees them: by their frame, and their place in it.
+        box->setAccessibleName(QStringLiteral("選択項目名の変更 %1").arg(i + 1));
         placeTwips(box, 120, 240 + 300 * i, 1095, 315);
         box->onChange = [this, i] { groupNameEdited(i); };
         groupNameBoxes[std::size_t(i)] = box;
         auto* option = new controls::OptionButton(QString(), groupChoiceGroup_, groupNamesFrame);
+        option->setAccessibleName(QStringLiteral("選択項目 %1").arg(i + 1));
         placeTwips(option, 1320, 300 + 300 * i, 255, 255);
         option->onClick = [this, i] { editorGroupChosen(i); };
         groupChoices[std::size_t(i)] = option;
@@ -83,6 +86,7 @@ void SettingsDialog::buildControls() {
     for (int i = 0; i < 20; ++i) {
         auto* box = new controls::TextBox(entriesFrame);
         box->setText(QStringLiteral("Text2"));
+        box->setAccessibleName(QStringLiteral("顔文字の追加と変更 %1").arg(i + 1));
         placeTwips(box, 120, 240 + 300 * i, 3975, 315);
         box->onChange = [this, i] { entryEdited(i); };
         entryBoxes[std::size_t(i)] = box;
@@ -92,6 +96,7 @@ void SettingsDialog::buildControls() {
     placeTwips(pageNameFrame, 60, 5760, 1695, 855);
     for (int j = 0; j < 10; ++j) {
         auto* option = new controls::OptionButton(QString(), pageNameChoiceGroup_, pageNameFrame);
+        option->setAccessibleName(QStringLiteral("ページ名設定 %1").arg(j + 1));
         if (j < 5)
             placeTwips(option, 120 + 240 * j, 180, 255, 255);
         else
@@ -100,6 +105,7 @@ void SettingsDialog::buildControls() {
         pageNameChoices[std::size_t(j)] = option;
     }
     pageNameBox = new controls::TextBox(pageNameFrame);
+    pageNameBox->setAccessibleName(QStringLiteral("ページ名設定"));
     placeTwips(pageNameBox, 120, 540, 975, 270);
     pageNameBox->onChange = [this] { pageNameEdited(); };
     renamePageButton = controls::captionedButton(pageNameFrame, QStringLiteral("変更"), 1140, 540, 495, 255);
@@ -124,6 +130,7 @@ void SettingsDialog::buildControls() {
     doubleClickLabel = new controls::Label(QStringLiteral("ダブルクリック動作"), otherSettingsFrame);
     placeTwips(doubleClickLabel, 180, 1980, 1455, 255);
     doubleClickActionList = new controls::ComboBox(otherSettingsFrame);
+    doubleClickActionList->setAccessibleName(doubleClickLabel->text());
     for (const char* item : {"なし", "ENTER", "TAB"})
         doubleClickActionList->addListItem(QString::fromUtf8(item));
     placeTwips(doubleClickActionList, 1740, 1920, 1035, 300);
@@ -323,7 +330,7 @@ void SettingsDialog::pageNameChosen(int page) {
 }
 
 void SettingsDialog::pageNameEdited() {
-    pageNameBox->setText(storage::StripLineBreaks(pageNameBox->text()));
+    pageNameBox->setText(storage::StripLineBreaksFromName(pageNameBox->text()));
     // Every page can be renamed, the history page included.
     for (int j = 0; j < 10; ++j)
         if (pageNameChoices[std::size_t(j)]->value())

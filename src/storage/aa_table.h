@@ -1,9 +1,11 @@
 #pragma once
 // ASCII-art texts or names by page 1..9 and entry 0..19.
+#include "storage/unread_file.h"
 #include <QHash>
 #include <QString>
 #include <array>
 #include <cassert>
+#include <vector>
 
 namespace storage {
 
@@ -40,6 +42,8 @@ private:
 struct AATextsRead {
     AATable texts;
     QHash<int, QString> readInPart;
+    // The same entries' files, with why each was not read, for the user.
+    std::vector<UnreadFile> unread;
 };
 
 } // namespace storage

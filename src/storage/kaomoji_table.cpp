@@ -28,32 +28,38 @@ const QString& KaomojiTable::get(int page, int row, int slot) const {
 
 namespace kaomoji_file {
 
-bool load(KaomojiTable& table, const std::filesystem::path& file) {
+namespace {
+platform::textfile::ReadResult loadInto(KaomojiTable& table, const std::filesystem::path& file) {
     std::string bytes;
-    switch (platform::textfile::readWhole(file, kMaxFileBytes, bytes)) {
-    case platform::textfile::ReadResult::Ok:
-        break;
-    case platform::textfile::ReadResult::Missing:
-        return true;
-    default:
-        return false;
-    }
+    const platform::textfile::ReadResult result = platform::textfile::readWhole(file, kMaxFileBytes, bytes);
+    if (result != platform::textfile::ReadResult::Ok)
+        return result;
     const std::vector<std::string_view> lines = platform::textfile::splitLines(bytes);
     std::size_t next = 0;
     for (int page = 0; page < KaomojiTable::kPages; ++page)
         for (int row = 0; row < kFileRows; ++row)
             for (int slot = 0; slot < kFileSlots; ++slot) {
                 if (next == lines.size())
-                    return true; // a short file: the other cells keep their text
+                    return result; // a short file: the other cells keep their text
                 table.at(page, row, slot) = fromCp932(lines[next++]);
             }
-    return true;
+    return result;
+}
+
+bool readWhole(platform::textfile::ReadResult result) {
+    return result == platform::textfile::ReadResult::Ok || result == platform::textfile::ReadResult::Missing;
+}
+} // namespace
+
+bool load(KaomojiTable& table, const std::filesystem::path& file) {
+    return readWhole(loadInto(table, file));
 }
 
 Read read(const std::filesystem::path& file) {
-    Read result;
-    result.whole = load(result.table, file);
-    return result;
+    Read read;
+    read.result = loadInto(read.table, file);
+    read.whole = readWhole(read.result);
+    return read;
 }
 
 std::string render(const KaomojiTable& table) {

@@ -2,6 +2,7 @@
 // The user's whole kaomoji collection in memory: texts by page 0..9, row 0..21, slot 0..21.
 // Row 0 of a page holds the sixteen group captions (slots 16..19 are kept but never shown),
 // row g + 1 the twenty kaomoji of group g; page 9, row 1 is the history of pasted kaomoji.
+#include "platform/textfile.h"
 #include <QString>
 #include <array>
 #include <filesystem>
@@ -51,6 +52,8 @@ bool load(KaomojiTable& table, const std::filesystem::path& file);
 struct Read {
     KaomojiTable table;
     bool whole = true; // what load() returned
+    // Why it was not read whole (Ok, or Missing for no file, when it was).
+    platform::textfile::ReadResult result = platform::textfile::ReadResult::Ok;
 };
 Read read(const std::filesystem::path& file);
 // The file's bytes for the table: all 3400 lines, each followed by CR LF.

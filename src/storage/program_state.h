@@ -5,6 +5,7 @@
 #include "platform/desktop.h"
 #include "storage/aa_table.h"
 #include "storage/kaomoji_table.h"
+#include "storage/paste_key_rules.h"
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -71,6 +72,9 @@ struct ProgramState {
     AATable asciiArtNames;
     AATable asciiArtTexts;
 
+    // The user's own paste keystrokes by window class, as start-up read them.
+    std::vector<PasteKeyRule> pasteKeyRules;
+
     // Files that existed at start-up but could not be read: the program does not know what
     // they hold, so a save never overwrites or deletes them in its ignorance.
     bool kaomojiFileUnreadable = false;
@@ -94,6 +98,9 @@ struct ProgramState {
     // Tells the user why something asked for could not be done (a dropped file that cannot be
     // read); nothing was changed.
     std::function<void(const QString& message)> reportProblem;
+    // Tells the user something without asking or waiting (start-up found files it could not
+    // read whole): a notice that takes no focus and blocks nothing.
+    std::function<void(const QString& message)> tellUser;
     // Ends the event loop; the program object quits the application.
     std::function<void()> endProgram;
 

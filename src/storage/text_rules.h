@@ -11,4 +11,11 @@ inline QString StripLineBreaks(QString text) {
     return text;
 }
 
+// A name kept in a profile file (a page name, an ASCII-art name) is one line there: after the
+// one-line rule, a lone LF that stays (two lines copied from a Linux program) becomes the space
+// the box shows for it, so what is stored is what the user sees.
+inline QString StripLineBreaksFromName(QString text) {
+    return StripLineBreaks(std::move(text)).replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
 } // namespace storage

@@ -3,6 +3,7 @@
 #include "links/window_links.h"
 #include "platform/cp932.h"
 #include "storage/text_codec.h"
+#include <QRegularExpression>
 
 using controls::placeTwips;
 
@@ -25,6 +26,7 @@ BatchRegistrationDialog::BatchRegistrationDialog(storage::ProgramState& state)
                        "　　　　　　２１行目以降は無視されます"),
         this);
     explanationLabel->setWordWrap(true);
+    linesBox->setAccessibleName(explanationLabel->text());
     placeTwips(explanationLabel, 840, 4080, 4755, 375);
 
     struct ButtonItem {
@@ -62,7 +64,10 @@ QString cutToLineBytes(const QString& line) {
 } // namespace
 
 QString BatchRegistrationDialog::lineOf(int index) const {
-    const QStringList lines = linesBox->text().split(QStringLiteral("\r\n"));
+    // The lines the box shows: a text set from code (a dropped file) may keep a lone CR or LF,
+    // and the box breaks the line there as at CR LF.
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    const QStringList lines = linesBox->text().split(lineEnd);
     if (index < 0 || index >= lines.size())
         return QString();
     return cutToLineBytes(lines[index]);

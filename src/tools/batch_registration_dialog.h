@@ -23,7 +23,8 @@ public:
     void clearClicked();
     void fetchClicked();
 
-    // Line i of the text box (counted from 0; lines end at CR LF), as the box hands it out:
+    // Line i of the text box (counted from 0; lines end at CR LF, CR or LF, as the box shows
+    // them), as the box hands it out:
     // at most 255 bytes in cp932, cut before a character that would not fit; "" past the end.
     QString lineOf(int index) const;
 

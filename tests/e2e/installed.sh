@@ -24,6 +24,9 @@ for file in bin/pikome "share/applications/$app_id.desktop" "share/metainfo/$app
     share/man/man1/pikome.1.gz share/doc/pikome/copyright; do
     [ -s "$prefix/$file" ] || fail "cmake --install left out $file"
 done
+# KWin lets the program type into native Wayland windows only when the entry names it by its path.
+grep -qx "Exec=$prefix/bin/pikome" "$prefix/share/applications/$app_id.desktop" ||
+    fail "the installed entry does not name $prefix/bin/pikome: $(grep Exec= "$prefix/share/applications/$app_id.desktop")"
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$prefix/share/applications/$app_id.desktop" || fail "the desktop entry is not valid"
 fi
@@ -33,23 +36,7 @@ if command -v appstreamcli >/dev/null; then
 fi
 
 # --- the user ------------------------------------------------------------------------------
-# Root runs the program as pikome-e2e; anyone else as themselves. Either way HOME is a fresh
-# folder here, so no real user's files are touched.
-if [ "$(id -u)" -eq 0 ]; then
-    user=pikome-e2e
-    if ! id -u "$user" >/dev/null 2>&1; then
-        useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$user" ||
-            fail "cannot make the test account $user"
-    fi
-    uid=$(id -u "$user")
-    gid=$(id -g "$user")
-    # setpriv replaces itself with the program: the pid started is the program's own.
-    as_user=(setpriv --reuid="$uid" --regid="$gid" --clear-groups --)
-else
-    uid=$(id -u)
-    gid=$(id -g)
-    as_user=()
-fi
+e2e_ordinary_user || fail "cannot make the test account"
 # The user must reach the installed program through the private temporary folder.
 chmod 0755 "$E2E_TMP"
 home=$E2E_TMP/home
@@ -59,15 +46,7 @@ mkdir -m 0700 "$runtime"
 chown "$uid:$gid" "$home" "$runtime"
 user_env=(env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$runtime"
     LANG=C.UTF-8 QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_TMP/no-session-bus")
-# The sanitizers' suppressions may lie in a folder the user cannot read: a readable copy.
-if [[ ${LSAN_OPTIONS:-} =~ suppressions=([^:]+) ]]; then
-    cp "${BASH_REMATCH[1]}" "$E2E_TMP/lsan.supp"
-    chmod 0644 "$E2E_TMP/lsan.supp"
-    LSAN_OPTIONS=${LSAN_OPTIONS/"${BASH_REMATCH[1]}"/"$E2E_TMP/lsan.supp"}
-fi
-for sanitizer in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do
-    [ -n "${!sanitizer:-}" ] && user_env+=("$sanitizer=${!sanitizer}")
-done
+e2e_pass_sanitizer_options
 
 # --- the command line ------------------------------------------------------------------------
 files=$home/.local/share/pikome

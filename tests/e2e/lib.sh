@@ -4,6 +4,9 @@
 # nothing is looked up or killed by name.
 #
 #   e2e_start_desktop            Xvfb, then openbox (or e2e_start_xvfb / e2e_start_openbox)
+#   e2e_start_window_manager WM  openbox, kwin_x11, fluxbox or i3 on the running Xvfb, with a
+#                                home and configuration of its own
+#   e2e_ordinary_user            uid, gid and as_user: the account for running as a user, not root
 #   e2e_spawn CMD ARGS...        runs CMD in the background, stopped at exit; pid in E2E_LAST_PID
 #   wait_for_window_by_name NAME TIMEOUT   prints the id of a visible window whose title matches
 #                                          the regular expression NAME, or fails after TIMEOUT s
@@ -146,18 +149,74 @@ _e2e_wm_idle() {
 }
 
 e2e_start_openbox() {
-    e2e_spawn openbox --sm-disable >"$E2E_ARTIFACTS/openbox.log" 2>&1
-    local pid=$E2E_LAST_PID
-    if ! wait_until 10 _e2e_wm_running; then
-        e2e_log "openbox did not take over the screen (see $E2E_ARTIFACTS/openbox.log)"
-        return 1
-    fi
-    wait_until 2 _e2e_wm_idle "$pid" || true
-    e2e_log "openbox running (pid $pid)"
+    e2e_start_window_manager openbox
 }
 
 e2e_start_desktop() {
     e2e_start_xvfb && e2e_start_openbox
+}
+
+e2e_start_window_manager() {
+    local wm=$1 home=$E2E_TMP/$1-home
+    mkdir -p "$home"
+    local command=("$wm")
+    case $wm in
+    openbox) command+=(--sm-disable) ;;
+    # Without a configuration of its own i3 runs Debian's, which starts a bar, a screen locker
+    # and a wizard window.
+    i3)
+        printf '%s\n' 'font pango:monospace 8' >"$home/i3.config"
+        command+=(-c "$home/i3.config")
+        ;;
+    kwin_x11) command+=(--replace) ;;
+    esac
+    local started
+    started=$(date +%s%N)
+    HOME=$home e2e_spawn "${command[@]}" >"$E2E_ARTIFACTS/$wm.log" 2>&1
+    local pid=$E2E_LAST_PID
+    if ! wait_until 20 _e2e_wm_running; then
+        e2e_log "$wm did not take over the screen (see $E2E_ARTIFACTS/$wm.log)"
+        return 1
+    fi
+    wait_until 5 _e2e_wm_idle "$pid" || true
+    e2e_log "$wm running (pid $pid) after $((($(date +%s%N) - started) / 1000000)) ms"
+}
+
+# e2e_ordinary_user: the account the program runs as, for what refuses root (mozc_server) or
+# must be tested as a user's own: root uses (and makes once) the account pikome-e2e, anyone
+# else themselves. Sets uid, gid and as_user (a command prefix; setpriv replaces itself with the
+# program, so the pid started is the program's own).
+e2e_ordinary_user() {
+    if [ "$(id -u)" -eq 0 ]; then
+        local user=pikome-e2e
+        if ! id -u "$user" >/dev/null 2>&1; then
+            useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$user" ||
+                return 1
+        fi
+        uid=$(id -u "$user")
+        gid=$(id -g "$user")
+        as_user=(setpriv --reuid="$uid" --regid="$gid" --clear-groups --)
+    else
+        uid=$(id -u)
+        gid=$(id -g)
+        as_user=()
+    fi
+}
+
+# e2e_pass_sanitizer_options: appends the sanitizers' options to the array user_env, for a
+# program started as the ordinary user; the suppressions may lie in a folder the user cannot
+# read, so the user gets a readable copy.
+e2e_pass_sanitizer_options() {
+    if [[ ${LSAN_OPTIONS:-} =~ suppressions=([^:]+) ]] && [ "${BASH_REMATCH[1]}" != "$E2E_TMP/lsan.supp" ]; then
+        cp "${BASH_REMATCH[1]}" "$E2E_TMP/lsan.supp"
+        chmod 0644 "$E2E_TMP/lsan.supp"
+        LSAN_OPTIONS=${LSAN_OPTIONS/"${BASH_REMATCH[1]}"/"$E2E_TMP/lsan.supp"}
+    fi
+    local sanitizer
+    for sanitizer in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do
+        [ -n "${!sanitizer:-}" ] && user_env+=("$sanitizer=${!sanitizer}")
+    done
+    return 0
 }
 
 _e2e_find_window() {

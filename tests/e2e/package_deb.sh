@@ -32,6 +32,12 @@ for file in ./usr/bin/pikome ./usr/share/applications/io.github.pikome.pikome.de
     grep -q " $file\$" "$artifacts/contents.txt" || fail "the package lacks $file"
 done
 
+# KWin lets the packaged program type into native Wayland windows: its entry names /usr/bin/pikome.
+entry=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/applications/io.github.pikome.pikome.desktop)
+grep -qx 'Exec=/usr/bin/pikome' <<<"$entry" || fail "the packaged entry does not name /usr/bin/pikome: $entry"
+grep -qx 'X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input,org_kde_plasma_window_management' <<<"$entry" ||
+    fail "the packaged entry does not ask KWin for fake input and the window list"
+
 # Errors fail; the warnings are printed for the log.
 lintian --fail-on error --no-tag-display-limit "$deb" >"$artifacts/lintian.log" 2>&1 ||
     fail "lintian: $(cat "$artifacts/lintian.log")"

@@ -3,7 +3,9 @@
 # (a) an owner that never answers costs a bounded wait, the paste still arrives, and the user is
 #     told the clipboard could not be kept; (b) a 6000×6000 picture comes back byte for byte;
 # (c) another program setting the clipboard 50 times a second never gets its text pasted;
-# (d) an owner that sends its text in parts, one byte at a time, holds the paste up 3 s at most.
+# (d) an owner that sends its text in parts, one byte at a time, holds the paste up 3 s at most;
+# (e) an owner that answers each of 40 formats 250 ms late, and (f) one that names its formats
+#     and then never answers for one, cost the read's bound, no more, and no processor time.
 # usage: paste_clipboard_owners.sh PROGRAM RECEIVER SILENT_OWNER CLIPBOARD_FLOOD
 set -euo pipefail
 program=$1
@@ -67,6 +69,29 @@ start_owner trickling --trickle 8
 timed_paste trickling 3 5
 kill "$owner_pid" 2>/dev/null || true
 palette_healthy || fail "the palette is not healthy"
+
+# --- (e), (f) owners that answer late, or stop answering after the list of formats -------------
+# The read as a whole keeps its bound (300 ms) whatever the owner does, and it sleeps while it
+# waits. Before, each format was waited for without a limit once the owner had answered the
+# first request, in a loop that never slept: 40 late formats took 10 s at full processor, a
+# format never answered froze the palette for good.
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$palette_pid/stat"; }
+for owner in "slow --slow 250 40" "stalled --stall"; do
+    read -r name args <<<"$owner"
+    # shellcheck disable=SC2086
+    start_owner "$name" $args
+    ticks_before=$(cpu_ticks)
+    timed_paste "$name" 4 3
+    used_ms=$((($(cpu_ticks) - ticks_before) * 1000 / $(getconf CLK_TCK)))
+    e2e_log "a $name clipboard owner: the palette used ${used_ms} ms of processor time for the paste"
+    [ "$used_ms" -lt 1000 ] || fail "with a $name clipboard owner the palette used ${used_ms} ms of processor time"
+    # Still answering: the next paste, into the same receiver, is as quick.
+    click_entry 5
+    wait_file_is "$receiver_text" "${KAOMOJI[4]}${KAOMOJI[5]}" 3 ||
+        fail "after a $name clipboard owner the next paste gave $(show_file "$receiver_text")"
+    kill "$owner_pid" 2>/dev/null || true
+    palette_healthy || fail "the palette is not healthy"
+done
 
 # --- (b) a 6000×6000 picture ------------------------------------------------------------------
 picture=$E2E_TMP/big.png

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The paste options with the real palette and a Qt receiver: "クリップボードは使わない" (Check3)
 # gives the user's clipboard back after the paste, and without it the kaomoji stays there;
-# Check7=0 follows the paste with Alt+Kanji, Check7=1 does not. A target window that has been
+# Check7=0 follows the paste with the input-mode key (Zenkaku_Hankaku), Check7=1 does not. A target window that has been
 # closed since the palette noted it costs nothing: the palette lives on, leaves the clipboard
 # alone, and the next window pastes as usual.
 # usage: paste_options.sh PROGRAM RECEIVER
@@ -49,12 +49,12 @@ paste_and_check 0 "${KAOMOJI[0]}"
 wait_until 3 _clipboard_is "$user_text" ||
     fail "with Check3=1 the clipboard holds '$(clipboard_text)' after the paste, not '$user_text'"
 e2e_log "Check3=1: the kaomoji arrived and the clipboard holds the user's text again"
-_alt_kanji_followed() { [ "$(key_names "$receiver_keys")" = "Ctrl+V Alt+Kanji" ]; }
-wait_until 2 _alt_kanji_followed ||
-    fail "with Check7=0 the receiver got the keys '$(key_names "$receiver_keys")', expected 'Ctrl+V Alt+Kanji'"
-# The Alt+Kanji keystroke itself must not type anything.
-_file_is "$receiver_text" "${KAOMOJI[0]}" || fail "text changed after Alt+Kanji: $(show_file "$receiver_text")"
-e2e_log "Check7=0: Alt+Kanji followed the paste"
+_input_mode_key_followed() { [ "$(key_names "$receiver_keys")" = "Ctrl+V Zenkaku Hankaku" ]; }
+wait_until 2 _input_mode_key_followed ||
+    fail "with Check7=0 the receiver got the keys '$(key_names "$receiver_keys")', expected 'Ctrl+V Zenkaku Hankaku'"
+# The input-mode key itself must not type anything.
+_file_is "$receiver_text" "${KAOMOJI[0]}" || fail "text changed after the input-mode key: $(show_file "$receiver_text")"
+e2e_log "Check7=0: the input-mode key followed the paste"
 # A second paste still restores (the saved text is taken again, not left over from the first).
 paste_and_check 1 "${KAOMOJI[0]}${KAOMOJI[1]}"
 wait_until 3 _clipboard_is "$user_text" || fail "after a second paste the clipboard holds '$(clipboard_text)'"
@@ -69,12 +69,12 @@ start_receiver plain-target || fail "the receiver did not appear"
 own_clipboard "$user_text"
 make_target "$receiver_id"
 paste_and_check 1 "${KAOMOJI[1]}"
-# No Alt+Kanji, not even late.
+# No input-mode key, not even late.
 sleep 0.8
 [ "$(key_names "$receiver_keys")" = "Ctrl+V" ] ||
     fail "with Check7=1 the receiver got the keys '$(key_names "$receiver_keys")', expected 'Ctrl+V' alone"
 _clipboard_is "${KAOMOJI[1]}" || fail "with Check3=0 the clipboard holds '$(clipboard_text)', not the kaomoji"
-e2e_log "Check3=0, Check7=1: the kaomoji stays on the clipboard, no Alt+Kanji"
+e2e_log "Check3=0, Check7=1: the kaomoji stays on the clipboard, no input-mode key"
 
 # --- a target that has been closed ----------------------------------------------------------
 closed_id=$receiver_id

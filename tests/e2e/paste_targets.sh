@@ -54,7 +54,7 @@ wait_file_is "$receiver_text" "$expected" 3 ||
     fail "ASCII art: expected $(show_text "$expected"), got $(show_file "$receiver_text")"
 quiet
 _file_is "$receiver_text" "$expected" || fail "more arrived after the ASCII art: $(show_file "$receiver_text")"
-# Single clicks: one paste keystroke each, nothing else (no Enter, and no Alt+Kanji with Check7=1).
+# Single clicks: one paste keystroke each, nothing else (no Enter, and no input-mode key with Check7=1).
 [ "$(key_names "$receiver_keys")" = "Ctrl+V Ctrl+V Ctrl+V" ] ||
     fail "Qt receiver got the keys '$(key_names "$receiver_keys")', expected three Ctrl+V"
 # The receiver turns lone LFs into line breaks too; the clipboard, which the paste leaves as it

@@ -3,7 +3,7 @@
 //   TEXT_FILE  the editor's whole text (UTF-8), replaced atomically after every change, so a
 //              reader never sees half of it; written once, empty, when the window is up;
 //   KEY_LOG    one line per key press the editor got: the key as Qt names it with its modifiers
-//              ("Ctrl+V", "Alt+Kanji", "Return"), a tab, and the X keysym in hex.
+//              ("Ctrl+V", "Zenkaku Hankaku", "Return"), a tab, and the X keysym in hex.
 // usage: receiver [--topmost] TITLE TEXT_FILE [KEY_LOG]
 #include <QApplication>
 #include <QCommandLineParser>

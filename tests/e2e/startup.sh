@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The real program, copied into a folder of its own with prepared files, starts under Xvfb and
 # openbox: its window "ぴこめ" stands at the stored position and width (the outer frame) and is
-# always on top exactly when "常に手前に表示" is on.
+# always on top exactly when "常に手前に表示" is on; maximized and restored, it comes back to
+# its place and width, and keeps that width. What stops or spoils a start is said in a
+# message box, as well as on the standard error: a folder for the files that cannot be made (the
+# start goes on), a running copy on the same files that does not answer (the start ends).
 # Usage: startup.sh PROGRAM
 set -euo pipefail
 program=$1
@@ -74,8 +77,26 @@ title=$(xprop -id "$id" -notype _NET_WM_NAME | sed -n 's/.* = "\(.*\)"/\1/p')
 [ "$title" = "ぴこめ" ] || fail "title is '$title'"
 screenshot startup-ontop.png
 e2e_log "palette at $(outer_frame_geometry "$id"), always on top"
+
+# Maximized and restored, as with the maximize box (openbox acts on the same request): back at
+# its place and width, and the save at the end keeps that width, not the screen's.
+is_maximized() { xprop -id "$id" -notype _NET_WM_STATE | grep -q _NET_WM_STATE_MAXIMIZED_HORZ; }
+wmctrl -i -r "$id" -b add,maximized_vert,maximized_horz
+wait_until 5 is_maximized || fail "the palette was not maximized"
+screen_wide() { read -r _ _ w _ <<<"$(outer_frame_geometry "$id")"; [ "$w" -ge "$E2E_SCREEN_WIDTH" ]; }
+wait_until 5 screen_wide || fail "maximized, the palette is $(outer_frame_geometry "$id")"
+wmctrl -i -r "$id" -b remove,maximized_vert,maximized_horz
+wait_until 5 geometry_matches || fail "restored, the palette is at $(outer_frame_geometry "$id"), expected $expected"
+# The program's own rules could still act after the window manager's size came.
+sleep 0.5
+geometry_matches || fail "after the restore the palette moved to $(outer_frame_geometry "$id")"
+read -r _ _ _ height <<<"$(outer_frame_geometry "$id")"
+[ "$height" = "$(expanded_height "$id")" ] || fail "restored, outer height $height, expected $(expanded_height "$id")"
+e2e_log "maximized and restored: back at $(outer_frame_geometry "$id")"
 kill -TERM "$program_pid"
 wait "$program_pid" 2>/dev/null || true
+width_line=$(grep -a '^Form1Width=' "$E2E_TMP/ontop/設定.ini" | tr -d '\r')
+[ "$width_line" = "Form1Width=5100" ] || fail "the save at the end wrote '$width_line', expected Form1Width=5100"
 gone() { ! xwininfo -id "$id" >/dev/null 2>&1; }
 wait_until 5 gone || fail "the first palette did not go away"
 
@@ -86,4 +107,72 @@ wait_until 5 geometry_matches || fail "outer frame at $(outer_frame_geometry "$i
 sleep 0.5
 if has_state_above "$id"; then fail "_NET_WM_STATE_ABOVE is set with 常に手前に表示 off"; fi
 e2e_log "palette without always-on-top as configured"
+kill -TERM "$program_pid"
+wait "$program_pid" 2>/dev/null || true
+
+# --- what a user started from the menu must see --------------------------------------------------
+# A message box of the program: a dialog titled like it, before the palette or instead of it.
+_box_shown() {
+    local w
+    for w in $(xdotool search --onlyvisible --name '^ぴこめ$' 2>/dev/null); do
+        if xprop -id "$w" -notype _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DIALOG; then
+            box_id=$w
+            return 0
+        fi
+    done
+    return 1
+}
+_box_gone() { ! xwininfo -id "$box_id" 2>/dev/null | grep -q IsViewable; }
+_copied() { timeout 1 xclip -o -selection clipboard -t UTF8_STRING >"$E2E_TMP/box.txt" 2>/dev/null && [ -s "$E2E_TMP/box.txt" ]; }
+# expect_box WHAT TIMEOUT PATTERN...: a box comes within TIMEOUT s and its text (copied as a user
+# would: a click into it, Ctrl+A, Ctrl+C) holds every PATTERN; then its OK (Enter) closes it.
+expect_box() {
+    local what=$1 timeout=$2 pattern
+    shift 2
+    wait_until "$timeout" _box_shown || fail "$what: no message box (stderr: $(cat "$E2E_TMP/start.err"))"
+    xdotool mousemove --window "$box_id" 120 40 click 1 key ctrl+a ctrl+c
+    wait_until 3 _copied || fail "$what: the message box's text could not be copied"
+    for pattern in "$@"; do
+        grep -qF "$pattern" "$E2E_TMP/box.txt" || fail "$what: the message box says $(tr '\n' ' ' <"$E2E_TMP/box.txt")"
+    done
+    xdotool key Return
+    wait_until 3 _box_gone || fail "$what: Enter did not close the message box"
+    e2e_log "$what: said in a message box: $(tr '\n' ' ' <"$E2E_TMP/box.txt")"
+}
+
+# An installed copy whose data folder cannot be made: the box names the reason, the palette
+# starts after it (with nothing to read or save), and the standard error has its one line.
+mkdir -p "$E2E_TMP/prefix/bin"
+cp "$program" "$E2E_TMP/prefix/bin/pikome"
+: >"$E2E_TMP/a-file"
+ln -s "$E2E_TMP/nowhere/data" "$E2E_TMP/dangling"
+for case in "a file:$E2E_TMP/a-file:Not a directory" "a dangling link:$E2E_TMP/dangling:No such file"; do
+    IFS=: read -r what data reason <<<"$case"
+    XDG_DATA_HOME=$data e2e_spawn "$E2E_TMP/prefix/bin/pikome" 2>"$E2E_TMP/start.err"
+    program_pid=$E2E_LAST_PID
+    expect_box "XDG_DATA_HOME $what" 15 "$reason" "$data/pikome"
+    _palette_shown() { id=$(xdotool search --onlyvisible --name '^ぴこめ$' 2>/dev/null | head -n1) && [ -n "$id" ]; }
+    wait_until 10 _palette_shown || fail "XDG_DATA_HOME $what: no palette after the message box"
+    grep -q "cannot make the folder for your files" "$E2E_TMP/start.err" ||
+        fail "XDG_DATA_HOME $what: stderr holds $(cat "$E2E_TMP/start.err")"
+    kill -TERM "$program_pid"
+    wait "$program_pid" 2>/dev/null || true
+done
+
+# A running copy that does not answer (stopped): the second start says so and ends with 1.
+prepare_folder "$E2E_TMP/stopped" 0
+start_program "$E2E_TMP/stopped" || fail "the palette did not appear"
+first_pid=$program_pid
+kill -STOP "$first_pid"
+e2e_spawn "$E2E_TMP/stopped/pikome" 2>"$E2E_TMP/start.err"
+second_pid=$E2E_LAST_PID
+# It waits 5 s for an answer.
+expect_box "a running copy that does not answer" 15 "応答しません" "$E2E_TMP/stopped"
+_second_ended() { ! kill -0 "$second_pid" 2>/dev/null || [[ $(ps -o stat= -p "$second_pid") == Z* ]]; }
+wait_until 5 _second_ended || fail "the second start still runs after its message box"
+status=0
+wait "$second_pid" || status=$?
+[ "$status" -eq 1 ] || fail "the second start ended with $status, not 1"
+grep -q "does not answer" "$E2E_TMP/start.err" || fail "stderr holds $(cat "$E2E_TMP/start.err")"
+kill -CONT "$first_pid"
 echo "e2e startup: passed"

@@ -50,6 +50,8 @@ using platform::WindowHandle;
 // only matter when something is broken, and then the test fails instead of hanging.
 constexpr auto kStartLimit = 10s;
 constexpr auto kReactLimit = 2s;
+// The input-mode key as the receiver names it: Zenkaku_Hankaku, without modifiers.
+const std::string kInputModeKey = "Zenkaku Hankaku";
 // How long "nothing happened" is watched for.
 constexpr auto kQuietPeriod = 150ms;
 
@@ -771,11 +773,11 @@ void runWm(platform::X11Desktop& desktop, Observer& obs, const std::string& rece
     XDestroyWindow(obs.d, later);
     XSync(obs.d, False);
 
-    // Keys. The test's keymap lacks Kanji; a desktop on a connection of its own borrows a keycode
-    // for it and gives it back when destroyed.
+    // Keys. The test's keymap lacks Zenkaku_Hankaku, the input-mode key; a desktop on a
+    // connection of its own borrows a keycode for it and gives it back when destroyed.
     const Observer::Keymap keymap = obs.keymap();
-    note("keymap: " + std::to_string(keymap.unbound()) + " unbound keycodes, Kanji on " +
-         std::to_string(keymap.codesWith(XK_Kanji)));
+    note("keymap: " + std::to_string(keymap.unbound()) + " unbound keycodes, Zenkaku_Hankaku on " +
+         std::to_string(keymap.codesWith(XK_Zenkaku_Hankaku)));
     check(desktop.setForegroundWindow(a.window), "a is the foreground window for the keys");
     {
         auto own = platform::X11Desktop::open();
@@ -783,13 +785,14 @@ void runWm(platform::X11Desktop& desktop, Observer& obs, const std::string& rece
         if (own) {
             check(own->foregroundWindow() == a.window, "... and sees the same foreground window");
             check(own->sendKeys("%{kanji}", true), "sendKeys(%{kanji}) on its own connection");
-            check(pollUntil(kReactLimit, [&] { return a.count("Alt+Kanji") == 1; }), "... a gets Alt+Kanji");
+            check(pollUntil(kReactLimit, [&] { return a.count(kInputModeKey) == 1; }),
+                  "... a gets Zenkaku_Hankaku");
             start = Clock::now();
             own.reset();
             note("destroying it took " + ms(msSince(start)));
             const auto after = obs.keymap();
             check(after.unbound() == keymap.unbound() &&
-                      after.codesWith(XK_Kanji) == keymap.codesWith(XK_Kanji),
+                      after.codesWith(XK_Zenkaku_Hankaku) == keymap.codesWith(XK_Zenkaku_Hankaku),
                   "... the borrowed keycode is given back when it is destroyed");
         }
     }
@@ -809,10 +812,12 @@ void runWm(platform::X11Desktop& desktop, Observer& obs, const std::string& rece
     check(pollUntil(kReactLimit, [&] { return a.text() == pasted + "\n\t"; }), "... a tab arrives");
     check(desktop.sendKeys("%{kanji}", true) && desktop.sendKeys("%{kanji}", false),
           "sendKeys(%{kanji}) twice");
-    check(pollUntil(kReactLimit, [&] { return a.count("Alt+Kanji") == 3; }), "... both arrive as Alt+Kanji");
-    std::vector<std::string> expected = {"Alt+Kanji", "Ctrl+V", "Return", "Tab", "Alt+Kanji", "Alt+Kanji"};
+    check(pollUntil(kReactLimit, [&] { return a.count(kInputModeKey) == 3; }),
+          "... both arrive as Zenkaku_Hankaku, without Alt");
+    std::vector<std::string> expected = {kInputModeKey, "Ctrl+V",      "Return",
+                                         "Tab",         kInputModeKey, kInputModeKey};
     check(a.keys() == expected, "the keys arrived in order, nothing else");
-    check(a.text() == pasted + "\n\t", "Alt+Kanji typed nothing");
+    check(a.text() == pasted + "\n\t", "Zenkaku_Hankaku typed nothing");
 
     const std::string keysBefore = readFile(a.keyLog);
     for (const char* unknown : {"", "v", "^V", "^v ", "{F1}", "{enter}", "%{KANJI}", "^c"})
@@ -828,7 +833,10 @@ void runWm(platform::X11Desktop& desktop, Observer& obs, const std::string& rece
         obs.setRow(vCode, std::vector<KeySym>(vRow.size(), NoSymbol));
         const std::string second = "second ｸﾘｯﾌﾟﾎﾞｰﾄﾞ";
         pid_t clip2 = offerClipboard(obs, second, dir);
-        check(desktop.setForegroundWindow(b.window), "b is the foreground window");
+        // openbox grabs its keys again on every keymap change and acts on nothing else meanwhile.
+        start = Clock::now();
+        const bool activated = desktop.setForegroundWindow(b.window);
+        check(activated, "b is the foreground window after a keymap change (" + ms(msSince(start)) + ")");
         check(desktop.sendKeys("^v", true), "sendKeys(^v) with no v in the keymap");
         const bool got = pollUntil(kReactLimit, [&] { return b.text() == second; });
         check(got, "... b gets the text: '" + b.text() + "'");

@@ -4,6 +4,7 @@
 #include "settings/mouse_sensitivity_dialog.h"
 #include "settings/settings_dialog.h"
 #include "test_program.h"
+#include <QWindow>
 #include <QtTest>
 
 class AutoHideTest : public QObject {
@@ -15,9 +16,12 @@ private slots:
     void shrinksAwayAndGrowsOnAnyPixelOfTheFrame();
     void leftMarginWidensTheArea();
     void rightMarginNarrowsTheArea();
+    void storedZeroMarginsAreNoMargins();
     void autoHideOffOnlyGrows();
     void hidingTheDateLowersTheShrunkHeight();
+    void heightsFollowTheCaptionOfTheRealFrame();
     void widthHasAMinimumAndButtonsFollow();
+    void minimizedOrMaximizedPaletteIsLeftAlone_data();
     void minimizedOrMaximizedPaletteIsLeftAlone();
     void topmostSuspendedWhileADialogIsOpen();
     void tickingAlwaysOnTopTakesEffectWhenDialogsClose();
@@ -92,6 +96,32 @@ void AutoHideTest::rightMarginNarrowsTheArea() {
     QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 450));
 }
 
+// A settings file whose margins are 0 (no bar moved from its start) has the plain frame as the
+// sensitive area, not a margin of 10000 pixels that would keep the palette from ever shrinking.
+void AutoHideTest::storedZeroMarginsAreNoMargins() {
+    t = std::make_unique<TestProgram>();
+    t->writeSettings({"[Form]", "Form1Left=1500", "Form1Top=1500", "Form1Width=4710", "[MouseOptions]",
+                      "MouseX=0", "MouseXX=0", "MouseY=0", "MouseYY=0"});
+    t->start();
+    paletteWindow().autoHideTimer->stop();
+    for (auto* field : mouseDialog().marginValueBoxes)
+        QCOMPARE(field->text(), QStringLiteral("0"));
+    const int expanded = snapped(caption() + 7000);
+    const int shrunk = snapped(caption() + 450);
+    // Just outside each edge of the frame (pixels 100..413 across, 100.. down).
+    for (const QPoint away :
+         {QPoint(99, 105), QPoint(414, 105), QPoint(200, 99), QPoint(200, 100 + expanded / 15)}) {
+        cursorAt(200, 105);
+        QCOMPARE(paletteWindow().heightTwips(), expanded);
+        cursorAt(away.x(), away.y());
+        QCOMPARE(paletteWindow().heightTwips(), shrunk);
+    }
+    settingsDialog().saveButton->press();
+    QVERIFY(
+        t->readBytes(QStringLiteral("設定.ini")).find("MouseX=0\r\nMouseXX=0\r\nMouseY=0\r\nMouseYY=0\r\n") !=
+        std::string::npos);
+}
+
 void AutoHideTest::autoHideOffOnlyGrows() {
     cursorAt(900, 900);
     settingsDialog().optionChecks[option::kAutoHide]->setValue(0);
@@ -110,6 +140,26 @@ void AutoHideTest::hidingTheDateLowersTheShrunkHeight() {
     QCOMPARE(paletteWindow().heightTwips(), snapped(caption() + 450 - 330));
 }
 
+// KWin and fluxbox say nothing of their frame ahead; the one they put on the mapped palette
+// gives the caption, expanded or shrunk as the palette was.
+void AutoHideTest::heightsFollowTheCaptionOfTheRealFrame() {
+    auto& desktop = t->desktop;
+    QCOMPARE(desktop.frameWatched, paletteWindow().handle());
+    QVERIFY(desktop.onFrameExtents);
+    QCOMPARE(desktop.utilityWindows, std::vector<platform::WindowHandle>{paletteWindow().handle()});
+    QVERIFY(caption() != 31 * 15);
+    desktop.onFrameExtents({4, 4, 31, 4});
+    QCOMPARE(caption(), 31 * 15);
+    QCOMPARE(paletteWindow().heightTwips(), snapped(31 * 15 + 7000));
+    cursorAt(900, 900);
+    QCOMPARE(paletteWindow().heightTwips(), snapped(31 * 15 + 450));
+    desktop.onFrameExtents({1, 1, 20, 4});
+    QCOMPARE(caption(), 20 * 15);
+    QCOMPARE(paletteWindow().heightTwips(), snapped(20 * 15 + 450));
+    cursorAt(200, 105);
+    QCOMPARE(paletteWindow().heightTwips(), snapped(20 * 15 + 7000));
+}
+
 void AutoHideTest::widthHasAMinimumAndButtonsFollow() {
     paletteWindow().setWidthTwips(1000);
     QCOMPARE(paletteWindow().widthTwips(), 1800);
@@ -123,17 +173,47 @@ void AutoHideTest::widthHasAMinimumAndButtonsFollow() {
     QCOMPARE(controls::toTwips(paletteWindow().entryButtons[19]->width()), 6000 - 1335);
 }
 
+void AutoHideTest::minimizedOrMaximizedPaletteIsLeftAlone_data() {
+    // Who changes the state: the program (the widget's state first, its geometry after) or
+    // the window manager (the window's geometry and state as the platform reports them).
+    QTest::addColumn<bool>("byWindowManager");
+    QTest::newRow("program") << false;
+    QTest::newRow("window manager") << true;
+}
+
 void AutoHideTest::minimizedOrMaximizedPaletteIsLeftAlone() {
-    paletteWindow().showMinimized();
+    QFETCH(bool, byWindowManager);
+    auto setState = [&](Qt::WindowState state) {
+        if (byWindowManager)
+            paletteWindow().windowHandle()->setWindowStates(state);
+        else
+            paletteWindow().setWindowState(state);
+    };
+    const QRect normal(paletteWindow().leftTwips(), paletteWindow().topTwips(), paletteWindow().widthTwips(),
+                       paletteWindow().heightTwips());
+    setState(Qt::WindowMinimized);
     QTRY_VERIFY(paletteWindow().windowState() == controls::WindowState::Minimized);
     const QSize before = paletteWindow().size();
     cursorAt(900, 900);
     QCOMPARE(paletteWindow().size(), before);
-    paletteWindow().showMaximized();
+    setState(Qt::WindowMaximized);
     QTRY_VERIFY(paletteWindow().windowState() == controls::WindowState::Maximized);
+    QTRY_VERIFY(paletteWindow().width() > before.width());
     const QSize maximized = paletteWindow().size();
     cursorAt(900, 900);
     QCOMPARE(paletteWindow().size(), maximized);
+
+    // Restored: the normal place and size come back, and are what a save keeps.
+    setState(Qt::WindowNoState);
+    const auto outer = [this] {
+        return QRect(paletteWindow().leftTwips(), paletteWindow().topTwips(), paletteWindow().widthTwips(),
+                     paletteWindow().heightTwips());
+    };
+    QTRY_COMPARE(outer(), normal);
+    QTRY_COMPARE(paletteWindow().windowState(), controls::WindowState::Normal);
+    QCOMPARE(outer(), normal);
+    settingsDialog().saveButton->press();
+    QVERIFY(t->readBytes(QStringLiteral("設定.ini")).find("Form1Width=4710\r\n") != std::string::npos);
 }
 
 void AutoHideTest::topmostSuspendedWhileADialogIsOpen() {

@@ -10,6 +10,7 @@
 #include "settings/settings_dialog.h"
 #include "storage/text_codec.h"
 #include "test_program.h"
+#include <QMessageBox>
 #include <QtTest>
 #include <fcntl.h>
 #include <fstream>
@@ -38,6 +39,23 @@ std::string expectedKaomojiFile(const std::vector<std::string>& lines) {
         out += "\r\n";
     }
     return out;
+}
+
+// The notices on screen, closed once read: message boxes the user need not answer, neither
+// modal nor activated, so the palette and the user's own window go on working.
+QStringList takeNotices() {
+    QStringList texts;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (!box || !box->isVisible())
+            continue;
+        if (box->isModal() || !box->testAttribute(Qt::WA_ShowWithoutActivating))
+            texts << QStringLiteral("(blocking) ") + box->text();
+        else
+            texts << box->text();
+        box->close();
+    }
+    return texts;
 }
 
 // Line n of the file is page n / 340, row n % 340 / 20, slot n % 20.
@@ -192,6 +210,9 @@ void verifyPaletteShowsTable(TestProgram& t) {
 class BadInputsTest : public QObject {
     Q_OBJECT
 private slots:
+    // A test that does not look at its notices leaves none for the next one.
+    void cleanup() { takeNotices(); }
+
     void kaomojiFileBytes_data();
     void kaomojiFileBytes();
     void tooLargeKaomojiFile();
@@ -249,6 +270,7 @@ void BadInputsTest::kaomojiFileBytes() {
     t.writeBytes(kKaomoji, content);
     t.start();
     UserAnswers reports(t);
+    QCOMPARE(takeNotices(), QStringList());
 
     const std::vector<std::string> lines = text_lines::split(content);
     for (std::size_t n = 0; n < lines.size() && n < std::size_t(kLineCount); ++n) {
@@ -289,6 +311,12 @@ void BadInputsTest::tooLargeKaomojiFile() {
     QVERIFY(before > 0 && peak > 0);
     QVERIFY2(peak - before < 100 * 1024, qPrintable(QStringLiteral("grew by %1 kB").arg(peak - before)));
     QCOMPARE(t.state().kaomoji.at(0, 0, 1), QString());
+    // Said at start-up, once, in a notice that blocks nothing.
+    const QStringList notices = takeNotices();
+    QCOMPARE(notices.size(), 1);
+    QVERIFY2(notices[0].startsWith(QStringLiteral("次のファイルを読み込めませんでした")) &&
+                 notices[0].contains(QStringLiteral("\n\n顔文字.ini\nファイルが大きすぎます（64 MB まで")),
+             qPrintable(notices[0]));
 
     UserAnswers reports(t);
     t.program().settingsDialog().saveButton->press();
@@ -324,6 +352,10 @@ void BadInputsTest::kaomojiFileThatIsNoFile() {
     const auto type = fs::symlink_status(file).type();
     t.start();
     UserAnswers reports(t);
+    const QStringList notices = takeNotices();
+    QCOMPARE(notices.size(), 1);
+    QVERIFY2(notices[0].contains(QStringLiteral("\n\n顔文字.ini\nファイルを読み取れません")),
+             qPrintable(notices[0]));
     QVERIFY(t.state().kaomoji.at(0, 0, 0).isEmpty());
     t.state().kaomoji.at(0, 1, 0) = QStringLiteral("(^_^)");
     t.program().settingsDialog().saveButton->press();
@@ -602,6 +634,11 @@ void BadInputsTest::unreadableAsciiArtTextIsNotDeleted() {
         QVERIFY(WithoutFileOverride::unreadable(t.path(text)));
         t.start();
         UserAnswers reports(t);
+        const QStringList notices = takeNotices();
+        QCOMPARE(notices.size(), 1);
+        QVERIFY2(
+            notices[0].contains(QStringLiteral("\n\n") + text + QStringLiteral("\nファイルを読み取れません")),
+            qPrintable(notices[0]));
         QVERIFY(t.state().asciiArtTexts.at(1, 0).isEmpty());
         t.program().asciiArtDialog().saveButton->press();
         reported = reports.reported.value(0);

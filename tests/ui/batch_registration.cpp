@@ -121,6 +121,17 @@ void BatchRegistrationTest::droppedTextFileFillsTheBox() {
               {QString::fromStdString(t->path(QStringLiteral("list.csv")).string())});
     QCOMPARE(batchDialog.linesBox->text(), QStringLiteral("(^_^)\r\n(T_T)"));
     QCOMPARE(told.size(), 1);
+
+    // CR line ends and one lone LF: the box shows three lines, and three entries register.
+    t->writeBytes(QStringLiteral("mixed.txt"), "a\rb\nc\r");
+    dropFiles(batchDialog.linesBox->editor()->viewport(),
+              {QString::fromStdString(t->path(QStringLiteral("mixed.txt")).string())});
+    QStringList shown = batchDialog.linesBox->editor()->toPlainText().split(QLatin1Char('\n'));
+    QCOMPARE(shown, QStringList({"a", "b", "c"}));
+    batchDialog.registerButton->press();
+    while (shown.size() < 20)
+        shown << QString();
+    QCOMPARE(entries(), shown);
 }
 
 QTEST_MAIN(BatchRegistrationTest)

@@ -48,6 +48,7 @@ private slots:
     void typedNameReachesTheListsOnChange();
     void changeOnTheHistoryPageKeepsPositions();
     void everyPageNameIsSaved();
+    void namesPastedWithALineFeedAreSavedAsShown();
     void batchRegistration();
     void batchLinesAreCutAt255Bytes();
     void batchIgnoredWhileTheSettingsDialogIsHidden();
@@ -224,6 +225,33 @@ void DialogsTest::everyPageNameIsSaved() {
     const std::string saved = t->readBytes(QStringLiteral("設定.ini"));
     QVERIFY(saved.find(storage::toCp932(QStringLiteral("Page8=ネコ\r\nPage9=ページ９\r\nPage10=履歴\r\n"))) !=
             std::string::npos);
+}
+
+// Two lines copied from a Linux program and pasted into a name box keep an LF, which a profile
+// file cannot hold: the name is saved as the box shows it, and nothing is reported (the test's
+// failure report fails the test).
+void DialogsTest::namesPastedWithALineFeedAreSavedAsShown() {
+    auto& asciiArtDialog = t->program().asciiArtDialog();
+    paletteWindow().settingsButton->press();
+    settingsDialog().pageNameChoices[2]->setValue(true);
+    settingsDialog().asciiArtSettingsButton->press();
+    const auto paste = [](controls::TextBox* box, const QString& text) {
+        box->editor()->selectAll();
+        box->editor()->insert(text);
+    };
+    paste(settingsDialog().pageNameBox, QStringLiteral("二\n行"));
+    paste(asciiArtDialog.nameBoxes[4], QStringLiteral("ね\nこ\r\n"));
+    QCOMPARE(settingsDialog().pageNameBox->editor()->text(), QStringLiteral("二 行"));
+    QCOMPARE(t->state().pageNames[2], QStringLiteral("二 行"));
+    QCOMPARE(t->state().asciiArtNames.at(3, 4), QStringLiteral("ね こ"));
+    asciiArtDialog.saveButton->press();
+    QVERIFY(
+        t->readBytes(QStringLiteral("設定.ini")).find(storage::toCp932(QStringLiteral("Page3=二 行\r\n"))) !=
+        std::string::npos);
+    QVERIFY(
+        t->readBytes(QStringLiteral("AA/AAOptions.ini"))
+            .find(storage::toCp932(QStringLiteral("[Page3]\r\nName_0=\r\nName_1=\r\nName_2=\r\nName_3=\r\n"
+                                                  "Name_4=ね こ\r\n"))) != std::string::npos);
 }
 
 void DialogsTest::batchRegistration() {

@@ -70,11 +70,7 @@ private:
 void PasteEngineTest::init() {
     received.clear();
     t = std::make_unique<TestProgram>();
-    QString text;
-    for (int line = 0; line < 3400; ++line)
-        text += (line >= 20 && line < 40 ? QStringLiteral("k%1").arg(line - 20) : QString()) +
-                QStringLiteral("\r\n");
-    t->writeText(QStringLiteral("顔文字.ini"), text);
+    t->writeNumberedFirstGroup();
     t->start();
     paletteWindow().targetWindow = kTarget;
     // The target fetches the clipboard when it gets the paste keystroke, as a real one does.

@@ -1,7 +1,9 @@
 // Random click sequences against a small reference model of what the user asked for: clicks
 // less than 220 ms apart form one double-click of the last button clicked, every other click
-// is a single click; each action pastes its own entry, in click order, and the user's
-// clipboard survives when the keep-clipboard option is on.
+// is a single click; each action pastes its own entry, in click order, with the keystroke the
+// target window pastes with, and the user's clipboard survives when the keep-clipboard option
+// is on. The target may read the text twice and insert it late, as real ones do: every read
+// gets the entry, and Enter or Tab comes after the text is in.
 #include "palette/palette_window.h"
 #include "settings/settings_dialog.h"
 #include "test_program.h"
@@ -9,6 +11,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QtTest>
+#include <optional>
 #include <random>
 
 namespace {
@@ -16,13 +19,35 @@ constexpr platform::WindowHandle kTarget = 0x4200001;
 constexpr int kButtons = 6; // entries k0..k5 of the first group
 constexpr int kDoubleClickMs = 220;
 
+// Target windows by their class names, with the keystroke each must be sent; the user's rules
+// for them are in the settings file that init() writes.
+struct Target {
+    std::vector<std::string> classNames;
+    const char* keys;
+};
+const Target kTargets[] = {
+    {{}, "^v"},
+    {{"XTerm", "xterm"}, "+{INSERT}"},
+    {{"Xfce4-terminal", "xfce4-terminal"}, "^+v"},
+    {{"MyTerm", "myterm"}, "^+v"}, // by the user's rule
+    {{"Emacs", "emacs"}, "^v"},    // the user's rule overrules the built-in Shift+Insert
+    {{"Broken", "broken"}, "^v"},  // the user's rule names no keystroke: passed over
+};
+const QStringList kUserRules = {"[PasteKeys]", "myterm=^+v", "Emacs=^v", "Broken=^x"};
+bool isPasteKeystroke(const std::string& keys) {
+    return keys == "^v" || keys == "^+v" || keys == "+{INSERT}";
+}
+
 struct Scenario {
     int doubleClickAction = 0; // 0 nothing, 1 Enter, 2 Tab
     bool keepClipboard = false;
     bool toggleInputMode = false;
     bool userHasText = false;
     bool userHasPicture = false;
-    QStringList history; // before the clicks
+    int target = 0;       // in kTargets
+    int secondReadMs = 0; // the target reads the text again this long after its first read
+    int insertMs = 0;     // and inserts it this long after its last read
+    QStringList history;  // before the clicks
     struct Click {
         int button;
         std::uint32_t at; // ms after the first click
@@ -41,6 +66,10 @@ Scenario makeScenario(unsigned seed, bool realTime) {
     s.toggleInputMode = pick(0, 3) == 0;
     s.userHasText = pick(0, 2) != 0;
     s.userHasPicture = pick(0, 2) == 0;
+    s.target = pick(0, int(std::size(kTargets)) - 1);
+    // Within the engine's quiet time (50 ms), with room on the real clock for a late timer.
+    s.secondReadMs = pick(0, 1) == 1 ? pick(1, realTime ? 20 : 40) : 0;
+    s.insertMs = pick(0, 100);
     for (int i = pick(0, 4); i > 0; --i)
         s.history << QStringLiteral("h%1").arg(i);
     if (pick(0, 1) == 1)
@@ -60,8 +89,11 @@ Scenario makeScenario(unsigned seed, bool realTime) {
 }
 
 struct Outcome {
-    QStringList keys;    // every keystroke the target got, "^v" written as "^v:" + the text pasted
-    QStringList history; // the first 21 slots
+    // Every keystroke the target got, the paste keystroke written as "^v:" + the text pasted,
+    // and "read:" + the text for the target's second read.
+    QStringList keys;
+    bool keysAfterInsert = true; // every Enter and Tab came once the text was in
+    QStringList history;         // the first 21 slots
     QString clipboardText;
     bool clipboardHasPicture = false;
     QList<std::uint32_t> pasteTicks; // when each "^v" came
@@ -79,7 +111,9 @@ Outcome expectedOutcome(const Scenario& s, const std::vector<std::uint32_t>& cli
         while (last + 1 < s.clicks.size() && clickedAt[last + 1] - clickedAt[last] < kDoubleClickMs)
             ++last;
         const QString text = QStringLiteral("k%1").arg(s.clicks[last].button);
-        o.keys << QStringLiteral("^v:") + text;
+        o.keys << QString::fromLatin1(kTargets[s.target].keys) + QLatin1Char(':') + text;
+        if (s.secondReadMs > 0)
+            o.keys << QStringLiteral("read:") + text;
         earliestPaste->append(clickedAt[last] + kDoubleClickMs + 100);
         const bool isDouble = last > first;
         if (isDouble && s.doubleClickAction == 1)
@@ -112,14 +146,18 @@ QString describe(const Scenario& s, const std::vector<std::uint32_t>& clickedAt)
     QStringList clicks;
     for (std::size_t i = 0; i < s.clicks.size(); ++i)
         clicks << QStringLiteral("k%1@%2").arg(s.clicks[i].button).arg(clickedAt[i]);
-    return QStringLiteral(
-               "double-click action %1, keep clipboard %2, kanji %3, user text %4, picture %5; clicks %6")
+    return QStringLiteral("target %7 (second read %8 ms, insert %9 ms), double-click action %1, keep "
+                          "clipboard %2, kanji %3, "
+                          "user text %4, picture %5; clicks %6")
         .arg(s.doubleClickAction)
         .arg(s.keepClipboard)
         .arg(s.toggleInputMode)
         .arg(s.userHasText)
         .arg(s.userHasPicture)
-        .arg(clicks.join(QLatin1Char(' ')));
+        .arg(clicks.join(QLatin1Char(' ')))
+        .arg(s.target)
+        .arg(s.secondReadMs)
+        .arg(s.insertMs);
 }
 } // namespace
 
@@ -138,13 +176,34 @@ private:
     void check(unsigned seed, const Scenario& s, const std::vector<std::uint32_t>& clickedAt,
                std::uint32_t start);
 
+    // The target's reads: the paste keystroke's, and a second one when the scenario has it,
+    // at secondReadDue (0: none pending); reading the clipboard then, as a real target does.
+    void targetReads(const char* what);
+    void readAgainIfDue();
+
     std::unique_ptr<TestProgram> t;
     Outcome got;
+    Scenario current;
+    std::uint32_t lastReadAt = 0;
+    std::optional<std::uint32_t> secondReadDue;
 };
+
+void PasteModelTest::targetReads(const char* what) {
+    got.keys << QString::fromLatin1(what) + QLatin1Char(':') + QGuiApplication::clipboard()->text();
+    lastReadAt = t->desktop.tickCount();
+}
+
+void PasteModelTest::readAgainIfDue() {
+    if (secondReadDue && t->desktop.tickCount() - *secondReadDue < 0x80000000u) {
+        secondReadDue.reset();
+        targetReads("read");
+    }
+}
 
 void PasteModelTest::init() {
     got = Outcome();
     t = std::make_unique<TestProgram>();
+    t->writeSettings(kUserRules);
     QString text;
     for (int line = 0; line < 3400; ++line)
         text += (line >= 20 && line < 20 + kButtons ? QStringLiteral("k%1").arg(line - 20) : QString()) +
@@ -155,18 +214,33 @@ void PasteModelTest::init() {
     paletteWindow().foregroundTimer->stop();
     paletteWindow().autoHideTimer->stop();
     t->desktop.onSendKeys = [this](const std::string& k) {
-        QString key = QString::fromStdString(k);
-        if (k == "^v") {
+        if (isPasteKeystroke(k)) {
             // The target fetches the text when it gets the paste keystroke, as a real one does.
-            key += QLatin1Char(':') + QGuiApplication::clipboard()->text();
+            targetReads(k.c_str());
             got.pasteTicks << t->desktop.tickCount();
+            if (current.secondReadMs > 0) {
+                secondReadDue = t->desktop.tickCount() + std::uint32_t(current.secondReadMs);
+                // On the real clock a timer reads again; the simulated loop reads at its tick.
+                if (!t->desktop.manualTick)
+                    QTimer::singleShot(current.secondReadMs, Qt::PreciseTimer, this, [this] {
+                        secondReadDue = t->desktop.tickCount();
+                        readAgainIfDue();
+                    });
+            }
+            return;
         }
-        got.keys << key;
+        if (k == "{ENTER}" || k == "{TAB}")
+            got.keysAfterInsert =
+                got.keysAfterInsert && t->desktop.tickCount() - lastReadAt >= std::uint32_t(current.insertMs);
+        got.keys << QString::fromStdString(k);
     };
 }
 
 void PasteModelTest::prepare(const Scenario& s) {
     got = Outcome();
+    current = s;
+    secondReadDue.reset();
+    t->desktop.windowClasses[kTarget] = kTargets[s.target].classNames;
     auto& settingsDialog = t->program().settingsDialog();
     settingsDialog.doubleClickActionList->setListIndex(s.doubleClickAction);
     settingsDialog.optionChecks[option::kKeepUserClipboard]->setValue(s.keepClipboard ? 1 : 0);
@@ -205,7 +279,9 @@ void PasteModelTest::check(unsigned seed, const Scenario& s, const std::vector<s
                              << what << "\n  got     " << actual << "\n  wanted  " << expected;
         return false;
     };
-    bool ok = same(got.keys, want.keys, "keys") && same(got.history, want.history, "history") &&
+    bool ok = same(got.keys, want.keys, "keys") &&
+              same(got.keysAfterInsert, true, "Enter or Tab after the text") &&
+              same(got.history, want.history, "history") &&
               same(got.clipboardText, want.clipboardText, "clipboard text") &&
               same(got.clipboardHasPicture, want.clipboardHasPicture, "clipboard picture");
     // No paste comes before its action's 220 ms and the 100 ms after the foreground switch.
@@ -224,6 +300,7 @@ void PasteModelTest::simulatedTimeFollowsTheModel() {
         std::size_t next = 0;
         for (std::uint32_t now = 0;; ++now) {
             t->desktop.manualTick = start + now;
+            readAgainIfDue();
             while (next < s.clicks.size() && s.clicks[next].at == now) {
                 clickedAt.push_back(now);
                 paletteWindow().entryButtons[std::size_t(s.clicks[next].button)]->press();

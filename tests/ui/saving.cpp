@@ -23,6 +23,7 @@ private slots:
     void freshSettingsFileHasEveryKeyInOrder();
     void existingFileKeepsItsOtherLines();
     void positionsNearOrBeyondTheEdgesAreNotStored();
+    void placesMovedIntoViewAreKeptUntilTheUserMoves();
     void widthIsNotStoredWhenMaximizedOrMinimized();
     void greyedCheckCountsForAutoSaveButNotForPositions();
     void exitWithoutAutoSaveWritesNothing();
@@ -107,6 +108,33 @@ void SavingTest::positionsNearOrBeyondTheEdgesAreNotStored() {
     settingsDialog.setLeftTwips(18690);
     settingsDialog.saveButton->press();
     QVERIFY(t.readBytes(kSettings).find("Form2Left=18690\r\n") != std::string::npos);
+}
+
+// Started once without the second screen the windows stood on: moved into view, they keep
+// their stored places until the user moves them.
+void SavingTest::placesMovedIntoViewAreKeptUntilTheUserMoves() {
+    TestProgram t;
+    t.desktop.area = {0, 0, 800, 600};
+    t.writeSettings({"[Options]", "Check8=1", "[Form]", "Form1Left=30000", "Form1Top=1500", "Form2Left=3000",
+                     "Form2Top=20000"});
+    t.start();
+    UserAnswers answers(t);
+    auto& paletteWindow = t.program().paletteWindow();
+    auto& settingsDialog = t.program().settingsDialog();
+    QVERIFY(paletteWindow.leftTwips() < 12000);
+    QVERIFY(settingsDialog.topTwips() < 9000);
+    settingsDialog.saveButton->press();
+    const std::string saved = t.readBytes(kSettings);
+    for (const char* kept :
+         {"Form1Left=30000\r\n", "Form1Top=1500\r\n", "Form2Left=3000\r\n", "Form2Top=20000\r\n"})
+        QVERIFY2(saved.find(kept) != std::string::npos, kept);
+    // The user moves the palette: its new place is the one to keep; the dialog's stays.
+    paletteWindow.setLeftTwips(1500);
+    paletteWindow.exitButton->press();
+    QCOMPARE(answers.ended, 1);
+    const std::string atExit = t.readBytes(kSettings);
+    QVERIFY(atExit.find("Form1Left=1500\r\n") != std::string::npos);
+    QVERIFY(atExit.find("Form2Top=20000\r\n") != std::string::npos);
 }
 
 void SavingTest::widthIsNotStoredWhenMaximizedOrMinimized() {

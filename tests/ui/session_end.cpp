@@ -23,22 +23,33 @@ class SessionEndTest : public QObject {
 private slots:
     void endingSavesWithoutAsking_data();
     void endingSavesWithoutAsking();
+    void harmlessSignalsChangeNothing();
     void sessionSaveRequestSavesAndGoesOn();
 };
 
 void SessionEndTest::endingSavesWithoutAsking_data() {
-    QTest::addColumn<QString>("how");
+    QTest::addColumn<QList<int>>("burst"); // signals sent back to back; none: the Quit event
     QTest::addColumn<bool>("autoSave");
     QTest::addColumn<bool>("writable");
-    for (const char* how : {"SIGTERM", "SIGHUP", "SIGINT", "session manager's end"}) {
-        QTest::addRow("%s, automatic saving", how) << QString::fromLatin1(how) << true << true;
-        QTest::addRow("%s, no automatic saving", how) << QString::fromLatin1(how) << false << true;
-        QTest::addRow("%s, save fails", how) << QString::fromLatin1(how) << true << false;
+    const QList<QPair<const char*, QList<int>>> ways = {
+        {"SIGTERM", {SIGTERM}},
+        {"SIGHUP", {SIGHUP}},
+        {"SIGINT", {SIGINT}},
+        {"SIGQUIT", {SIGQUIT}},
+        // systemd ends a login session so; before, the second signal killed the process unsaved.
+        {"SIGTERM, SIGCONT, SIGHUP", {SIGTERM, SIGCONT, SIGHUP}},
+        {"SIGINT twice", {SIGINT, SIGINT}},
+        {"session manager's end", {}},
+    };
+    for (const auto& [how, burst] : ways) {
+        QTest::addRow("%s, automatic saving", how) << burst << true << true;
+        QTest::addRow("%s, no automatic saving", how) << burst << false << true;
+        QTest::addRow("%s, save fails", how) << burst << true << false;
     }
 }
 
 void SessionEndTest::endingSavesWithoutAsking() {
-    QFETCH(QString, how);
+    QFETCH(QList<int>, burst);
     QFETCH(bool, autoSave);
     QFETCH(bool, writable);
     TestProgram t;
@@ -51,20 +62,19 @@ void SessionEndTest::endingSavesWithoutAsking() {
     if (!writable)
         ::chmod(t.folder().c_str(), 0555);
     // A test run as a background job starts with SIGINT ignored, and the program leaves an
-    // ignored signal ignored (nohup): give all three their default action first.
-    for (int signalNumber : {SIGTERM, SIGHUP, SIGINT})
+    // ignored signal ignored (nohup): give them their default action first.
+    for (int signalNumber : {SIGTERM, SIGHUP, SIGINT, SIGQUIT})
         std::signal(signalNumber, SIG_DFL);
     SessionEnd sessionEnd(t.program(), {}, SessionEnd::AfterEnd::ReturnFromEventLoop);
 
-    if (how == QLatin1String("SIGTERM"))
-        std::raise(SIGTERM);
-    else if (how == QLatin1String("SIGHUP"))
-        std::raise(SIGHUP);
-    else if (how == QLatin1String("SIGINT"))
-        std::raise(SIGINT);
-    else
+    for (int signalNumber : burst)
+        std::raise(signalNumber);
+    if (burst.isEmpty())
         QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit));
     QTRY_COMPARE_WITH_TIMEOUT(answers.ended, 1, 2000);
+    // One ending, however many signals asked for it.
+    QTest::qWait(50);
+    QCOMPARE(answers.ended, 1);
     ::chmod(t.folder().c_str(), 0755);
 
     QVERIFY2(answers.asked.isEmpty(), "a question was asked with nobody there to answer it");
@@ -74,6 +84,28 @@ void SessionEndTest::endingSavesWithoutAsking() {
         QVERIFY(holdsEdit(after));
     else
         QCOMPARE(after, before);
+}
+
+// Signals that mean nothing to the palette, and SIGPIPE, would end it unsaved by default.
+void SessionEndTest::harmlessSignalsChangeNothing() {
+    TestProgram t;
+    t.writeSelfNamingKaomojiFile();
+    const std::string before = t.readBytes(kKaomoji);
+    t.start();
+    UserAnswers answers(t);
+    t.program().settingsDialog().optionChecks[option::kSaveOnExit]->setValue(1);
+    t.state().kaomoji.at(0, 1, 0) = kEdit;
+    SessionEnd sessionEnd(t.program(), {}, SessionEnd::AfterEnd::ReturnFromEventLoop);
+    for (int signalNumber : {SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE})
+        std::raise(signalNumber);
+    QTest::qWait(100);
+    QCOMPARE(answers.ended, 0);
+    QVERIFY(t.program().paletteWindow().isVisible());
+    QCOMPARE(t.readBytes(kKaomoji), before);
+    // The end signals still end it, through the save.
+    std::raise(SIGTERM);
+    QTRY_COMPARE_WITH_TIMEOUT(answers.ended, 1, 2000);
+    QVERIFY(holdsEdit(t.readBytes(kKaomoji)));
 }
 
 void SessionEndTest::sessionSaveRequestSavesAndGoesOn() {

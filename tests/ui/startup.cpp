@@ -293,8 +293,9 @@ void StartupTest::valuesOutOfRangeFallBackToTheirDefaults() {
     QCOMPARE(program.paletteWindow().leftTwips(), -600);
     QCOMPARE(program.mouseDialog().sideMarginBars[0]->value(), 10000);
     QCOMPARE(program.mouseDialog().topBottomMarginBars[0]->value(), 10000);
+    // A stored 0 is in range and moves no bar: its field keeps "0", no margin.
     QCOMPARE(program.mouseDialog().topBottomMarginBars[1]->value(), 0);
-    QCOMPARE(program.mouseDialog().marginValueBoxes[3]->text(), QStringLiteral("10000"));
+    QCOMPARE(program.mouseDialog().marginValueBoxes[3]->text(), QStringLiteral("0"));
     QCOMPARE(program.mouseDialog().sideMarginBars[1]->value(), 32767);
     QCOMPARE(program.mouseDialog().marginValueBoxes[1]->text(), QStringLiteral("-22767"));
 }
@@ -370,9 +371,15 @@ void StartupTest::windowsMostlyOutsideTheWorkAreaAreMovedInside_data() {
         QTest::newRow(name) << lines << expected;
     };
     row("inside", {1500, 1500, 3000, 600}, {1500, 1500, 3000, 600});
-    row("partly outside, mostly inside", {-300, 3000, 4500, -900}, {-300, 3000, 4500, -900});
+    row("partly outside, every control partly inside", {-300, 1500, 4500, 3000}, {-300, 1500, 4500, 3000});
+    // Mostly inside, but the palette's last entry button lies wholly below the area and the
+    // dialog's top row wholly above it: out of reach, so moved in.
+    row("mostly inside, controls at an edge outside", {-300, 3000, 4500, -900}, {300, 2145, 3255, 450});
     row("beyond the right and bottom edges", {30000, 3000, 30000, 30000}, {7590, 2145, 3255, 2745});
     row("beyond the left and top edges", {-3990, -6000, -15000, 450}, {300, 450, 300, 450});
+    // Mostly inside, but the left column (the page list, the group buttons, "AA", "設定" and
+    // "終了", 1095 twips wide) wholly left of the area: before, it stayed out of reach.
+    row("mostly inside, a column of controls outside", {-1200, 1500, 3000, 600}, {300, 1500, 3000, 600});
 }
 
 void StartupTest::windowsMostlyOutsideTheWorkAreaAreMovedInside() {

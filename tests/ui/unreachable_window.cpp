@@ -1,6 +1,8 @@
 // Clicks while the user works in a window that keystrokes cannot reach (a native window on a
 // Wayland session): the entry goes on the clipboard only, the history is kept as for a paste,
 // nothing is sent anywhere, and a note says why once a run. X11 windows still get their paste.
+// Native windows the compositor lets the program reach get a paste through the compositor's
+// own clipboard, and the user's clipboard there comes back whole.
 #include "palette/clipboard_only_notice.h"
 #include "palette/palette_window.h"
 #include "settings/settings_dialog.h"
@@ -11,6 +13,7 @@
 
 namespace {
 constexpr platform::WindowHandle kX11Window = 0x4200001;
+constexpr platform::WindowHandle kNativeWindow = platform::WindowHandle{1} << 62 | 7;
 
 QString clipboardText() {
     return QGuiApplication::clipboard()->text();
@@ -21,6 +24,8 @@ class UnreachableWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void clicksCopyOnlyAndTheNoteShowsOnce();
+    void nativeWindowsPasteFromTheCompositorsClipboard();
+    void keystrokeWaitsForTheCompositorsCopy();
 
 private:
     PaletteWindow& paletteWindow() { return t->program().paletteWindow(); }
@@ -54,11 +59,7 @@ private:
 
 void UnreachableWindowTest::clicksCopyOnlyAndTheNoteShowsOnce() {
     t = std::make_unique<TestProgram>();
-    QString text;
-    for (int line = 0; line < 3400; ++line)
-        text += (line >= 20 && line < 40 ? QStringLiteral("k%1").arg(line - 20) : QString()) +
-                QStringLiteral("\r\n");
-    t->writeText(QStringLiteral("顔文字.ini"), text);
+    t->writeNumberedFirstGroup();
     t->start();
     QStringList received;
     t->desktop.onSendKeys = [&](const std::string& k) {
@@ -128,6 +129,81 @@ void UnreachableWindowTest::clicksCopyOnlyAndTheNoteShowsOnce() {
     QCOMPARE(clipboardText(), QStringLiteral("k4"));
     QCOMPARE(history(2), (QStringList{"k4", "k2"}));
     QCOMPARE(received, QStringList{"k2"});
+}
+
+void UnreachableWindowTest::nativeWindowsPasteFromTheCompositorsClipboard() {
+    t = std::make_unique<TestProgram>();
+    t->writeNumberedFirstGroup();
+    t->start();
+    auto& desktop = t->desktop;
+    desktop.waylandSession = true;
+    desktop.hasWindowClipboard = true;
+    desktop.nativeWindows = {kNativeWindow};
+    // What the native window pastes comes from the compositor's clipboard, fetched at Ctrl+V.
+    QStringList received;
+    desktop.onSendKeys = [&](const std::string& k) {
+        if (k == "^v")
+            received << QString::fromStdString(desktop.windowClipboard.fetch());
+    };
+    settingsDialog().optionChecks[option::kKeepUserClipboard]->setValue(1);
+    settingsDialog().doubleClickActionList->setListIndex(1);
+    QGuiApplication::clipboard()->setText(QStringLiteral("the X11 side"));
+    // The user's clipboard on the compositor: any formats, any bytes (an odd byte, a NUL).
+    const platform::ClipboardSnapshot users{
+        {{"text/plain;charset=utf-8", "ユーザー\n"}, {"image/png", std::string("\x89PNG\0\xff", 7)}}};
+    desktop.windowClipboard.setByOther(users);
+
+    userFocuses(kNativeWindow);
+    QCOMPARE(paletteWindow().targetWindow, kNativeWindow);
+    click(3);
+    doubleClick(4);
+    QCOMPARE(received, (QStringList{"k3", "k4"}));
+    QCOMPARE(desktop.keys.size(), std::size_t(3));
+    QCOMPARE(desktop.keys[2].keys, std::string("{ENTER}"));
+    QCOMPARE(desktop.keys[0].foreground, kNativeWindow);
+    // The user's clipboard is back byte for byte; the toolkit's was never touched.
+    QCOMPARE(desktop.windowClipboard.held.formats.size(), users.formats.size());
+    for (std::size_t i = 0; i < users.formats.size(); ++i) {
+        QCOMPARE(desktop.windowClipboard.held.formats[i].name, users.formats[i].name);
+        QCOMPARE(desktop.windowClipboard.held.formats[i].bytes, users.formats[i].bytes);
+    }
+    QCOMPARE(clipboardText(), QStringLiteral("the X11 side"));
+    QCOMPARE(history(2), (QStringList{"k3", ""}));
+    QVERIFY(notes().isEmpty());
+
+    // Where nothing can type (no keys into native windows), the entry still lands on the
+    // compositor's clipboard, never left holding the user's old text (KWin copies the toolkit's
+    // clipboard there only while an X11 window has the focus).
+    userFocuses(platform::kUnreachableWindow);
+    click(5);
+    QCOMPARE(desktop.windowClipboard.held.formats.at(0).bytes, std::string("k5"));
+    QCOMPARE(clipboardText(), QStringLiteral("the X11 side"));
+    QCOMPARE(desktop.keys.size(), std::size_t(3));
+    QCOMPARE(notes().size(), 1);
+}
+
+void UnreachableWindowTest::keystrokeWaitsForTheCompositorsCopy() {
+    // mutter pastes into native windows from its copy of the X11 clipboard, made when it has read
+    // the new clipboard: a Ctrl+V before that pastes the old one.
+    t = std::make_unique<TestProgram>();
+    t->start();
+    auto& desktop = t->desktop;
+    desktop.waylandSession = true;
+    desktop.windowsPastingFromCopy = {kNativeWindow};
+    QStringList received;
+    desktop.onSendKeys = [&](const std::string& k) {
+        if (k == "^v")
+            received << clipboardText();
+    };
+    userFocuses(kNativeWindow);
+    paletteWindow().entryButtons[0]->press();
+    // Well past the double-click time and the target's settling, the copy is not made yet.
+    QTest::qWait(600);
+    QVERIFY(desktop.keys.empty());
+    (void)clipboardText(); // the compositor reads the text for its copy
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.keys.size(), std::size_t(1), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!paletteWindow().pastesPending(), 5000);
+    QCOMPARE(received.size(), 1);
 }
 
 QTEST_MAIN(UnreachableWindowTest)

@@ -64,6 +64,9 @@ void CommandLineTest::helpSaysWhereTheFilesLive() {
     const auto portable = answerCommandLine({"--help"}, {"/home/hana/ぴこめ", false});
     QVERIFY(portable);
     QVERIFY(portable->out.find("\n  /home/hana/ぴこめ\nbeside the executable") != std::string::npos);
+    // The rule that decides, so that a user who finds an empty palette knows where to put the files.
+    QVERIFY(portable->out.find("A copy whose folder holds 設定.ini or 顔文字.ini is portable") !=
+            std::string::npos);
 }
 
 QTEST_APPLESS_MAIN(CommandLineTest)

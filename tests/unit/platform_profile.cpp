@@ -61,6 +61,7 @@ private slots:
     void getString_data();
     void getString();
     void shiftJisNames();
+    void keyNames();
     void defaults_data();
     void defaults();
     void truncation_data();
@@ -162,6 +163,25 @@ void ProfileTest::getString() {
     QFETCH(QByteArray, expected);
     writeFile(file(), content);
     QCOMPARE(fromStd(profile::getString(sv(section), sv(key), "<default>", 256, file())), expected);
+}
+
+// The key names of a section, as GetPrivateProfileString gives them for no key.
+void ProfileTest::keyNames() {
+    struct Case {
+        QByteArray content, section;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"[a]\r\nX=1\r\n\r\n y = 2 \r\nbare\r\n[b]\r\nz=3\r\n", "A", {"X", "y", "bare"}},
+        {"[a]\r\nk=1\r\n[b]\r\n[a]\r\nlater=2\r\n", "a", {"k"}},
+        {"[a]\r\nk=1\r\n", "b", {}},
+        {"top=1\r\n[a]\r\nk=1\r\n", "", {"top"}},
+    };
+    for (const Case& c : cases) {
+        writeFile(file(), c.content);
+        QCOMPARE(profile::keyNames(sv(c.section), file()), c.expected);
+    }
+    QCOMPARE(profile::keyNames("a", dir_ / "missing.ini"), std::vector<std::string>{});
 }
 
 // Names compare by characters: a second byte is never a ']' nor a letter to fold.

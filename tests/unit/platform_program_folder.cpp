@@ -18,7 +18,10 @@ private slots:
     void throughASymbolicLink();
     void whereTheFilesLive_data();
     void whereTheFilesLive();
+    void folderNamedBinWithItsFilesIsPortable_data();
+    void folderNamedBinWithItsFilesIsPortable();
     void installedFolderIsMadePrivate();
+    void rootMakesTheUsersFoldersTheirs();
 };
 
 void ProgramFolderTest::whereTheFilesLive_data() {
@@ -78,6 +81,40 @@ void ProgramFolderTest::whereTheFilesLive() {
     QCOMPARE(files.installed, installed);
 }
 
+void ProgramFolderTest::folderNamedBinWithItsFilesIsPortable_data() {
+    QTest::addColumn<QString>("beside"); // what stands beside the executable in ~/bin
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("nothing") << "" << true;
+    QTest::newRow("設定.ini") << "設定.ini" << false;
+    QTest::newRow("顔文字.ini") << "顔文字.ini" << false;
+    QTest::newRow("a link named 顔文字.ini") << "link:顔文字.ini" << false;
+    QTest::newRow("only the AA folder") << "AA/" << true;
+    QTest::newRow("another program's file") << "settings.ini" << true;
+}
+
+// ~/bin is where many users keep their own programs: a copy kept there with its collection uses
+// that collection, not an empty one in the data folder.
+void ProgramFolderTest::folderNamedBinWithItsFilesIsPortable() {
+    QFETCH(QString, beside);
+    QFETCH(bool, installed);
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const std::filesystem::path bin = std::filesystem::path(home.path().toStdString()) / "bin";
+    std::filesystem::create_directory(bin);
+    if (beside.endsWith(u'/'))
+        std::filesystem::create_directory(bin / beside.chopped(1).toStdString());
+    else if (beside.startsWith(QStringLiteral("link:")))
+        std::filesystem::create_symlink("/nonexistent", bin / beside.mid(5).toStdString());
+    else if (!beside.isEmpty())
+        QVERIFY(
+            QFile(QString::fromStdString((bin / beside.toStdString()).string())).open(QIODevice::WriteOnly));
+    const platform::FilesFolder files = platform::chooseFilesFolder(bin, "", home.path().toStdString());
+    QCOMPARE(files.installed, installed);
+    const std::filesystem::path expected =
+        installed ? std::filesystem::path(home.path().toStdString()) / ".local/share/pikome" : bin;
+    QCOMPARE(QString::fromStdString(files.folder.string()), QString::fromStdString(expected.string()));
+}
+
 // A fresh account has no ~/.local/share yet: every missing level is made, private to its owner;
 // a second start finds it there. A copy that keeps its files beside itself makes nothing.
 void ProgramFolderTest::installedFolderIsMadePrivate() {
@@ -105,6 +142,31 @@ void ProgramFolderTest::installedFolderIsMadePrivate() {
     QVERIFY(!platform::makeFilesFolder({blocked / "pikome", true}, error));
     QVERIFY(!platform::makeFilesFolder({blocked, true}, error));
     QVERIFY(!platform::makeFilesFolder({{}, true}, error));
+}
+
+// `sudo -E pikome` on a first start: before, ~/.local/share and ~/.local/share/pikome became
+// root's (0700), locking the user out of their files and other programs out of ~/.local/share.
+void ProgramFolderTest::rootMakesTheUsersFoldersTheirs() {
+    if (::geteuid() != 0)
+        QSKIP("needs root");
+    constexpr uid_t kUser = 4242;
+    constexpr gid_t kGroup = 4343;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const std::filesystem::path home = dir.path().toStdString();
+    std::filesystem::create_directory(home / ".local");
+    QCOMPARE(::chown(home.c_str(), kUser, kGroup), 0);
+    QCOMPARE(::chown((home / ".local").c_str(), kUser, kGroup), 0);
+    std::string error;
+    QVERIFY2(platform::makeFilesFolder(platform::chooseFilesFolder("/usr/bin", "", home.string()), error),
+             error.c_str());
+    for (const char* made : {".local/share", ".local/share/pikome"}) {
+        struct stat info {};
+        QCOMPARE(::stat((home / made).c_str(), &info), 0);
+        QCOMPARE(info.st_uid, kUser);
+        QCOMPARE(info.st_gid, kGroup);
+        QCOMPARE(info.st_mode & 0777, 0700u);
+    }
 }
 
 void ProgramFolderTest::sameAsQt() {

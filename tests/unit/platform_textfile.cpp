@@ -69,6 +69,7 @@ private slots:
 
     void writeCreatesWithUmaskBits();
     void writeReplacesAndKeepsMode();
+    void rootKeepsTheUsersOwnership();
     void readOnlyTargetIsLeftAlone();
     void readOnlyFolderIsLeftAlone();
     void missingFolderFails();
@@ -217,6 +218,41 @@ void TextFileTest::writeReplacesAndKeepsMode() {
     QVERIFY(textfile::writeAtomically(dir_ / "link.txt", "new"));
     QVERIFY(fs::is_symlink(dir_ / "link.txt"));
     QCOMPARE(readFile(dir_ / "real.txt"), std::string("new"));
+}
+
+// `sudo ./pikome` on a user's private collection: before, every file saved became root's, and
+// the user's own copy could no longer read or save it.
+void TextFileTest::rootKeepsTheUsersOwnership() {
+    if (::geteuid() != 0)
+        QSKIP("needs root: only root can save a file that another user owns");
+    // A user and a group that exist nowhere: root may give files to any number.
+    constexpr uid_t kUser = 4242;
+    constexpr gid_t kGroup = 4343;
+    auto ownerOf = [](const fs::path& p) {
+        struct stat st {};
+        ::stat(p.c_str(), &st);
+        return QPair<uid_t, gid_t>(st.st_uid, st.st_gid);
+    };
+    const QPair<uid_t, gid_t> user(kUser, kGroup);
+    const fs::path folder = dir_ / "users";
+    fs::create_directory(folder);
+    QCOMPARE(::chown(folder.c_str(), kUser, kGroup), 0);
+    writeFile(folder / "設定.ini", "old");
+    QCOMPARE(::chown((folder / "設定.ini").c_str(), kUser, kGroup), 0);
+    QCOMPARE(::chmod((folder / "設定.ini").c_str(), 0600), 0);
+    std::string error;
+    QVERIFY2(textfile::writeAtomically(folder / "設定.ini", "new", &error), error.c_str());
+    QCOMPARE(ownerOf(folder / "設定.ini"), user);
+    QCOMPARE(modeOf(folder / "設定.ini"), mode_t(0600));
+    // A new file in the user's folder is the user's; in root's own folder it stays root's.
+    QVERIFY(textfile::writeAtomically(folder / "new.txt", "x"));
+    QCOMPARE(ownerOf(folder / "new.txt"), user);
+    QVERIFY(textfile::writeAtomically(dir_ / "roots.txt", "x"));
+    QCOMPARE(ownerOf(dir_ / "roots.txt"), (QPair<uid_t, gid_t>(0, 0)));
+    // The user's file in a folder of root's keeps its owner too.
+    QCOMPARE(::chown((dir_ / "roots.txt").c_str(), kUser, kGroup), 0);
+    QVERIFY(textfile::writeAtomically(dir_ / "roots.txt", "y"));
+    QCOMPARE(ownerOf(dir_ / "roots.txt"), user);
 }
 
 void TextFileTest::readOnlyTargetIsLeftAlone() {

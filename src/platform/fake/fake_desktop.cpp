@@ -50,7 +50,13 @@ bool FakeDesktop::sendKeys(std::string_view text, bool wait) {
     keys.push_back({std::string(text), wait, tickCount(), foreground});
     if (onSendKeys)
         onSendKeys(keys.back().keys);
-    return text == "^v" || text == "%{kanji}" || text == "{ENTER}" || text == "{TAB}";
+    return text == "^v" || text == "^+v" || text == "+{INSERT}" || text == "%{kanji}" || text == "{ENTER}" ||
+           text == "{TAB}";
+}
+
+std::vector<std::string> FakeDesktop::windowClassNames(WindowHandle window) {
+    const auto it = windowClasses.find(window);
+    return it == windowClasses.end() ? std::vector<std::string>{} : it->second;
 }
 
 std::uint32_t FakeDesktop::tickCount() {
@@ -68,6 +74,40 @@ std::optional<ClipboardSnapshot> FakeDesktop::readClipboard(int boundMs) {
 bool FakeDesktop::openUrl(std::string_view url) {
     openedUrls.emplace_back(url);
     return true;
+}
+
+WindowClipboard* FakeDesktop::clipboardReaching(WindowHandle window) {
+    const bool native = window == kUnreachableWindow ||
+                        std::find(nativeWindows.begin(), nativeWindows.end(), window) != nativeWindows.end();
+    return native && hasWindowClipboard ? &windowClipboard : nullptr;
+}
+
+bool FakeDesktop::pastesFromCopyOfClipboard(WindowHandle window) {
+    return std::find(windowsPastingFromCopy.begin(), windowsPastingFromCopy.end(), window) !=
+           windowsPastingFromCopy.end();
+}
+
+bool FakeWindowClipboard::offer(const ClipboardSnapshot& formats, std::function<void()> onFetched) {
+    held = formats;
+    offeredByProgram = true;
+    onFetched_ = std::move(onFetched);
+    return true;
+}
+
+bool FakeWindowClipboard::offerText(const std::string& utf8, std::function<void()> onFetched) {
+    return offer({{{"text/plain;charset=utf-8", utf8}}}, std::move(onFetched));
+}
+
+std::string FakeWindowClipboard::fetch() {
+    if (offeredByProgram && onFetched_)
+        onFetched_();
+    return held.formats.empty() ? std::string() : held.formats.front().bytes;
+}
+
+void FakeWindowClipboard::setByOther(ClipboardSnapshot formats) {
+    held = std::move(formats);
+    offeredByProgram = false;
+    onFetched_ = {};
 }
 
 } // namespace platform

@@ -3,11 +3,32 @@
 #include "platform/desktop.h"
 #include <chrono>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace platform {
+
+// A window system's clipboard apart from the toolkit's (a Wayland compositor's): it holds what
+// was offered last, and fetch() plays a window pasting from it.
+class FakeWindowClipboard : public WindowClipboard {
+public:
+    std::optional<ClipboardSnapshot> read(int) override { return held; }
+    bool offer(const ClipboardSnapshot& formats, std::function<void()> onFetched) override;
+    bool offerText(const std::string& utf8, std::function<void()> onFetched) override;
+    bool stillOffered() override { return offeredByProgram; }
+    // The first format's bytes, as a pasting window gets them; counts as the program's fetch.
+    std::string fetch();
+    // Another program sets the clipboard.
+    void setByOther(ClipboardSnapshot formats);
+
+    ClipboardSnapshot held;
+    bool offeredByProgram = false;
+
+private:
+    std::function<void()> onFetched_;
+};
 
 class FakeDesktop : public Desktop {
 public:
@@ -24,6 +45,11 @@ public:
 
     int captionHeightPixels() override { return captionHeight; }
     FrameExtents predictedFrameExtents() override { return frame; }
+    void watchFrameExtents(WindowHandle window, std::function<void(FrameExtents)> changed) override {
+        frameWatched = window;
+        onFrameExtents = std::move(changed);
+    }
+    void markAsUtilityWindow(WindowHandle window) override { utilityWindows.push_back(window); }
     OsFamily osFamily() override { return family; }
     double osVersion() override { return version; }
     Rect workArea() override { return area; }
@@ -31,6 +57,7 @@ public:
     WindowHandle foregroundWindow() override { return foreground; }
     bool setForegroundWindow(WindowHandle window) override;
     bool sendKeys(std::string_view keys, bool wait) override;
+    std::vector<std::string> windowClassNames(WindowHandle window) override;
     Point cursorPos() override { return cursor; }
     std::uint32_t tickCount() override;
     void beep() override { ++beeps; }
@@ -47,6 +74,8 @@ public:
     void focusWindow(WindowHandle window);
     void movePointer(Point to);
     bool pointerNoticeSet() const { return bool(pointerMoved_); }
+    WindowClipboard* clipboardReaching(WindowHandle window) override;
+    bool pastesFromCopyOfClipboard(WindowHandle window) override;
 
     // Scripted answers.
     int captionHeight = 20;
@@ -68,10 +97,19 @@ public:
     // Whether the window system has the clipboard with the program; by default the toolkit's
     // word is taken.
     std::optional<bool> clipboardOwned;
+    // Each window's class names; a window not listed has none.
+    std::map<WindowHandle, std::vector<std::string>> windowClasses;
     // A Wayland session, where the compositor may refuse a foreground switch.
     bool waylandSession = false;
     // Whether this desktop tells of changes (the focus, the pointer) or must be asked.
     bool givesNotices = true;
+    // Native windows of a Wayland session, which paste from windowClipboard (so does
+    // kUnreachableWindow) when hasWindowClipboard; and windows that paste from the window
+    // system's copy of the toolkit's clipboard.
+    std::vector<WindowHandle> nativeWindows;
+    bool hasWindowClipboard = false;
+    FakeWindowClipboard windowClipboard;
+    std::vector<WindowHandle> windowsPastingFromCopy;
     // Called after each accepted foreground switch, e.g. to let a test react.
     std::function<void(WindowHandle)> onForegroundSwitch;
     // Called for each keystroke request after it is recorded, as the target would receive it
@@ -80,6 +118,11 @@ public:
 
     // What was asked.
     std::vector<TopmostCall> topmostCalls;
+    // The window whose frame is watched, and what to call when a test plays the window manager
+    // setting a frame.
+    WindowHandle frameWatched = 0;
+    std::function<void(FrameExtents)> onFrameExtents;
+    std::vector<WindowHandle> utilityWindows;
     std::vector<WindowHandle> foregroundRequests;
     std::vector<KeyCall> keys;
     std::vector<std::string> openedUrls;

@@ -41,10 +41,9 @@ private:
 
 class Reader {
 public:
-    Reader(Display* display, Clock::time_point deadline, Clock::time_point lastDeadline)
+    Reader(Display* display, Atom selection, Clock::time_point deadline, Clock::time_point lastDeadline)
         : display_(display), window_(display), deadline_(deadline), lastDeadline_(lastDeadline),
-          clipboard_(XInternAtom(display, "CLIPBOARD", False)),
-          property_(XInternAtom(display, "_PIKOME_CLIPBOARD_COPY", False)),
+          clipboard_(selection), property_(XInternAtom(display, "_PIKOME_CLIPBOARD_COPY", False)),
           incr_(XInternAtom(display, "INCR", False)) {}
 
     enum class Result { Data, Refused, TimedOut };
@@ -55,10 +54,14 @@ public:
     Result convert(Atom target, std::string* bytes, Atom* type, int* format) {
         XConvertSelection(display_, clipboard_, target, property_, window_.id(), CurrentTime);
         XFlush(display_);
-        XEvent event;
-        if (!waitFor(SelectionNotify, &event))
+        // An answer to an earlier request that came too late names another target.
+        const bool answered = waitForEvent([&](const XEvent& e) {
+            return e.type == SelectionNotify && e.xselection.requestor == window_.id() &&
+                   e.xselection.selection == clipboard_ && e.xselection.target == target;
+        });
+        if (!answered)
             return Result::TimedOut;
-        if (event.xselection.property == None)
+        if (lastEvent_.xselection.property == None)
             return Result::Refused;
         if (!readProperty(bytes, type, format))
             return Result::Refused;
@@ -68,7 +71,11 @@ public:
         bytes->clear();
         for (;;) {
             deadline_ = std::min(std::max(deadline_, Clock::now() + partBound_), lastDeadline_);
-            if (!waitForNewValue())
+            const bool newValue = waitForEvent([&](const XEvent& e) {
+                return e.type == PropertyNotify && e.xproperty.window == window_.id() &&
+                       e.xproperty.atom == property_ && e.xproperty.state == PropertyNewValue;
+            });
+            if (!newValue)
                 return Result::TimedOut;
             std::string part;
             if (!readProperty(&part, type, format))
@@ -101,36 +108,32 @@ private:
         return true;
     }
 
-    bool waitFor(int type, XEvent* event) {
+    // Takes the server's events in the order they came until one matches, then leaves it in
+    // lastEvent_; false once the deadline has passed. The others are dropped: this connection
+    // serves this one read, and an event left in the queue (the notice of a property deleted by
+    // a read, anything another client sends) would otherwise wake every later wait at once and
+    // turn it into a spin that never looks at the clock. Between events the wait sleeps in
+    // poll(), so an owner that answers late, or never, costs time but no processor.
+    template <class Matches> bool waitForEvent(const Matches& matches) {
         for (;;) {
-            if (XCheckTypedWindowEvent(display_, window_.id(), type, event))
-                return true;
-            if (!waitForInput())
-                return false;
-        }
-    }
-
-    bool waitForNewValue() {
-        XEvent event;
-        for (;;) {
-            while (XCheckTypedWindowEvent(display_, window_.id(), PropertyNotify, &event))
-                if (event.xproperty.atom == property_ && event.xproperty.state == PropertyNewValue)
+            if (XPending(display_) > 0) {
+                XNextEvent(display_, &lastEvent_);
+                if (matches(lastEvent_))
                     return true;
-            if (!waitForInput())
+            } else {
+                const auto left =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
+                if (left <= 0)
+                    return false;
+                pollfd fd{ConnectionNumber(display_), POLLIN, 0};
+                // Rounded up: a wait of 0 ms would spin through the last fraction of a millisecond.
+                poll(&fd, 1, int(std::min<long long>(left + 1, INT_MAX)));
+            }
+            // Checked after every event too: a client that keeps sending events to this window
+            // must not keep the read going past its bound either.
+            if (Clock::now() >= deadline_)
                 return false;
         }
-    }
-
-    // Waits for the server to send something, until the deadline.
-    bool waitForInput() {
-        if (XPending(display_) > 0)
-            return true;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
-        if (left.count() <= 0)
-            return false;
-        pollfd fd{ConnectionNumber(display_), POLLIN, 0};
-        poll(&fd, 1, int(std::min<long long>(left.count(), INT_MAX)));
-        return XPending(display_) > 0 || Clock::now() < deadline_;
     }
 
     Display* display_;
@@ -138,6 +141,7 @@ private:
     Clock::time_point deadline_;
     Clock::time_point lastDeadline_;
     std::chrono::milliseconds partBound_{0};
+    XEvent lastEvent_{};
     Atom clipboard_;
     Atom property_;
     Atom incr_;
@@ -161,7 +165,7 @@ std::string atomName(Display* display, Atom atom) {
 }
 } // namespace
 
-std::optional<ClipboardSnapshot> readClipboard(const char* displayName, int boundMs) {
+std::optional<ClipboardSnapshot> readClipboard(const char* displayName, int boundMs, const char* selection) {
     Display* display = XOpenDisplay(displayName);
     if (!display)
         return std::nullopt;
@@ -170,9 +174,10 @@ std::optional<ClipboardSnapshot> readClipboard(const char* displayName, int boun
         ErrorTrap trap(display);
         const auto bound = std::chrono::milliseconds(boundMs);
         const auto now = Clock::now();
-        Reader reader(display, now + bound, now + bound * kTransferBoundFactor);
+        const Atom selectionAtom = XInternAtom(display, selection, False);
+        Reader reader(display, selectionAtom, now + bound, now + bound * kTransferBoundFactor);
         reader.setPartBound(bound);
-        if (XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False)) != None) {
+        if (XGetSelectionOwner(display, selectionAtom) != None) {
             std::string list;
             Atom type = None;
             int format = 0;

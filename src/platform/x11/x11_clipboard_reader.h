@@ -1,5 +1,5 @@
 #pragma once
-// Reads the CLIPBOARD selection over a connection of its own, with one bound for the whole
+// Reads the CLIPBOARD (or another selection) over a connection of its own, with one bound for the whole
 // read: an owner that never answers costs the bound, not the several seconds per format that
 // a toolkit's own clipboard waits.
 #include "platform/clipboard_snapshot.h"
@@ -13,6 +13,7 @@ namespace platform::x11 {
 // picture is kept whole, but the whole read never takes more than kTransferBoundFactor times
 // the bound: an owner that trickles its parts cannot hold the program either.
 constexpr int kTransferBoundFactor = 10;
-std::optional<ClipboardSnapshot> readClipboard(const char* displayName, int boundMs);
+std::optional<ClipboardSnapshot> readClipboard(const char* displayName, int boundMs,
+                                               const char* selection = "CLIPBOARD");
 
 } // namespace platform::x11

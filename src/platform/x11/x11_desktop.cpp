@@ -1,5 +1,9 @@
 #include "platform/x11/x11_desktop.h"
+// Qt's headers before Xlib's, whose macros (Bool, Status) break them.
+
+#include "platform/input_mode_key.h"
 #include "platform/x11/wayland_session.h"
+#include "platform/x11/x11_clipboard_handoff.h"
 #include "platform/x11/x11_clipboard_owner.h"
 #include "platform/x11/x11_clipboard_reader.h"
 #include "platform/x11/x11_error_trap.h"
@@ -95,8 +99,10 @@ using x11::KeyChord;
 constexpr auto kFrameExtentsTimeout = 300ms;
 // Activation took 2–6 ms with openbox, 5–7 ms with fluxbox, 1–2 ms with icewm until the root's
 // _NET_ACTIVE_WINDOW changed, and Qt windows had the keyboard focus a few milliseconds later;
-// a window that is not active after this long is refused.
-constexpr auto kActivationTimeout = 200ms;
+// a window that is not active after this long is refused. Right after a keymap change (a keycode
+// borrowed for a key the layout lacks, or given back) openbox grabs its keys again first and took
+// 250–320 ms; the bound leaves room for that on a loaded machine.
+constexpr auto kActivationTimeout = 1000ms;
 // Each poll is one round trip to the server; a millisecond apart keeps the caller's wait close to
 // the window manager's own time without flooding the connection.
 constexpr auto kPollInterval = 1ms;
@@ -210,6 +216,7 @@ X11Desktop::X11Desktop(_XDisplay* display, bool ownsDisplay)
         {"_NET_WM_STATE_ABOVE", &atoms_.netWmStateAbove},
         {"_NET_WM_WINDOW_TYPE", &atoms_.netWmWindowType},
         {"_NET_WM_WINDOW_TYPE_NORMAL", &atoms_.netWmWindowTypeNormal},
+        {"_NET_WM_WINDOW_TYPE_UTILITY", &atoms_.netWmWindowTypeUtility},
         {"_NET_WORKAREA", &atoms_.netWorkarea},
         {"WM_STATE", &atoms_.wmState},
     };
@@ -301,6 +308,37 @@ FrameExtents X11Desktop::receiveFrameExtents() {
     XFlush(display_);
     frameProbe_ = 0;
     return extents;
+}
+
+void X11Desktop::watchFrameExtents(WindowHandle window, std::function<void(FrameExtents)> changed) {
+    if (!window || unusable())
+        return;
+    auto readAndTell = [this, window, changed = std::move(changed)] {
+        if (unusable())
+            return;
+        auto p = readProperty(display_, Window(window), atoms_.netFrameExtents, XA_CARDINAL, 4);
+        if (!p || p->longs().size() < 4)
+            return;
+        auto l = p->longs();
+        changed({int(l[0]), int(l[1]), int(l[2]), int(l[3])});
+    };
+    if (propertyNotices())
+        propertyNotices_->watch(Xid(window), atoms_.netFrameExtents, std::move(readAndTell), true);
+}
+
+void X11Desktop::markAsUtilityWindow(WindowHandle window) {
+    if (!window || unusable())
+        return;
+    // Qt writes the same pair for its tool windows: the utility type first, the normal type for
+    // window managers that know no other. Qt's own Qt::Tool would also make the palette
+    // transient for the program's group, which stacking window managers keep above the
+    // program's dialogs; the palette must let them come above it. Qt reads the property back
+    // whenever it sets the window's type again, so the utility type stays.
+    const Atom types[] = {Atom(atoms_.netWmWindowTypeUtility), Atom(atoms_.netWmWindowTypeNormal)};
+    ErrorTrap trap(display_);
+    XChangeProperty(display_, Window(window), atoms_.netWmWindowType, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(types), int(std::size(types)));
+    XFlush(display_);
 }
 
 bool X11Desktop::windowManagerSupports(Xid atom) {
@@ -461,12 +499,16 @@ _XDisplay* X11Desktop::queryDisplay() {
     return queryDisplay_ ? queryDisplay_ : display_;
 }
 
-bool X11Desktop::watchForeground(std::function<void()> mayHaveChanged) {
+x11::PropertyNotices* X11Desktop::propertyNotices() {
     if (!propertyNoticesTried_ && !unusable()) {
         propertyNoticesTried_ = true;
         propertyNotices_ = x11::PropertyNotices::forQtConnection(display_);
     }
-    return propertyNotices_ && !unusable() &&
+    return unusable() ? nullptr : propertyNotices_.get();
+}
+
+bool X11Desktop::watchForeground(std::function<void()> mayHaveChanged) {
+    return propertyNotices() &&
            propertyNotices_->watch(root_, atoms_.netActiveWindow, std::move(mayHaveChanged));
 }
 
@@ -552,11 +594,15 @@ bool X11Desktop::sendKeys(std::string_view keys, bool wait) {
         std::string_view text;
         KeyChord chord;
     };
+    static constexpr KeyStroke kInputMode = inputModeKey();
     static constexpr Notation kNotations[] = {
-        {"^v", {true, false, XK_v}},
-        {"%{kanji}", {false, true, XK_Kanji}},
-        {"{ENTER}", {false, false, XK_Return}},
-        {"{TAB}", {false, false, XK_Tab}},
+        {"^v", {.control = true, .key = XK_v}},
+        {"^+v", {.control = true, .shift = true, .key = XK_v}},
+        {"+{INSERT}", {.shift = true, .key = XK_Insert}},
+        {"%{kanji}",
+         {.control = kInputMode.control, .alt = kInputMode.alt, .key = KeySym(kInputMode.keysym)}},
+        {"{ENTER}", {.key = XK_Return}},
+        {"{TAB}", {.key = XK_Tab}},
     };
     if (unusable())
         return false;
@@ -564,6 +610,29 @@ bool X11Desktop::sendKeys(std::string_view keys, bool wait) {
         if (n.text == keys)
             return keys_->send(std::span(&n.chord, 1), wait);
     return false;
+}
+
+std::vector<std::string> X11Desktop::windowClassNames(WindowHandle window) {
+    if (!window || window == kUnreachableWindow || unusable())
+        return {};
+    auto client = clientWindowOf(window);
+    if (!client)
+        return {};
+    ErrorTrap trap(display_);
+    XClassHint hint{};
+    const Status got = XGetClassHint(display_, client->window, &hint);
+    trap.noteReply();
+    std::vector<std::string> names;
+    if (got && !trap.failed()) {
+        for (const char* name : {hint.res_class, hint.res_name})
+            if (name && *name)
+                names.emplace_back(name);
+    }
+    if (hint.res_name)
+        XFree(hint.res_name);
+    if (hint.res_class)
+        XFree(hint.res_class);
+    return names;
 }
 
 Point X11Desktop::cursorPos() {
@@ -581,11 +650,24 @@ std::optional<ClipboardSnapshot> X11Desktop::readClipboard(int boundMs) {
     return x11::readClipboard(DisplayString(display_), boundMs);
 }
 
+std::optional<ClipboardSnapshot> X11Desktop::readPrimarySelection(int boundMs) {
+    return x11::readClipboard(DisplayString(display_), boundMs, "PRIMARY");
+}
+
 std::optional<bool> X11Desktop::clipboardOwnedWith(WindowHandle window) {
     // Qt's own connection: the palette's windows and Qt's clipboard window are its resources.
     if (unusable())
         return std::nullopt;
     return x11::clipboardOwnedByClientOf(display_, window);
+}
+
+bool X11Desktop::handClipboardToManager(WindowHandle window, const std::function<void()>& serveRequests) {
+    // A manager fetches a clipboard of a few formats in milliseconds; a session that is ending
+    // must not wait long for one that is slow.
+    constexpr int kManagerBoundMs = 1000;
+    if (unusable() || !x11::clipboardOwnedByClientOf(display_, window))
+        return false;
+    return x11::handClipboardToManager(DisplayString(display_), kManagerBoundMs, serveRequests);
 }
 
 std::uint32_t X11Desktop::tickCount() {

@@ -2,8 +2,10 @@
 // The desktop on X11 under an EWMH window manager (openbox, xfwm4, KWin, Mutter …). Callers need
 // no X headers: the connection is passed as an opaque pointer.
 #include "platform/desktop.h"
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 struct _XDisplay;
 
@@ -36,6 +38,11 @@ public:
     // placed by their client area, off by the frame at most.
     int captionHeightPixels() override;
     FrameExtents predictedFrameExtents() override;
+    // Follows the window's _NET_FRAME_EXTENTS through the property notices Qt receives for its
+    // own windows; needs a QCoreApplication. KWin never offers _NET_REQUEST_FRAME_EXTENTS and
+    // fluxbox offers it but never answers: both set the property on the mapped window.
+    void watchFrameExtents(WindowHandle window, std::function<void(FrameExtents)> changed) override;
+    void markAsUtilityWindow(WindowHandle window) override;
 
     OsFamily osFamily() override { return OsFamily::Linux; }
     // The kernel's release, major.minor with the minor's digits as decimals: "6.1.0-28" → 6.1,
@@ -55,6 +62,8 @@ public:
     // Also accepts a frame window or a child of the client; compares with the client it belongs to.
     bool setForegroundWindow(WindowHandle window) override;
     bool sendKeys(std::string_view keys, bool wait) override;
+    // WM_CLASS of the client window the window is or frames: its class, then its instance.
+    std::vector<std::string> windowClassNames(WindowHandle window) override;
 
     Point cursorPos() override;
     std::uint32_t tickCount() override;
@@ -64,6 +73,7 @@ public:
     bool openUrl(std::string_view url) override;
     // Over a connection of its own, so Qt's connection never waits on a silent owner.
     std::optional<ClipboardSnapshot> readClipboard(int boundMs) override;
+    std::optional<ClipboardSnapshot> readPrimarySelection(int boundMs) override;
     std::optional<bool> clipboardOwnedWith(WindowHandle window) override;
     bool mayRefuseForegroundSwitch() override { return waylandSession_; }
     // From the root's _NET_ACTIVE_WINDOW changing, as Qt reads it: only on Qt's own connection.
@@ -73,6 +83,12 @@ public:
     void cancelPointerNotice() override;
 
     _XDisplay* display() const { return display_; }
+
+    // Before the process ends without Qt's own teardown (which does the same): the clipboard
+    // this program (the one that made window) owns is handed to the clipboard manager, if one
+    // runs, so that it outlives the program; serveRequests runs the program's event loop while
+    // the manager fetches. True when the manager took it.
+    bool handClipboardToManager(WindowHandle window, const std::function<void()>& serveRequests);
 
     // The process ends without its teardown, and the connection may be gone (the server died
     // or closed it): nothing more is asked over it; the work area is the last one seen. The
@@ -95,6 +111,7 @@ private:
         Xid netWmStateAbove = 0;
         Xid netWmWindowType = 0;
         Xid netWmWindowTypeNormal = 0;
+        Xid netWmWindowTypeUtility = 0;
         Xid netWorkarea = 0;
         Xid wmState = 0;
     };
@@ -135,6 +152,8 @@ private:
     std::optional<FrameExtents> frameExtents_;
     Xid frameProbe_ = 0; // the unmapped window the extents were asked for, until answered
     std::unique_ptr<x11::KeyInjector> keys_;
+    // On Qt's own connection only; made when first needed.
+    x11::PropertyNotices* propertyNotices();
     std::unique_ptr<x11::PropertyNotices> propertyNotices_;
     bool propertyNoticesTried_ = false;
     std::unique_ptr<x11::PointerWatch> pointerWatch_;

@@ -21,6 +21,7 @@ constexpr auto kGiveBackDelay = std::chrono::milliseconds(50);
 // Modifiers we can press for a chord, in order of preference.
 constexpr KeySym kControlKeys[] = {XK_Control_L, XK_Control_R};
 constexpr KeySym kAltKeys[] = {XK_Alt_L, XK_Alt_R, XK_Meta_L};
+constexpr KeySym kShiftKeys[] = {XK_Shift_L, XK_Shift_R};
 
 struct XFreeDeleter {
     void operator()(void* p) const {
@@ -108,16 +109,18 @@ bool KeyInjector::send(std::span<const KeyChord> chords, bool wait) {
         return 0;
     };
     struct Planned {
-        KeyCode control, alt, key;
+        KeyCode control, alt, shift, key;
     };
     std::vector<Planned> plan;
     for (const KeyChord& chord : chords) {
-        Planned p{0, 0, 0};
+        Planned p{0, 0, 0, 0};
         // A modifier only works from a keycode in the modifier map, which a borrowed keycode is
         // not: without one of the usual keys the chord cannot be typed.
         if (chord.control && !(p.control = firstFound(kControlKeys)))
             return false;
         if (chord.alt && !(p.alt = firstFound(kAltKeys)))
+            return false;
+        if (chord.shift && !(p.shift = firstFound(kShiftKeys)))
             return false;
         if (!(p.key = keycodeFor(keymap, chord.key)))
             return false;
@@ -131,8 +134,10 @@ bool KeyInjector::send(std::span<const KeyChord> chords, bool wait) {
     for (const Planned& p : plan) {
         fake(p.control, true);
         fake(p.alt, true);
+        fake(p.shift, true);
         fake(p.key, true);
         fake(p.key, false);
+        fake(p.shift, false);
         fake(p.alt, false);
         fake(p.control, false);
     }

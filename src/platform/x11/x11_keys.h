@@ -12,6 +12,7 @@ namespace platform::x11 {
 struct KeyChord {
     bool control = false;
     bool alt = false;
+    bool shift = false;
     KeySym key = NoSymbol;
 };
 

@@ -33,6 +33,9 @@ public:
         return false;
     }
 
+    // Queued notices die with it.
+    QObject context;
+
 private:
     PropertyNotices& notices_;
 };
@@ -49,7 +52,8 @@ PropertyNotices::PropertyNotices(_XDisplay* display)
 
 PropertyNotices::~PropertyNotices() = default;
 
-bool PropertyNotices::watch(unsigned long window, unsigned long property, std::function<void()> changed) {
+bool PropertyNotices::watch(unsigned long window, unsigned long property, std::function<void()> changed,
+                            bool alsoNow) {
     std::erase_if(watches_, [&](const Watch& w) { return w.window == window && w.property == property; });
     if (!changed)
         return true;
@@ -66,18 +70,27 @@ bool PropertyNotices::watch(unsigned long window, unsigned long property, std::f
                 return false;
         }
     }
-    watches_.push_back({window, property, std::move(changed)});
+    watches_.push_back({window, property, std::move(changed), ++lastId_});
+    if (alsoNow)
+        QMetaObject::invokeMethod(
+            &filter_->context, [this, id = lastId_] { tellIfStillWatched(id); }, Qt::QueuedConnection);
     return true;
 }
 
 void PropertyNotices::propertyChanged(unsigned long window, unsigned long property) {
-    // Copied first: a handler may watch or unwatch while it runs.
-    std::vector<std::function<void()>> due;
     for (const Watch& w : watches_)
         if (w.window == window && w.property == property)
-            due.push_back(w.changed);
-    for (const auto& changed : due)
-        changed();
+            QMetaObject::invokeMethod(
+                &filter_->context, [this, id = w.id] { tellIfStillWatched(id); }, Qt::QueuedConnection);
+}
+
+void PropertyNotices::tellIfStillWatched(unsigned long id) {
+    const auto w = std::find_if(watches_.begin(), watches_.end(), [&](const Watch& w) { return w.id == id; });
+    if (w == watches_.end())
+        return;
+    // Copied first: the handler may watch or unwatch while it runs.
+    const auto changed = w->changed;
+    changed();
 }
 
 } // namespace platform::x11

@@ -48,6 +48,14 @@ void TestProgram::writeText(const QString& name, const QString& text) const {
     writeBytes(name, storage::toCp932(text));
 }
 
+void TestProgram::writeNumberedFirstGroup() const {
+    QString text;
+    for (int line = 0; line < 3400; ++line)
+        text += (line >= 20 && line < 40 ? QStringLiteral("k%1").arg(line - 20) : QString()) +
+                QStringLiteral("\r\n");
+    writeText(QStringLiteral("顔文字.ini"), text);
+}
+
 void TestProgram::writeBytes(const QString& name, const std::string& bytes) const {
     const auto file = path(name);
     std::filesystem::create_directories(file.parent_path());

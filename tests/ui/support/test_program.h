@@ -37,6 +37,8 @@ public:
     void writeSettings(const QStringList& lines) const;
     // A full kaomoji file whose every cell names itself (cellName).
     void writeSelfNamingKaomojiFile() const;
+    // A kaomoji file whose first group of page 1 holds k0 … k19, and nothing else.
+    void writeNumberedFirstGroup() const;
 
     // Builds the program and runs its start-up (the palette is shown).
     Program& start();
