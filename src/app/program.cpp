@@ -117,7 +117,7 @@ void Program::bringForward() {
     paletteWindow_->raise();
     // As a pager asks it: window managers refuse an application's own request to come forward
     // when it carries no recent user input.
-    state_.desktop.setForegroundWindow(platform::WindowHandle(paletteWindow_->winId()));
+    state_.desktop.askForForeground(platform::WindowHandle(paletteWindow_->winId()));
 }
 
 void Program::start() {

@@ -85,6 +85,10 @@ public:
     // afterwards (within a short bound). A closed window gives false, never a crash; so does
     // kUnreachableWindow.
     virtual bool setForegroundWindow(WindowHandle window) = 0;
+    // Asks for the window to come to the foreground and returns at once, for a window whose
+    // coming forward nothing waits on (the program's own palette, which never takes the focus:
+    // waiting for the focus to arrive there would hold the program for the whole bound).
+    virtual void askForForeground(WindowHandle window) { setForegroundWindow(window); }
     // Synthetic keystrokes to the foreground window in the notation "^v" (Ctrl+V), "^+v"
     // (Ctrl+Shift+V), "+{INSERT}" (Shift+Insert), "%{kanji}" (the input-method on/off key:
     // Alt+Kanji on Windows, inputModeKey() on Linux desktops), "{ENTER}", "{TAB}". With wait,

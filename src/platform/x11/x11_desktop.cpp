@@ -542,6 +542,16 @@ WindowHandle X11Desktop::foregroundWindow() {
     return active;
 }
 
+void X11Desktop::askForForeground(WindowHandle window) {
+    if (!window || window == kUnreachableWindow || unusable())
+        return;
+    auto client = clientWindowOf(window);
+    if (!client || !client->managed)
+        return;
+    sendToRoot(display_, root_, client->window, atoms_.netActiveWindow,
+               {kSourcePager, CurrentTime, long(activeWindow()), 0, 0});
+}
+
 bool X11Desktop::setForegroundWindow(WindowHandle window) {
     if (!window || window == kUnreachableWindow || unusable())
         return false;

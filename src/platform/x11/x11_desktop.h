@@ -61,6 +61,7 @@ public:
     // True once the window manager reports the client active and the keyboard focus is in it.
     // Also accepts a frame window or a child of the client; compares with the client it belongs to.
     bool setForegroundWindow(WindowHandle window) override;
+    void askForForeground(WindowHandle window) override;
     bool sendKeys(std::string_view keys, bool wait) override;
     // WM_CLASS of the client window the window is or frames: its class, then its instance.
     std::vector<std::string> windowClassNames(WindowHandle window) override;
