@@ -5,8 +5,10 @@
 #   1. start-up: process start until the palette window is viewable, against a floor program
 #      (bench/floor.cpp) started the same way, runs interleaved;
 #   2. memory: VmRSS 3 s after start-up, same runs, same floor;
-#   3. idle CPU: utime+stime of an idle palette (auto-hide on) over fixed windows, pointer
-#      outside it and pointer over it (two palettes at once, each on an X server of its own);
+#   3. idle: four palettes at once (auto-hide on), each on an X server of its own: the pointer
+#      outside or over it, the clock showing date and time or the date alone. Over fixed windows:
+#      utime+stime (the clock showing the time), and the wake-ups of the main thread (its
+#      voluntary context switches: each one is a sleep that ended);
 #   4. paste latency: click on an entry button (XTest) until the receiver window holds the text,
 #      minus the 220 ms double-click wait and the 100 ms settle time the design asks for; and
 #      with clipboard restore on (Check3=1) until the user's clipboard is back;
@@ -17,11 +19,13 @@
 # measured does (exit 1).
 #
 # usage: bash bench/run.sh [--short] [--only LIST] [--build-dir DIR] [--runs N] [--paste-runs N]
-#                          [--idle-seconds S]
+#                          [--idle-seconds S] [--program FILE]
 #   --short         a smoke test of about a minute (CI): 3 runs, 4 s idle windows
 #   --only          some of the stages, comma-separated: startup,paste,save,idle
 #   --build-dir     where to build (default build-bench); results go to DIR/bench-results.md
 #                   and raw data to DIR/bench-artifacts/
+#   --program       measure this pikome instead of the one built here (another commit's build,
+#                   for figures before and after a change, side by side)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -31,6 +35,7 @@ build_dir=$root/build-bench
 runs=
 paste_runs=
 idle_seconds=
+program_given=
 only=startup,paste,save,idle
 while [ $# -gt 0 ]; do
     case $1 in
@@ -40,6 +45,7 @@ while [ $# -gt 0 ]; do
     --runs) runs=$2; shift ;;
     --paste-runs) paste_runs=$2; shift ;;
     --idle-seconds) idle_seconds=$2; shift ;;
+    --program) program_given=$(realpath "$2"); shift ;;
     -h | --help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench: unknown option $1" >&2; exit 2 ;;
     esac
@@ -69,7 +75,7 @@ if ! { cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPI
     exit 1
 fi
 echo "bench: built in $(($(date +%s) - build_started)) s" >&2
-program=$build_dir/pikome
+program=${program_given:-$build_dir/pikome}
 receiver=$build_dir/tests/e2e/receiver
 floor=$build_dir/bench/bench_floor
 probe=$build_dir/bench/bench_probe
@@ -214,75 +220,112 @@ report_startup() {
         "≤ 1.3×" "$(le "$f" 1.3 && echo pass || echo MISS)"
 }
 
-# ---- 3: idle CPU ------------------------------------------------------------------------------
+# ---- 3: idle ----------------------------------------------------------------------------------
 # CPU time of a process in ms: utime+stime from /proc/PID/stat, and (finer, for the record) the
 # on-CPU time of all its threads from schedstat.
 cpu_ticks_ms() { awk -v hz="$(getconf CLK_TCK)" '{ sub(/^.*\) /, ""); split($0, f, " "); printf "%.0f", (f[12] + f[13]) * 1000 / hz }' "/proc/$1/stat"; }
 cpu_sched_ms() { cat /proc/"$1"/task/*/schedstat | awk '{ s += $1 } END { printf "%.3f", s / 1e6 }'; }
+# The main thread's context switches: voluntary (it slept and was woken) and involuntary (it was
+# preempted while it ran, which other work on the machine causes).
+main_switches() { awk -v k="$2" '$1 == k ":" { print $2 }' "/proc/$1/task/$1/status"; }
+
+# The four idle palettes: name, where the pointer rests (x y), what the clock shows (Time=).
+IDLE_PALETTES=(
+    "out_time 1200 1000 2"
+    "over_time 200 200 2"
+    "out_date 1200 1000 0"
+    "over_date 200 200 0"
+)
+idle_label() {
+    case $1 in
+    out_time) echo "pointer outside (auto-hidden), clock showing date and time" ;;
+    over_time) echo "pointer over the palette, clock showing date and time" ;;
+    out_date) echo "pointer outside (auto-hidden), clock showing the date" ;;
+    over_date) echo "pointer over the palette, clock showing the date" ;;
+    esac
+}
 
 stage_idle() {
-    local display_out=$DISPLAY display_over pid_out pid_over id_out id_over w
-    # Pointer outside: on the main server.
-    prepare "$E2E_TMP/idle-out" Check1=1 || return 1
-    xdotool mousemove 1200 1000
-    start_palette "$E2E_TMP/idle-out" || return 1
-    pid_out=$palette_pid id_out=$palette_id
-    # Pointer over it: a second server of its own, so both run at once.
-    e2e_start_desktop || return 1
-    display_over=$DISPLAY
-    prepare "$E2E_TMP/idle-over" Check1=1 || return 1
-    xdotool mousemove 200 200
-    start_palette "$E2E_TMP/idle-over" || return 1
-    pid_over=$palette_pid id_over=$palette_id
-    export DISPLAY=$display_out
+    local entry name x y mode w
+    local -A pid id display
+    for entry in "${IDLE_PALETTES[@]}"; do
+        read -r name x y mode <<<"$entry"
+        e2e_start_desktop || return 1
+        display[$name]=$DISPLAY
+        prepare "$E2E_TMP/idle-$name" Check1=1 Time="$mode" || return 1
+        xdotool mousemove "$x" "$y"
+        start_palette "$E2E_TMP/idle-$name" || return 1
+        pid[$name]=$palette_pid id[$name]=$palette_id
+    done
     sleep 2 # start-up settles (the warm-up window follows)
     local h_out h_over
-    h_out=$(client_height "$id_out")
-    h_over=$(DISPLAY=$display_over client_height "$id_over")
-    e2e_log "idle: palette heights $h_out px (pointer outside, auto-hidden), $h_over px (pointer over)"
-    if [ "$h_out" -ge "$h_over" ]; then
-        e2e_log "idle: the palette with the pointer outside did not shrink"
-        return 1
-    fi
+    for mode in time date; do
+        h_out=$(DISPLAY=${display[out_$mode]} client_height "${id[out_$mode]}")
+        h_over=$(DISPLAY=${display[over_$mode]} client_height "${id[over_$mode]}")
+        e2e_log "idle: palette heights $h_out px (pointer outside, auto-hidden), $h_over px (pointer over), clock $mode"
+        if [ "$h_out" -ge "$h_over" ]; then
+            e2e_log "idle: the palette with the pointer outside did not shrink"
+            return 1
+        fi
+    done
     local warm=$idle_seconds
     [ "$warm" -gt 10 ] && warm=10
     for ((w = 0; w <= runs; w++)); do
-        local seconds=$idle_seconds
+        local seconds=$idle_seconds line
         [ "$w" -eq 0 ] && seconds=$warm
-        local a0 b0 c0 d0 a1 b1 c1 d1
-        a0=$(cpu_ticks_ms "$pid_out") b0=$(cpu_sched_ms "$pid_out")
-        c0=$(cpu_ticks_ms "$pid_over") d0=$(cpu_sched_ms "$pid_over")
+        local -A c0 s0 v0 i0
+        for name in "${!pid[@]}"; do
+            c0[$name]=$(cpu_ticks_ms "${pid[$name]}") s0[$name]=$(cpu_sched_ms "${pid[$name]}")
+            v0[$name]=$(main_switches "${pid[$name]}" voluntary_ctxt_switches)
+            i0[$name]=$(main_switches "${pid[$name]}" nonvoluntary_ctxt_switches)
+        done
         sleep "$seconds"
-        a1=$(cpu_ticks_ms "$pid_out") b1=$(cpu_sched_ms "$pid_out")
-        c1=$(cpu_ticks_ms "$pid_over") d1=$(cpu_sched_ms "$pid_over")
-        echo "run=$w seconds=$seconds outside_ms=$((a1 - a0)) outside_sched_ms=$(calc "$b1 - $b0" 3)" \
-            "over_ms=$((c1 - c0)) over_sched_ms=$(calc "$d1 - $d0" 3)" >>"$raw/idle.txt"
+        line="run=$w seconds=$seconds"
+        for name in "${!pid[@]}"; do
+            line+=" ${name}_ms=$(($(cpu_ticks_ms "${pid[$name]}") - c0[$name]))"
+            line+=" ${name}_sched_ms=$(calc "$(cpu_sched_ms "${pid[$name]}") - ${s0[$name]}" 3)"
+            line+=" ${name}_wakeups=$(($(main_switches "${pid[$name]}" voluntary_ctxt_switches) - v0[$name]))"
+            line+=" ${name}_preempted=$(($(main_switches "${pid[$name]}" nonvoluntary_ctxt_switches) - i0[$name]))"
+        done
+        echo "$line" >>"$raw/idle.txt"
     done
-    if ! kill -0 "$pid_out" || ! kill -0 "$pid_over"; then
-        e2e_log "idle: a palette died"
-        return 1
-    fi
-    local which
-    for which in outside over; do
-        grep -v '^run=0 ' "$raw/idle.txt" | awk -v k="${which}_ms=" -v s="$idle_seconds" '
-            { for (i = 1; i <= NF; i++) if (index($i, k) == 1) printf "%.4f\n", substr($i, length(k) + 1) / (s * 10) }' \
-            >"$raw/idle-$which-pct.txt"
-        grep -v '^run=0 ' "$raw/idle.txt" | awk -v k="${which}_sched_ms=" -v s="$idle_seconds" '
-            { for (i = 1; i <= NF; i++) if (index($i, k) == 1) printf "%.4f\n", substr($i, length(k) + 1) / (s * 10) }' \
-            >"$raw/idle-$which-sched-pct.txt"
+    for name in "${!pid[@]}"; do
+        if ! kill -0 "${pid[$name]}"; then
+            e2e_log "idle: a palette died"
+            return 1
+        fi
     done
-    stop_pid "$pid_out"
-    stop_pid "$pid_over"
+    # per_run KEY DIVISOR: KEY's value of each run but the warm-up, divided by DIVISOR.
+    per_run() {
+        grep -v '^run=0 ' "$raw/idle.txt" | awk -v k="$1=" -v d="$2" '
+            { for (i = 1; i <= NF; i++) if (index($i, k) == 1) printf "%.4f\n", substr($i, length(k) + 1) / d }'
+    }
+    for name in "${!pid[@]}"; do
+        per_run "${name}_ms" $((idle_seconds * 10)) >"$raw/idle-$name-pct.txt"
+        per_run "${name}_sched_ms" $((idle_seconds * 10)) >"$raw/idle-$name-sched-pct.txt"
+        per_run "${name}_wakeups" "$idle_seconds" >"$raw/idle-$name-wakeups.txt"
+        per_run "${name}_preempted" "$idle_seconds" >"$raw/idle-$name-preempted.txt"
+        stop_pid "${pid[$name]}"
+    done
 }
 
 report_idle() {
-    local which label m lo hi n sm
-    for which in outside over; do
-        [ "$which" = outside ] && label="idle CPU, pointer outside (auto-hidden)" || label="idle CPU, pointer over the palette"
+    local which label m lo hi n sm pm target
+    for which in out_time over_time; do
+        [ "$which" = out_time ] && label="idle CPU, pointer outside (auto-hidden)" || label="idle CPU, pointer over the palette"
         read -r m lo hi _ n <<<"$(stats "$raw/idle-$which-pct.txt")"
         read -r sm _ _ _ _ <<<"$(stats "$raw/idle-$which-sched-pct.txt")"
         row "$label ($n × ${idle_seconds} s)" "$(calc "$m" 3) % (sched $(calc "$sm" 3) %)" \
             "$(calc "$lo" 3)–$(calc "$hi" 3) %" "≤ 0.1 % of a core" "$(le "$m" 0.1 && echo pass || echo MISS)"
+    done
+    for which in out_time over_time out_date over_date; do
+        target=1.2
+        [[ $which == *_date ]] && target=0.2
+        read -r m lo hi _ n <<<"$(stats "$raw/idle-$which-wakeups.txt")"
+        read -r pm _ _ _ _ <<<"$(stats "$raw/idle-$which-preempted.txt")"
+        row "idle wake-ups of the main thread, $(idle_label "$which") ($n × ${idle_seconds} s)" \
+            "$(calc "$m" 2) /s (preempted $(calc "$pm" 2) /s)" "$(calc "$lo" 2)–$(calc "$hi" 2) /s" \
+            "≤ $target /s" "$(le "$m" "$target" && echo pass || echo MISS)"
     done
 }
 
@@ -452,10 +495,11 @@ if wanted save; then
     export DISPLAY=$main_display
 fi
 if wanted idle; then
-    e2e_log "idle CPU: $runs windows of $idle_seconds s (+1 warm-up), pointer outside and over, at once"
+    e2e_log "idle: $runs windows of $idle_seconds s (+1 warm-up), four palettes at once"
     if stage_idle; then report_idle; else
         missing "idle CPU, pointer outside (auto-hidden)" "≤ 0.1 % of a core"
         missing "idle CPU, pointer over the palette" "≤ 0.1 % of a core"
+        missing "idle wake-ups of the main thread" "≤ 1.2 /s (date and time), ≤ 0.2 /s (date)"
     fi
     export DISPLAY=$main_display
 fi

@@ -4,10 +4,10 @@
 set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-       libx11-dev libxtst-dev libxfixes-dev libxcb1-dev fonts-ipafont-gothic fonts-noto-cjk
+       libx11-dev libxtst-dev libxi-dev libxfixes-dev libxcb1-dev fonts-ipafont-gothic fonts-noto-cjk
        # the Wayland side: the client library, wayland-scanner, KDE's protocol files, xkbcommon
        libwayland-dev libwayland-bin plasma-wayland-protocols libxkbcommon-dev)
-test_only=(clang libclang-rt-14-dev xvfb openbox x11-utils x11-xserver-utils xdotool xclip dbus-x11 zenity imagemagick
+test_only=(clang libclang-rt-14-dev xvfb openbox x11-utils x11-xserver-utils xdotool xautomation xclip dbus-x11 zenity imagemagick
            # maximizes and restores a window as its maximize box does
            wmctrl
            # a screen reader's view through AT-SPI: the buses, gdbus, and a Python AT-SPI client

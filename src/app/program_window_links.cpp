@@ -22,7 +22,11 @@ void bringUp(QWidget& window) {
 } // namespace
 
 ProgramWindowLinks::ProgramWindowLinks(storage::ProgramState& state, ProgramWindows windows)
-    : state_(state), windows_(windows) {}
+    : state_(state), windows_(windows), coveringDialogs_([this] { windows_.palette.dialogShownOrHidden(); }) {
+    coveringDialogs_.watch(windows_.settings);
+    coveringDialogs_.watch(windows_.mouse);
+    coveringDialogs_.watch(windows_.asciiArt);
+}
 
 ProgramWindowLinks::~ProgramWindowLinks() {
     closeDialogsMadeOnDemand();
@@ -158,8 +162,10 @@ void ProgramWindowLinks::pageNamesChanged(int page) {
 
 void ProgramWindowLinks::openAbout() {
     // The About dialog is built for each opening; one already open is brought forward.
-    if (!about_)
+    if (!about_) {
         about_ = new AboutDialog(state_);
+        coveringDialogs_.watch(*about_);
+    }
     bringUp(*about_);
 }
 

@@ -2,6 +2,7 @@
 // The steps that span the program's windows, in one place: the palette and the kaomoji editor
 // following each other, the dialogs opening one another, the options read from the dialogs'
 // controls, and saving.
+#include "app/dialog_watch.h"
 #include "app/program_windows.h"
 #include "links/window_links.h"
 #include "storage/program_state.h"
@@ -59,5 +60,7 @@ private:
     storage::ProgramState& state_;
     ProgramWindows windows_;
     QPointer<AboutDialog> about_;
+    // The dialogs that take the palette out of the always-on-top band.
+    DialogWatch coveringDialogs_;
     std::unique_ptr<BatchRegistrationDialog> batch_;
 };

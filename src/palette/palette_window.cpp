@@ -82,13 +82,25 @@ void PaletteWindow::buildControls() {
     // never returns to the event loop before it ends.
     clockTimer = new QTimer(this);
     clockTimer->setInterval(1000);
-    connect(clockTimer, &QTimer::timeout, this, [this] { clockTick(); });
+    // Set for the turn of each second: a coarse timer may come early and show the old one.
+    clockTimer->setTimerType(Qt::PreciseTimer);
+    connect(clockTimer, &QTimer::timeout, this, [this] { clockTimerFired(); });
     foregroundTimer = new QTimer(this);
     foregroundTimer->setInterval(250);
-    connect(foregroundTimer, &QTimer::timeout, this, [this] { trackTargetWindow(); });
+    connect(foregroundTimer, &QTimer::timeout, this, [this] { foregroundTimerFired(); });
     autoHideTimer = new QTimer(this);
     autoHideTimer->setInterval(250);
-    connect(autoHideTimer, &QTimer::timeout, this, [this] { autoHideTick(); });
+    connect(autoHideTimer, &QTimer::timeout, this, [this] { followPointer(); });
+    dialogsChanged_ = new QTimer(this);
+    dialogsChanged_->setSingleShot(true);
+    dialogsChanged_->setInterval(0);
+    connect(dialogsChanged_, &QTimer::timeout, this, [this] {
+        clockTick();
+        if (clockTimer->isActive())
+            scheduleClockTick();
+        wakePointerFollowing();
+    });
+    foregroundNotices_ = state_.desktop.watchForeground([this] { trackTargetWindow(); });
     clockTimer->start();
     foregroundTimer->start();
     autoHideTimer->start();
@@ -361,6 +373,7 @@ void PaletteWindow::autoHideTick() {
     auto& links = *state_.links;
     dateHideOffset = links.optionValue(option::kHideDateWhenShrunk) != 0 ? kHideDateOffset : 0;
     const platform::Point cursor = state_.desktop.cursorPos();
+    lastPointer_ = cursor;
     const float x = float(controls::toTwips(cursor.x));
     const float y = float(controls::toTwips(cursor.y));
     if (windowState() != controls::WindowState::Normal)

@@ -17,6 +17,7 @@ class PaletteWindow : public controls::Window {
     Q_OBJECT
 public:
     explicit PaletteWindow(storage::ProgramState& state);
+    ~PaletteWindow() override;
 
     // The twenty entry buttons and, last, the clock bar: a click on the clock pastes its date
     // and time as a click on an entry pastes the entry.
@@ -28,6 +29,9 @@ public:
     controls::CommandButton* asciiArtButton = nullptr; // "AA"
     controls::TabStrip* pageTabs = nullptr;
     controls::ComboBox* pageList = nullptr;
+    // Where the desktop tells of changes, the timers rest while nothing happens
+    // (idle_following.cpp): the clock ticks when its text changes, the foreground timer only
+    // takes the first look, and the auto-hide timer runs while the pointer moves.
     QTimer* clockTimer = nullptr;      // the clock, and the topmost band while dialogs open and close
     QTimer* foregroundTimer = nullptr; // follows the window the user works in
     QTimer* autoHideTimer = nullptr;   // shrinks and expands the palette as the pointer leaves and comes
@@ -50,6 +54,10 @@ public:
     void clockTick();
     void trackTargetWindow();
     void autoHideTick();
+    // A dialog that covers the palette was shown or hidden: the topmost upkeep runs as soon as
+    // the change is done, and while such a dialog is open the timers tick as they would without
+    // notices, since its options may change under a resting pointer.
+    void dialogShownOrHidden();
 
     // The colours as the colour frame applies them: background, buttons, clock bar, and the
     // chosen group's button in the selection colour.
@@ -134,7 +142,25 @@ public:
     // and start-up measured none; the palette keeps its state, shrunk or expanded.
     void takeCaptionFromFrame(platform::FrameExtents frame);
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
+    // The timers' ticks and the desktop's notices (idle_following.cpp).
+    void clockTimerFired();
+    // The clock timer is set for the next change of the clock's text.
+    void scheduleClockTick();
+    void foregroundTimerFired();
+    void followPointer();
+    void pointerMoved();
+    void wakePointerFollowing();
+    bool foregroundNotices_ = false;
+    // The auto-hide timer stopped because the pointer rests, and the desktop will tell when it moves.
+    bool pointerResting_ = false;
+    platform::Point lastPointer_;
+    std::optional<platform::Point> previousPointer_;
+    QTimer* dialogsChanged_ = nullptr;
+
     bool showingAsciiArt() const;
     // Auto-hide asked for the shrunk height and the window manager gave a little more: KWin
     // keeps a client area at least as high as the frame's top and bottom together (its caption

@@ -25,6 +25,7 @@ inline constexpr WindowHandle kUnreachableWindow = ~WindowHandle{0};
 struct Point {
     int x = 0;
     int y = 0;
+    bool operator==(const Point&) const = default;
 };
 
 struct Rect {
@@ -152,6 +153,30 @@ public:
         (void)window;
         return false;
     }
+
+    // Notices: the desktop tells the program what changed, so that an idle program sleeps
+    // instead of asking again and again. They come on the thread that runs the program's event
+    // loop. A desktop that cannot give one says so (false), and the program asks at intervals.
+
+    // Calls mayHaveChanged whenever the window with the keyboard focus may have changed (X11:
+    // the root's _NET_ACTIVE_WINDOW changed; Windows: EVENT_SYSTEM_FOREGROUND), until replaced
+    // by another call; an empty function ends the notices.
+    virtual bool watchForeground(std::function<void()> mayHaveChanged) {
+        (void)mayHaveChanged;
+        return false;
+    }
+    // Calls moved once, at the pointer's next move: a motion of a pointing device anywhere on
+    // the screen, or the pointer crossing into or out of the window (its frame included), which
+    // is all a program that warps the pointer shows. False when this desktop cannot tell, or
+    // when the pointer is no longer at restingAt (it moved while the notice was being set up);
+    // moved is then never called. A later call or cancelPointerNotice() replaces the notice.
+    virtual bool notifyWhenPointerMoves(Point restingAt, WindowHandle window, std::function<void()> moved) {
+        (void)restingAt;
+        (void)window;
+        (void)moved;
+        return false;
+    }
+    virtual void cancelPointerNotice() {}
 };
 
 } // namespace platform

@@ -4,6 +4,7 @@
 // server and the window manager really did. Exits non-zero when a check fails.
 // usage: x11_desktop_test --bare|--wm RECEIVER
 #include "platform/x11/x11_desktop.h"
+#include <QCoreApplication>
 #include <QGuiApplication>
 
 // Xlib's macros (None, KeyPress, Bool …) clash with Qt's names: X headers come after Qt's.
@@ -11,6 +12,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <algorithm>
 #include <chrono>
@@ -75,6 +77,19 @@ std::string ms(double value) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.1f ms", value);
     return buffer;
+}
+
+// Polls while running the event loop, as the program does when a notice is to come.
+template <class Predicate> bool pollWithEvents(Clock::duration limit, Predicate predicate) {
+    const auto deadline = Clock::now() + limit;
+    for (;;) {
+        QCoreApplication::processEvents();
+        if (predicate())
+            return true;
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(2ms);
+    }
 }
 
 template <class Predicate> bool pollUntil(Clock::duration limit, Predicate predicate) {
@@ -554,6 +569,65 @@ struct Timings {
     double paste = 0;
 };
 
+// The notices an idle program sleeps on: the foreground changing, the pointer moving.
+void checkNotices(platform::X11Desktop& desktop, Observer& obs, Window a, Window b) {
+    int foregroundNotices = 0;
+    check(desktop.watchForeground([&] { ++foregroundNotices; }), "watchForeground on Qt's connection");
+    check(desktop.setForegroundWindow(a) && desktop.setForegroundWindow(b), "a, then b, activated");
+    check(pollWithEvents(kReactLimit, [&] { return foregroundNotices >= 2; }), "... each activation is told");
+    const int told = foregroundNotices;
+    XDeleteProperty(obs.d, obs.root, obs.atom("_NET_ACTIVE_WINDOW"));
+    XSync(obs.d, False);
+    check(pollWithEvents(kReactLimit, [&] { return foregroundNotices > told; }),
+          "... and the property's deletion (a window manager that ends)");
+    check(desktop.watchForeground(nullptr), "watchForeground(nullptr) ends the notices");
+    check(desktop.setForegroundWindow(a), "a activated again");
+    const int after = foregroundNotices;
+    pollWithEvents(kQuietPeriod, [] { return false; });
+    check(foregroundNotices == after, "... and nothing is told any more");
+
+    // The pointer: a device's motion anywhere, and a warp across the window's frame.
+    XTestFakeMotionEvent(obs.d, -1, 1000, 900, CurrentTime);
+    XSync(obs.d, False);
+    auto pointer = [&] {
+        Window rootReturn = 0, child = 0;
+        int x = 0, y = 0, wx = 0, wy = 0;
+        unsigned int mask = 0;
+        XQueryPointer(obs.d, obs.root, &rootReturn, &child, &x, &y, &wx, &wy, &mask);
+        return platform::Point{x, y};
+    };
+    int moves = 0;
+    const platform::Point resting = pointer();
+    check(!desktop.notifyWhenPointerMoves({resting.x + 1, resting.y}, a, [&] { ++moves; }),
+          "notifyWhenPointerMoves is false when the pointer is elsewhere already");
+    check(desktop.notifyWhenPointerMoves(resting, a, [&] { ++moves; }),
+          "notifyWhenPointerMoves where it rests");
+    pollWithEvents(kQuietPeriod, [] { return false; });
+    check(moves == 0, "... nothing told while it rests");
+    XTestFakeMotionEvent(obs.d, -1, 1010, 900, CurrentTime);
+    XTestFakeMotionEvent(obs.d, -1, 1020, 900, CurrentTime);
+    XSync(obs.d, False);
+    check(pollWithEvents(kReactLimit, [&] { return moves > 0; }),
+          "... a device's motion far from the window is told");
+    pollWithEvents(kQuietPeriod, [] { return false; });
+    check(moves == 1, "... once");
+    const auto geometry = obs.geometry(a);
+    check(desktop.notifyWhenPointerMoves(pointer(), a, [&] { ++moves; }), "notified again");
+    XWarpPointer(obs.d, None, obs.root, 0, 0, 0, 0, geometry.x + 5, geometry.y + 5);
+    XSync(obs.d, False);
+    check(pollWithEvents(kReactLimit, [&] { return moves == 2; }), "... a warp into the window is told");
+    check(desktop.notifyWhenPointerMoves(pointer(), a, [&] { ++moves; }), "notified again");
+    XWarpPointer(obs.d, None, obs.root, 0, 0, 0, 0, 1000, 900);
+    XSync(obs.d, False);
+    check(pollWithEvents(kReactLimit, [&] { return moves == 3; }), "... and a warp out of it");
+    check(desktop.notifyWhenPointerMoves(pointer(), a, [&] { ++moves; }), "notified again");
+    desktop.cancelPointerNotice();
+    XTestFakeMotionEvent(obs.d, -1, 1030, 900, CurrentTime);
+    XSync(obs.d, False);
+    pollWithEvents(kQuietPeriod, [] { return false; });
+    check(moves == 3, "... cancelled, nothing is told");
+}
+
 void runWm(platform::X11Desktop& desktop, Observer& obs, const std::string& receiverProgram,
            const fs::path& dir, Timings& timings) {
     // openbox sets _NET_ACTIVE_WINDOW only once a window has been focused.
@@ -643,6 +717,8 @@ void runWm(platform::X11Desktop& desktop, Observer& obs, const std::string& rece
     check(frameOfB != b.window, "openbox reparents into a frame");
     check(desktop.setForegroundWindow(frameOfB) && desktop.foregroundWindow() == b.window,
           "setForegroundWindow given the frame activates its client");
+
+    checkNotices(desktop, obs, a.window, b.window);
 
     // A window that closes after being active.
     Window doomed = obs.createWindow("doomed", true);

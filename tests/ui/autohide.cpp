@@ -26,6 +26,8 @@ private slots:
     void topmostSuspendedWhileADialogIsOpen();
     void tickingAlwaysOnTopTakesEffectWhenDialogsClose();
     void dialogOpenedBeforeTheFirstTickStillLowersThePalette();
+    void restsOnTheDesktopsNoticesAndPollsWithout_data();
+    void restsOnTheDesktopsNoticesAndPollsWithout();
 
 private:
     PaletteWindow& paletteWindow() { return t->program().paletteWindow(); }
@@ -268,6 +270,73 @@ void AutoHideTest::dialogOpenedBeforeTheFirstTickStillLowersThePalette() {
     settingsDialog().closeButton->press();
     paletteWindow().clockTick();
     QVERIFY(t->desktop.topmostCalls.back().on);
+}
+
+void AutoHideTest::restsOnTheDesktopsNoticesAndPollsWithout_data() {
+    QTest::addColumn<bool>("notices");
+    QTest::newRow("a desktop that tells") << true;
+    QTest::newRow("a desktop that must be asked") << false;
+}
+
+void AutoHideTest::restsOnTheDesktopsNoticesAndPollsWithout() {
+    QFETCH(bool, notices);
+    // A program of its own, with every timer running, the date alone on the clock.
+    t = std::make_unique<TestProgram>();
+    t->writeSettings({"[Form]", "Form1Left=1500", "Form1Top=1500", "Form1Width=4710", "[Options]", "Time=0"});
+    t->desktop.givesNotices = notices;
+    t->desktop.cursor = {900, 900};
+    auto& p = t->start().paletteWindow();
+    auto& desktop = t->desktop;
+    const int expanded = snapped(caption() + 7000);
+    const int shrunk = snapped(caption() + 450);
+    // The timers take the first look (the palette shrinks away from the pointer); with notices
+    // they then rest until the desktop tells of a change, without them they go on asking.
+    QTRY_COMPARE(p.heightTwips(), shrunk);
+    QTRY_VERIFY_WITH_TIMEOUT(p.entryButtons[PaletteWindow::kClockBar]->caption().contains(u'/'), 2500);
+    QTest::qWait(600);
+    QCOMPARE(p.autoHideTimer->isActive(), !notices);
+    QCOMPARE(p.foregroundTimer->isActive(), !notices);
+    QCOMPARE(desktop.pointerNoticeSet(), notices);
+    // The date changes at midnight; the clock looks at least once a minute.
+    QVERIFY2(p.clockTimer->interval() > 1000 && p.clockTimer->interval() <= 60000,
+             qPrintable(QString::number(p.clockTimer->interval())));
+
+    // In at the bottom-right corner: expanded at once when told, within a tick when asked.
+    desktop.movePointer({413, 100 + shrunk / 15 - 1});
+    if (notices)
+        QCOMPARE(p.heightTwips(), expanded);
+    QTRY_COMPARE_WITH_TIMEOUT(p.heightTwips(), expanded, 400);
+    // Out through the same corner, diagonally, with no further notice: the palette follows the
+    // pointer while it moves.
+    desktop.cursor = {414, 100 + expanded / 15};
+    QTRY_COMPARE_WITH_TIMEOUT(p.heightTwips(), shrunk, 400);
+    QTRY_COMPARE(desktop.pointerNoticeSet(), notices);
+    // The palette moves under the resting pointer: it grows within a tick.
+    p.setLeftTwips(p.leftTwips() + 15);
+    p.setTopTwips(p.topTwips() + expanded);
+    QTRY_COMPARE_WITH_TIMEOUT(p.heightTwips(), expanded, 400);
+
+    // The window the user works in becomes the target as the desktop tells of it; one that
+    // closes while it is the target stays it (the next paste is refused by the desktop).
+    constexpr platform::WindowHandle kEditor = 0x4200001;
+    desktop.focusWindow(kEditor);
+    if (notices)
+        QCOMPARE(p.targetWindow, kEditor);
+    QTRY_COMPARE_WITH_TIMEOUT(p.targetWindow, kEditor, 400);
+    desktop.focusWindow(0);
+    QTest::qWait(300);
+    QCOMPARE(p.targetWindow, kEditor);
+
+    // A dialog opened: out of the band at once, and the clock ticks every second while it is
+    // open (its mode may change); closed: back in the band.
+    auto& calls = desktop.topmostCalls;
+    settingsDialog().show();
+    QTRY_VERIFY_WITH_TIMEOUT(!calls.empty() && !calls.back().on, notices ? 100 : 1100);
+    QTRY_VERIFY_WITH_TIMEOUT(p.clockTimer->interval() <= 1005, 1100);
+    settingsDialog().clockModeChoices[1]->setValue(true);
+    QTRY_VERIFY_WITH_TIMEOUT(p.entryButtons[PaletteWindow::kClockBar]->caption().contains(u':'), 1100);
+    settingsDialog().hide();
+    QTRY_VERIFY_WITH_TIMEOUT(calls.back().on, notices ? 100 : 1100);
 }
 
 QTEST_MAIN(AutoHideTest)

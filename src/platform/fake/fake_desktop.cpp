@@ -1,5 +1,6 @@
 #include "platform/fake/fake_desktop.h"
 #include <algorithm>
+#include <utility>
 
 namespace platform {
 
@@ -13,10 +14,36 @@ bool FakeDesktop::setForegroundWindow(WindowHandle window) {
     if (window == 0 || window == kUnreachableWindow ||
         std::find(refusingWindows.begin(), refusingWindows.end(), window) != refusingWindows.end())
         return false;
-    foreground = window;
+    focusWindow(window);
     if (onForegroundSwitch)
         onForegroundSwitch(window);
     return true;
+}
+
+bool FakeDesktop::watchForeground(std::function<void()> mayHaveChanged) {
+    foregroundChanged_ = givesNotices ? std::move(mayHaveChanged) : nullptr;
+    return givesNotices;
+}
+
+bool FakeDesktop::notifyWhenPointerMoves(Point restingAt, WindowHandle, std::function<void()> moved) {
+    pointerMoved_ = nullptr;
+    if (!givesNotices || !(restingAt == cursor))
+        return false;
+    pointerMoved_ = std::move(moved);
+    return true;
+}
+
+void FakeDesktop::focusWindow(WindowHandle window) {
+    foreground = window;
+    if (foregroundChanged_)
+        foregroundChanged_();
+}
+
+void FakeDesktop::movePointer(Point to) {
+    cursor = to;
+    // Told once, as a real desktop does.
+    if (auto moved = std::exchange(pointerMoved_, nullptr))
+        moved();
 }
 
 bool FakeDesktop::sendKeys(std::string_view text, bool wait) {

@@ -65,6 +65,15 @@ public:
     std::optional<ClipboardSnapshot> readClipboard(int boundMs) override;
     std::optional<bool> clipboardOwnedWith(WindowHandle) override { return clipboardOwned; }
     bool mayRefuseForegroundSwitch() override { return waylandSession; }
+    bool watchForeground(std::function<void()> mayHaveChanged) override;
+    bool notifyWhenPointerMoves(Point restingAt, WindowHandle window, std::function<void()> moved) override;
+    void cancelPointerNotice() override { pointerMoved_ = nullptr; }
+
+    // What the user does, with the notices a real desktop gives of it: another window takes
+    // the focus (0: none has it); the pointer moves.
+    void focusWindow(WindowHandle window);
+    void movePointer(Point to);
+    bool pointerNoticeSet() const { return bool(pointerMoved_); }
     WindowClipboard* clipboardReaching(WindowHandle window) override;
     bool pastesFromCopyOfClipboard(WindowHandle window) override;
 
@@ -92,6 +101,8 @@ public:
     std::map<WindowHandle, std::vector<std::string>> windowClasses;
     // A Wayland session, where the compositor may refuse a foreground switch.
     bool waylandSession = false;
+    // Whether this desktop tells of changes (the focus, the pointer) or must be asked.
+    bool givesNotices = true;
     // Native windows of a Wayland session, which paste from windowClipboard (so does
     // kUnreachableWindow) when hasWindowClipboard; and windows that paste from the window
     // system's copy of the toolkit's clipboard.
@@ -119,6 +130,8 @@ public:
     std::vector<int> clipboardReadBounds;
 
 private:
+    std::function<void()> foregroundChanged_;
+    std::function<void()> pointerMoved_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 

@@ -1,6 +1,5 @@
 #include "platform/x11/x11_desktop.h"
 // Qt's headers before Xlib's, whose macros (Bool, Status) break them.
-#include "platform/x11/x11_property_watch.h"
 
 #include "platform/input_mode_key.h"
 #include "platform/x11/wayland_session.h"
@@ -9,6 +8,8 @@
 #include "platform/x11/x11_clipboard_reader.h"
 #include "platform/x11/x11_error_trap.h"
 #include "platform/x11/x11_keys.h"
+#include "platform/x11/x11_pointer_watch.h"
+#include "platform/x11/x11_property_notices.h"
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -240,6 +241,8 @@ std::unique_ptr<X11Desktop> X11Desktop::open(const char* displayName) {
 }
 
 X11Desktop::~X11Desktop() {
+    pointerWatch_.reset();
+    propertyNotices_.reset();
     // A connection that broke is left as it is: closing it would talk to it.
     if (queryDisplay_ && !connectionBroke(queryDisplay_))
         XCloseDisplay(queryDisplay_);
@@ -319,8 +322,8 @@ void X11Desktop::watchFrameExtents(WindowHandle window, std::function<void(Frame
         auto l = p->longs();
         changed({int(l[0]), int(l[1]), int(l[2]), int(l[3])});
     };
-    frameWatches_.push_back(
-        std::make_unique<x11::PropertyWatch>(window, atoms_.netFrameExtents, readAndTell));
+    if (propertyNotices())
+        propertyNotices_->watch(Xid(window), atoms_.netFrameExtents, std::move(readAndTell), true);
 }
 
 void X11Desktop::markAsUtilityWindow(WindowHandle window) {
@@ -481,14 +484,47 @@ bool X11Desktop::setTopmost(WindowHandle window, bool on) {
     return true;
 }
 
+_XDisplay* X11Desktop::openSideConnection() {
+    Display* display = XOpenDisplay(DisplayString(display_));
+    if (display)
+        XSetIOErrorExitHandler(display, &keepRunningAfterIoError, nullptr);
+    return display;
+}
+
 _XDisplay* X11Desktop::queryDisplay() {
     if (!queryDisplayTried_) {
         queryDisplayTried_ = true;
-        queryDisplay_ = XOpenDisplay(DisplayString(display_));
-        if (queryDisplay_)
-            XSetIOErrorExitHandler(queryDisplay_, &keepRunningAfterIoError, nullptr);
+        queryDisplay_ = openSideConnection();
     }
     return queryDisplay_ ? queryDisplay_ : display_;
+}
+
+x11::PropertyNotices* X11Desktop::propertyNotices() {
+    if (!propertyNoticesTried_ && !unusable()) {
+        propertyNoticesTried_ = true;
+        propertyNotices_ = x11::PropertyNotices::forQtConnection(display_);
+    }
+    return unusable() ? nullptr : propertyNotices_.get();
+}
+
+bool X11Desktop::watchForeground(std::function<void()> mayHaveChanged) {
+    return propertyNotices() &&
+           propertyNotices_->watch(root_, atoms_.netActiveWindow, std::move(mayHaveChanged));
+}
+
+bool X11Desktop::notifyWhenPointerMoves(Point restingAt, WindowHandle window, std::function<void()> moved) {
+    if (unusable())
+        return false;
+    if (!pointerWatchTried_) {
+        pointerWatchTried_ = true;
+        pointerWatch_ = x11::PointerWatch::over(openSideConnection(), &connectionBroke);
+    }
+    return pointerWatch_ && pointerWatch_->arm(restingAt, Xid(window), std::move(moved));
+}
+
+void X11Desktop::cancelPointerNotice() {
+    if (pointerWatch_)
+        pointerWatch_->disarm();
 }
 
 X11Desktop::Xid X11Desktop::activeWindow() {

@@ -13,7 +13,8 @@ namespace platform {
 
 namespace x11 {
 class KeyInjector;
-class PropertyWatch;
+class PointerWatch;
+class PropertyNotices;
 } // namespace x11
 
 class X11Desktop : public Desktop {
@@ -76,6 +77,11 @@ public:
     std::optional<ClipboardSnapshot> readPrimarySelection(int boundMs) override;
     std::optional<bool> clipboardOwnedWith(WindowHandle window) override;
     bool mayRefuseForegroundSwitch() override { return waylandSession_; }
+    // From the root's _NET_ACTIVE_WINDOW changing, as Qt reads it: only on Qt's own connection.
+    bool watchForeground(std::function<void()> mayHaveChanged) override;
+    // Over a connection of its own (x11_pointer_watch.h); needs XInput 2.
+    bool notifyWhenPointerMoves(Point restingAt, WindowHandle window, std::function<void()> moved) override;
+    void cancelPointerNotice() override;
 
     _XDisplay* display() const { return display_; }
 
@@ -134,6 +140,8 @@ private:
     // over a connection of their own, opened on first use: on the connection Qt shares, every
     // reply also wakes Qt's event reader thread. Falls back to display_ if it cannot be opened.
     _XDisplay* queryDisplay();
+    // Another connection to the same server, nullptr when it cannot be opened.
+    _XDisplay* openSideConnection();
 
     _XDisplay* display_;
     _XDisplay* queryDisplay_ = nullptr;
@@ -145,7 +153,12 @@ private:
     std::optional<FrameExtents> frameExtents_;
     Xid frameProbe_ = 0; // the unmapped window the extents were asked for, until answered
     std::unique_ptr<x11::KeyInjector> keys_;
-    std::vector<std::unique_ptr<x11::PropertyWatch>> frameWatches_;
+    // On Qt's own connection only; made when first needed.
+    x11::PropertyNotices* propertyNotices();
+    std::unique_ptr<x11::PropertyNotices> propertyNotices_;
+    bool propertyNoticesTried_ = false;
+    std::unique_ptr<x11::PointerWatch> pointerWatch_;
+    bool pointerWatchTried_ = false;
     bool connectionAbandoned_ = false;
     Rect lastWorkArea_{};
 };
