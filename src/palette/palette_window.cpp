@@ -45,18 +45,27 @@ void PaletteWindow::buildControls() {
     for (int t = 1; t <= 9; ++t)
         pageTabs->addTab(QString::number(t));
     placeTwips(pageTabs, 0, 420, 4950, 300);
-    pageTabs->onClick = [this] { pageTabChosen(); };
+    pageTabs->onClick = [this] {
+        pageTabChosen();
+        giveFocusBack();
+    };
 
     pageList = new controls::ComboBox(this);
     for (int page = 0; page < 10; ++page)
         pageList->addListItem(keys::defaultPageName(page));
     placeTwips(pageList, 0, 780, 1095, 300);
-    pageList->onClick = [this] { pageChosenInList(); };
+    pageList->onClick = [this] {
+        pageChosenInList();
+        giveFocusBack();
+    };
 
     for (int i = 0; i < 16; ++i) {
         auto* button = new controls::CommandButton(this);
         placeTwips(button, 0, 1080 + 300 * i, 1095, 315);
-        button->onClick = [this, i] { groupChosen(i); };
+        button->onClick = [this, i] {
+            groupChosen(i);
+            giveFocusBack();
+        };
         groupButtons[std::size_t(i)] = button;
     }
     for (int i = 0; i < 20; ++i) {
@@ -361,6 +370,13 @@ void PaletteWindow::clockTick() {
         setTopmost(1);
         state_.topmostSuspended = 0;
     }
+}
+
+void PaletteWindow::giveFocusBack() {
+    if (targetWindow == 0 || state_.links->dialogCoversPalette())
+        return;
+    if (state_.desktop.foregroundWindow() == handle())
+        state_.desktop.setForegroundWindow(targetWindow);
 }
 
 void PaletteWindow::trackTargetWindow() {

@@ -131,6 +131,7 @@ void PaletteWindow::runDuePasteSteps() {
                 paste_.readLatency = since(now, paste_.stepAt);
                 paste_.step = Step::FinishingTransfer;
                 paste_.stepAt = now;
+                paste_.firstFetchAt = now;
                 paste_.lastFetchAt = now;
                 paste_.fetchesSeen = *paste_.fetches;
                 progressed = true;
@@ -300,7 +301,9 @@ void PaletteWindow::finishPaste() {
     recordPasteInHistory();
     qCDebug(pasteLog).nospace() << "pasted into " << pasteTargetClass_.c_str() << " with "
                                 << paste_.keystroke.keys.c_str() << ", read "
-                                << *paste_.fetches - paste_.fetchesBefore << " times";
+                                << *paste_.fetches - paste_.fetchesBefore << " times, the first "
+                                << paste_.readLatency << " ms after the keystroke, the last "
+                                << since(paste_.lastFetchAt, paste_.firstFetchAt) << " ms after the first";
     paste_ = {};
 }
 

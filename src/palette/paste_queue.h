@@ -61,6 +61,7 @@ struct PasteInProgress {
     std::uint32_t readLatency = 0;
     // The target's last read as far as the engine has seen it, and the count then.
     int fetchesSeen = 0;
+    std::uint32_t firstFetchAt = 0;
     std::uint32_t lastFetchAt = 0;
     // How the target pastes, and the data on the primary selection when that pastes too.
     PasteKeystroke keystroke;

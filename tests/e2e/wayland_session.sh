@@ -138,14 +138,19 @@ e2e_log "the palette runs through XWayland (window $palette_id); $(grep -m1 'Way
 focus_native_target
 wait_until 5 _no_x11_window_active || fail "with the native window focused, _NET_ACTIVE_WINDOW is $(active_window)"
 
-# A click on entry button I (0..19), or a double-click with CLICKS=2.
+# A click on entry button I (0..19), or a double-click with CLICKS=2; GROUP=1 clicks group button I.
 click_palette_entry() {
     local index=$1 clicks=${2:-1} info x y
     info=$(as_user xwininfo -id "$palette_id")
     x=$(awk -F: '/Absolute upper-left X/ {print $2 + 0}' <<<"$info")
     y=$(awk -F: '/Absolute upper-left Y/ {print $2 + 0}' <<<"$info")
-    x=$((x + (1200 + 600) / 15))
-    y=$((y + (840 + 300 * index + 157) / 15))
+    if [ "${GROUP:-0}" = 1 ]; then
+        x=$((x + 547 / 15))
+        y=$((y + (1080 + 300 * index + 157) / 15))
+    else
+        x=$((x + (1200 + 600) / 15))
+        y=$((y + (840 + 300 * index + 157) / 15))
+    fi
     _pause_before_click
     compositor_sees_click "$x" "$y"
     if [ "$clicks" -eq 2 ]; then
@@ -199,6 +204,10 @@ else
         wait_until 2 native_has_focus || fail "click $n: the native window does not have the focus afterwards"
     done
     [ "$(clipboard_types)" = "$users_types" ] || fail "the clipboard offers '$(clipboard_types)', the user's offered '$users_types'"
+    # Another group chosen pastes nothing, and the focus is back in the native window after it.
+    GROUP=1 click_palette_entry 1
+    wait_until 2 native_has_focus || fail "after a click on a group button the native window does not have the focus"
+    GROUP=1 click_palette_entry 0
     want_keys=$(for case in "${cases[@]}"; do read -r _ clicks <<<"$case"; echo Ctrl+V; [ "$clicks" -eq 2 ] && echo Return; done | paste -sd' ')
     [ "$(keys_of native-target)" = "$want_keys" ] || fail "native-target got the keys '$(keys_of native-target)'"
     e2e_log "$compositor: ${#cases[@]} clicks typed into the native window, the user's clipboard back after each"

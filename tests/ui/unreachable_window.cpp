@@ -180,6 +180,24 @@ void UnreachableWindowTest::nativeWindowsPasteFromTheCompositorsClipboard() {
     QCOMPARE(clipboardText(), QStringLiteral("the X11 side"));
     QCOMPARE(desktop.keys.size(), std::size_t(3));
     QCOMPARE(notes().size(), 1);
+
+    // sway focuses whatever is clicked: a group or a page chosen gives the focus back, and a
+    // click that leaves it where it was asks nothing.
+    userFocuses(kNativeWindow);
+    const platform::WindowHandle palette = paletteWindow().handle();
+    for (auto choose : {std::function<void()>([&] { paletteWindow().groupButtons[2]->press(); }),
+                        std::function<void()>([&] {
+                            auto* tabs = paletteWindow().pageTabs;
+                            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(3).center());
+                        })}) {
+        desktop.foreground = palette;
+        desktop.foregroundRequests.clear();
+        choose();
+        QCOMPARE(desktop.foregroundRequests, (std::vector<platform::WindowHandle>{kNativeWindow}));
+        QCOMPARE(desktop.foreground, kNativeWindow);
+        choose();
+        QCOMPARE(desktop.foregroundRequests.size(), std::size_t(1));
+    }
 }
 
 void UnreachableWindowTest::keystrokeWaitsForTheCompositorsCopy() {

@@ -45,8 +45,12 @@ public:
     // A native window is activated through the compositor and counts once the compositor reports
     // it active and no X11 window has the focus.
     bool setForegroundWindow(WindowHandle window) override;
-    // The program's own windows are X11 windows.
-    void askForForeground(WindowHandle window) override { x11_.askForForeground(window); }
+    void askForForeground(WindowHandle window) override {
+        if (isNative(window))
+            setForegroundWindow(window);
+        else
+            x11_.askForForeground(window);
+    }
     // Into a native window through the compositor's route; into an X11 window as on X11.
     bool sendKeys(std::string_view keys, bool wait) override;
     Point cursorPos() override { return x11_.cursorPos(); }
