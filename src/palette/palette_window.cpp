@@ -79,7 +79,10 @@ void PaletteWindow::buildControls() {
     }
 
     asciiArtButton = controls::captionedButton(this, QStringLiteral("AA"), 0, 5880, 1095, 315);
-    asciiArtButton->onClick = [this] { showAsciiArtNames(); };
+    asciiArtButton->onClick = [this] {
+        showAsciiArtNames();
+        giveFocusBack();
+    };
     settingsButton = controls::captionedButton(this, QStringLiteral("設定"), 0, 6240, 1095, 315);
     settingsButton->onClick = [this] { openSettings(); };
     exitButton = controls::captionedButton(this, QStringLiteral("終了"), 0, 6540, 1095, 315);
