@@ -120,12 +120,12 @@ public:
     static constexpr int kKeyGraceMs = 10;
     // A target may read the text more than once for one paste: Chromium reads twice, its second
     // read mostly 4-140 ms after the first on an idle machine, now and then later (261 ms once
-    // in 80 pastes); when the user's clipboard came back in between it pasted nothing. The paste is over (and
-    // the user's clipboard comes back) once the target has not read for this long, or this long after its
-    // first read at most. Only the restore and a double-click's Enter or Tab wait: the text is in the target
-    // as soon as it reads.
-    static constexpr int kReadQuietMs = 500;
-    static constexpr int kReadBurstBoundMs = 1500;
+    // in 80 pastes). The paste is over (and the user's clipboard comes back) once the target has
+    // not read for this long, or this long after its first read at most. A longer quiet time
+    // catches more of Chromium's late reads, but a reader that asks again and again (a
+    // clipboard tool polling) then holds the user's clipboard back until the bound.
+    static constexpr int kReadQuietMs = 50;
+    static constexpr int kReadBurstBoundMs = 500;
     // Enter or Tab after a double-click goes no sooner than this after the target's last read:
     // GTK 4 inserts the text 40-80 ms after it read it and takes a key that comes meanwhile
     // first. It hands the text through a worker thread, so on a loaded machine it takes longer

@@ -134,6 +134,7 @@ void PaletteWindow::runDuePasteSteps() {
                 paste_.firstFetchAt = now;
                 paste_.lastFetchAt = now;
                 paste_.fetchesSeen = *paste_.fetches;
+                recordPasteInHistory();
                 progressed = true;
             }
             break;
@@ -308,8 +309,9 @@ void PaletteWindow::finishPaste() {
 }
 
 void PaletteWindow::recordPasteInHistory() {
-    if (paste_.action.doubleClick)
+    if (paste_.action.doubleClick || paste_.recorded)
         return;
+    paste_.recorded = true;
     recordInHistory(paste_.action.caption);
     if (pageList->listIndex() == kHistoryPage)
         for (int i = 0; i < 20; ++i)

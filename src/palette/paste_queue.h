@@ -62,6 +62,9 @@ struct PasteInProgress {
     // The target's last read as far as the engine has seen it, and the count then.
     int fetchesSeen = 0;
     std::uint32_t firstFetchAt = 0;
+    // In the history already: as soon as the target has the text, not once it has stopped
+    // reading, so that the history shows it while the user's clipboard has yet to come back.
+    bool recorded = false;
     std::uint32_t lastFetchAt = 0;
     // How the target pastes, and the data on the primary selection when that pastes too.
     PasteKeystroke keystroke;

@@ -67,8 +67,8 @@ Scenario makeScenario(unsigned seed, bool realTime) {
     s.userHasText = pick(0, 2) != 0;
     s.userHasPicture = pick(0, 2) == 0;
     s.target = pick(0, int(std::size(kTargets)) - 1);
-    // Within the engine's quiet time (500 ms), with room on the real clock for a late timer.
-    s.secondReadMs = pick(0, 1) == 1 ? pick(1, realTime ? 150 : 250) : 0;
+    // Within the engine's quiet time (50 ms), with room on the real clock for a late timer.
+    s.secondReadMs = pick(0, 1) == 1 ? pick(1, realTime ? 20 : 40) : 0;
     s.insertMs = pick(0, 100);
     for (int i = pick(0, 4); i > 0; --i)
         s.history << QStringLiteral("h%1").arg(i);
