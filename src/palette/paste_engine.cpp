@@ -208,6 +208,7 @@ void PaletteWindow::startNextPaste() {
     if (keepUserClipboard && keystroke.alsoPrimary)
         saveUserClipboard(QClipboard::Selection);
     paste_ = {};
+    paste_.readQuietMs = palette::readQuietMsFor(classNames);
     paste_.windowClipboard = s.desktop.clipboardReaching(targetWindow);
     paste_.waitForCopy = !paste_.windowClipboard && s.desktop.pastesFromCopyOfClipboard(targetWindow);
     if (!paste_.windowClipboard)
@@ -282,8 +283,9 @@ bool PaletteWindow::enterOrTabFollows() const {
 }
 
 bool PaletteWindow::targetDoneReading(std::uint32_t now) const {
-    const bool quiet = since(now, paste_.lastFetchAt) >= std::uint32_t(kReadQuietMs) ||
-                       since(now, paste_.stepAt) >= std::uint32_t(kReadBurstBoundMs);
+    const int quietMs = std::max(kReadQuietMs, paste_.readQuietMs);
+    const bool quiet = since(now, paste_.lastFetchAt) >= std::uint32_t(quietMs) ||
+                       since(now, paste_.stepAt) >= std::uint32_t(std::max(kReadBurstBoundMs, quietMs));
     const std::uint32_t insertTime = std::min(kInsertBeforeKeyMs + kSlowTargetFactor * paste_.readLatency,
                                               std::uint32_t(kInsertBeforeKeyBoundMs));
     return quiet && (!enterOrTabFollows() || since(now, paste_.lastFetchAt) >= insertTime);

@@ -62,6 +62,14 @@ std::string pasteKeysWritten(std::string_view written) {
     return {};
 }
 
+int readQuietMsFor(const std::vector<std::string>& classNames) {
+    constexpr int kChromiumReadQuietMs = 400;
+    for (std::string_view browser : {"Chromium", "chromium-browser", "Google-chrome"})
+        if (namedBy(classNames, browser))
+            return kChromiumReadQuietMs;
+    return 0;
+}
+
 PasteKeystroke pasteKeystrokeFor(const std::vector<std::string>& classNames,
                                  const std::vector<storage::PasteKeyRule>& userRules) {
     for (const storage::PasteKeyRule& rule : userRules) {

@@ -17,6 +17,12 @@ struct PasteKeystroke {
     bool alsoPrimary = false;
 };
 
+// How long a window with these class names may go between two reads of one paste, in ms; 0 for
+// the engine's usual quiet time. Chromium (and the browsers built on it) reads the text twice,
+// the second read mostly 4-140 ms after the first and now and then later (261 ms once in 80
+// pastes); the user's clipboard coming back in between made it paste nothing.
+int readQuietMsFor(const std::vector<std::string>& classNames);
+
 // The keystroke for a window with these class names (X11: class and instance; Wayland: the
 // app_id), compared without regard to case. A user's rule with a keystroke the palette cannot
 // send is passed over.

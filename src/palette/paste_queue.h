@@ -62,6 +62,8 @@ struct PasteInProgress {
     // The target's last read as far as the engine has seen it, and the count then.
     int fetchesSeen = 0;
     std::uint32_t firstFetchAt = 0;
+    // The target's own quiet time between reads, when longer than the engine's.
+    int readQuietMs = 0;
     // In the history already: as soon as the target has the text, not once it has stopped
     // reading, so that the history shows it while the user's clipboard has yet to come back.
     bool recorded = false;
