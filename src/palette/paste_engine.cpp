@@ -334,7 +334,8 @@ bool PaletteWindow::pasteReachedTarget() const {
 
 void PaletteWindow::endPasteRun() {
     restoreUserClipboard();
-    qCDebug(pasteLog) << "the run of pastes ended";
+    qCDebug(pasteLog).nospace() << "the run of pastes ended"
+                                << (clipboardNotKept_ ? ", the user's clipboard was not kept whole" : "");
     if (clipboardNotKept_ && state_.reportClipboardNotKept)
         state_.reportClipboardNotKept();
     clipboardNotKept_ = false;

@@ -20,7 +20,15 @@
 #
 # Needs: program (the executable to copy), receiver (the receiver executable).
 
-fail() { e2e_log "FAIL: $*"; exit 1; }
+# A failure shows the end of the palette's own log: in CI it is the only account of what it did.
+fail() {
+    e2e_log "FAIL: $*"
+    if [ -n "${palette_log:-}" ] && [ -s "$palette_log" ]; then
+        e2e_log "the palette's log ($palette_log) ends:"
+        tail -n 30 "$palette_log" >&2
+    fi
+    exit 1
+}
 
 # The kaomoji and the ASCII art the checks paste. Page 0, group 0 holds these entries in order.
 KAOMOJI=('(´・ω・｀)' '＼(^o^)／' '(^_^)' '(*^▽^*)' '(；´Д｀)' 'ヽ(・∀・)ﾉ')
