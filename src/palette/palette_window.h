@@ -214,12 +214,14 @@ private:
         platform::WindowClipboard* windowClipboard = nullptr;
         QImage image;
         QString text;
+        QString offered; // the text the run's last paste put there
         void forget() { *this = {}; }
     };
     KeptSelection keptClipboard_;
     KeptSelection keptPrimary_;
     bool holdingUserClipboard() const { return keptClipboard_.held || keptPrimary_.held; }
     void restoreKept(KeptSelection& kept, QClipboard::Mode mode);
+    bool stillHoldsRunText(const KeptSelection& kept, QClipboard::Mode mode);
     bool runningPasteSteps_ = false;
     // Set once ending the program has begun: no click is taken and nothing more is sent.
     bool exiting_ = false;

@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QScopedValueRollback>
+#include <algorithm>
 #include <utility>
 
 // Each paste as it ends: the target's window class and the keystroke it got. Shown with
@@ -225,6 +226,8 @@ void PaletteWindow::startNextPaste() {
 
 void PaletteWindow::offerPasteText() {
     paste_.offered = true;
+    keptClipboard_.offered = paste_.action.text;
+    keptPrimary_.offered = paste_.action.text;
     if (paste_.windowClipboard) {
         paste_.windowClipboard->offerText(paste_.action.text.toStdString(),
                                           [fetches = paste_.fetches] { ++*fetches; });
@@ -493,6 +496,10 @@ void PaletteWindow::restoreKept(KeptSelection& kept, QClipboard::Mode mode) {
         kept.forget();
         return;
     }
+    if (!stillHoldsRunText(kept, mode)) {
+        kept.forget();
+        return;
+    }
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear(mode);
     QMimeData* data = nullptr;
@@ -509,6 +516,28 @@ void PaletteWindow::restoreKept(KeptSelection& kept, QClipboard::Mode mode) {
     kept.forget();
     if (data)
         clipboard->setMimeData(data, mode);
+}
+
+bool PaletteWindow::stillHoldsRunText(const KeptSelection& kept, QClipboard::Mode mode) {
+    // The user may have copied or highlighted something new while the run went on (the
+    // clipboard comes back only after the target's last read): that stays. What the run put
+    // there goes, and so does a clipboard manager's copy of it.
+    const QMimeData* current = QGuiApplication::clipboard()->mimeData(mode);
+    if (!current || qobject_cast<const palette::PasteData*>(current))
+        return true;
+    const std::optional<platform::ClipboardSnapshot> now =
+        mode == QClipboard::Clipboard ? state_.desktop.readClipboard(kClipboardReadBoundMs)
+                                      : state_.desktop.readPrimarySelection(kClipboardReadBoundMs);
+    if (!now)
+        return current->formats().isEmpty() || current->text() == kept.offered;
+    // Empty and whole: nobody holds it. An owner that did not answer is left alone.
+    if (now->formats.empty())
+        return now->complete;
+    const QByteArray offered = kept.offered.toUtf8();
+    return std::any_of(now->formats.begin(), now->formats.end(), [&](const platform::ClipboardFormat& f) {
+        return (f.name == "UTF8_STRING" || f.name == "text/plain;charset=utf-8") &&
+               QByteArray::fromStdString(f.bytes) == offered;
+    });
 }
 
 void PaletteWindow::recordInHistory(const QString& caption) {

@@ -32,6 +32,8 @@ private slots:
     void inputModeToggleOnlyWhenTheBoxIsOff();
     void noTargetOrRefusedTargetSendsNothing();
     void clipboardIsRestoredWhenAsked();
+    void clipboardSetDuringTheRun_data();
+    void clipboardSetDuringTheRun();
     void clipboardFormatsComeBackAsBytes();
     void clipboardTakenBeforeTheFetchIsPutBack_data();
     void clipboardTakenBeforeTheFetchIsPutBack();
@@ -233,6 +235,47 @@ void PasteEngineTest::clipboardIsRestoredWhenAsked() {
     settingsDialog().optionChecks[option::kKeepUserClipboard]->setValue(0);
     click(7);
     QCOMPARE(clipboardText(), QStringLiteral("k7"));
+}
+
+void PasteEngineTest::clipboardSetDuringTheRun_data() {
+    QTest::addColumn<QString>("setAfterTheRead");
+    QTest::addColumn<QString>("clipboardAfter");
+    QTest::addColumn<bool>("readAsBytes"); // as the X11 desktop reads another program's clipboard
+    for (bool bytes : {false, true}) {
+        const char* how = bytes ? ", read as bytes" : "";
+        // The user copies something new before the clipboard comes back: it is theirs, it stays.
+        QTest::addRow("a copy of the user's%s", how) << "copied meanwhile"
+                                                     << "copied meanwhile" << bytes;
+        // A clipboard manager takes the pasted text over: the user's clipboard still comes back.
+        QTest::addRow("a manager's copy of the entry%s", how) << "k5"
+                                                              << "user's text" << bytes;
+    }
+}
+
+void PasteEngineTest::clipboardSetDuringTheRun() {
+    QFETCH(QString, setAfterTheRead);
+    QFETCH(QString, clipboardAfter);
+    QFETCH(bool, readAsBytes);
+    settingsDialog().optionChecks[option::kKeepUserClipboard]->setValue(1);
+    QGuiApplication::clipboard()->setText(QStringLiteral("user's text"));
+    auto offering = [](const QString& text) {
+        return platform::ClipboardSnapshot{{{"UTF8_STRING", text.toStdString()}}, true};
+    };
+    if (readAsBytes)
+        t->desktop.clipboardSnapshot = offering(QStringLiteral("user's text"));
+    t->desktop.onSendKeys = [&, this](const std::string& k) {
+        if (k != "^v")
+            return;
+        QTimer::singleShot(5, this, [&, this] {
+            received << clipboardText();
+            QGuiApplication::clipboard()->setText(setAfterTheRead);
+            if (readAsBytes)
+                t->desktop.clipboardSnapshot = offering(setAfterTheRead);
+        });
+    };
+    click(5);
+    QCOMPARE(received, QStringList{"k5"});
+    QCOMPARE(clipboardText(), clipboardAfter);
 }
 
 void PasteEngineTest::clipboardFormatsComeBackAsBytes() {
