@@ -485,7 +485,7 @@ void PaletteWindow::restoreUserClipboard() {
 }
 
 void PaletteWindow::restoreKept(KeptSelection& kept, QClipboard::Mode mode) {
-    if (!kept.held || !kept.changed) {
+    if (!kept.held || !kept.changed || !stillHoldsRunText(kept, mode)) {
         kept.forget();
         return;
     }
@@ -493,10 +493,6 @@ void PaletteWindow::restoreKept(KeptSelection& kept, QClipboard::Mode mode) {
         // Every format as it was read, or an empty clipboard when it was empty.
         if (kept.formats)
             windowClipboard->offer(*kept.formats, {});
-        kept.forget();
-        return;
-    }
-    if (!stillHoldsRunText(kept, mode)) {
         kept.forget();
         return;
     }
@@ -522,14 +518,22 @@ bool PaletteWindow::stillHoldsRunText(const KeptSelection& kept, QClipboard::Mod
     // The user may have copied or highlighted something new while the run went on (the
     // clipboard comes back only after the target's last read): that stays. What the run put
     // there goes, and so does a clipboard manager's copy of it.
-    const QMimeData* current = QGuiApplication::clipboard()->mimeData(mode);
-    if (!current || qobject_cast<const palette::PasteData*>(current))
-        return true;
-    const std::optional<platform::ClipboardSnapshot> now =
-        mode == QClipboard::Clipboard ? state_.desktop.readClipboard(kClipboardReadBoundMs)
-                                      : state_.desktop.readPrimarySelection(kClipboardReadBoundMs);
-    if (!now)
-        return current->formats().isEmpty() || current->text() == kept.offered;
+    std::optional<platform::ClipboardSnapshot> now;
+    if (kept.windowClipboard) {
+        if (kept.windowClipboard->stillOffered())
+            return true;
+        now = kept.windowClipboard->read(kClipboardReadBoundMs);
+        if (!now)
+            return true;
+    } else {
+        const QMimeData* current = QGuiApplication::clipboard()->mimeData(mode);
+        if (!current || qobject_cast<const palette::PasteData*>(current))
+            return true;
+        now = mode == QClipboard::Clipboard ? state_.desktop.readClipboard(kClipboardReadBoundMs)
+                                            : state_.desktop.readPrimarySelection(kClipboardReadBoundMs);
+        if (!now)
+            return current->formats().isEmpty() || current->text() == kept.offered;
+    }
     // Empty and whole: nobody holds it. An owner that did not answer is left alone.
     if (now->formats.empty())
         return now->complete;

@@ -198,6 +198,19 @@ void UnreachableWindowTest::nativeWindowsPasteFromTheCompositorsClipboard() {
         choose();
         QCOMPARE(desktop.foregroundRequests.size(), std::size_t(1));
     }
+
+    // Copied on the compositor's clipboard once the window has read the entry: the copy stays.
+    paletteWindow().pageList->setListIndex(0);
+    paletteWindow().groupButtons[0]->press();
+    desktop.onSendKeys = [&](const std::string& k) {
+        if (k != "^v")
+            return;
+        received << QString::fromStdString(desktop.windowClipboard.fetch());
+        desktop.windowClipboard.setByOther({{{"text/plain;charset=utf-8", "newer"}}});
+    };
+    click(6);
+    QCOMPARE(received.back(), QStringLiteral("k6"));
+    QCOMPARE(desktop.windowClipboard.held.formats.at(0).bytes, std::string("newer"));
 }
 
 void UnreachableWindowTest::keystrokeWaitsForTheCompositorsCopy() {
