@@ -51,4 +51,12 @@ bool holdsPicture(const platform::ClipboardSnapshot& snapshot) {
                        [](const platform::ClipboardFormat& f) { return f.name.rfind("image/", 0) == 0; });
 }
 
+bool offersText(const platform::ClipboardSnapshot& snapshot, const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    return std::any_of(
+        snapshot.formats.begin(), snapshot.formats.end(), [&](const platform::ClipboardFormat& f) {
+            return (f.name == "UTF8_STRING" || f.name == "text/plain;charset=utf-8") && bytesOf(f) == utf8;
+        });
+}
+
 } // namespace palette

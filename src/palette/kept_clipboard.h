@@ -3,6 +3,7 @@
 #include "platform/clipboard_snapshot.h"
 
 class QMimeData;
+class QString;
 
 namespace palette {
 
@@ -14,5 +15,7 @@ QMimeData* mimeDataOffering(const platform::ClipboardSnapshot& snapshot);
 platform::ClipboardSnapshot snapshotOf(const QMimeData& data);
 // Whether the snapshot holds a picture ("image/…").
 bool holdsPicture(const platform::ClipboardSnapshot& snapshot);
+// Whether the snapshot offers exactly this text as UTF-8.
+bool offersText(const platform::ClipboardSnapshot& snapshot, const QString& text);
 
 } // namespace palette

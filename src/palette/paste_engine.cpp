@@ -15,7 +15,6 @@
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QScopedValueRollback>
-#include <algorithm>
 #include <utility>
 
 // Each paste as it ends: the target's window class and the keystroke it got. Shown with
@@ -537,11 +536,7 @@ bool PaletteWindow::stillHoldsRunText(const KeptSelection& kept, QClipboard::Mod
     // Empty and whole: nobody holds it. An owner that did not answer is left alone.
     if (now->formats.empty())
         return now->complete;
-    const QByteArray offered = kept.offered.toUtf8();
-    return std::any_of(now->formats.begin(), now->formats.end(), [&](const platform::ClipboardFormat& f) {
-        return (f.name == "UTF8_STRING" || f.name == "text/plain;charset=utf-8") &&
-               QByteArray::fromStdString(f.bytes) == offered;
-    });
+    return palette::offersText(*now, kept.offered);
 }
 
 void PaletteWindow::recordInHistory(const QString& caption) {
