@@ -3,10 +3,10 @@
 #include "platform/file_owner.h"
 #include "platform/profile.h"
 #include "platform/textfile.h"
+#include "platform/utf8_path.h"
 #include "storage/profile_access.h"
 #include "storage/settings_keys.h"
 #include "storage/text_codec.h"
-#include <sys/stat.h>
 #include <system_error>
 
 namespace asciiart {
@@ -15,10 +15,13 @@ namespace {
 constexpr int kDefaultOption = 1;
 
 std::filesystem::path optionsFile(const storage::ProgramState& state) {
-    return state.asciiArtFolder() / kOptionsFileName.toStdString();
+    return state.asciiArtFolder() / platform::pathFromUtf8(kOptionsFileName.toStdString());
+}
+std::filesystem::path textFileIn(const std::filesystem::path& folder, int page, int entry) {
+    return folder / platform::pathFromUtf8(textFileName(page, entry).toStdString());
 }
 std::filesystem::path textFile(const storage::ProgramState& state, int page, int entry) {
-    return state.asciiArtFolder() / textFileName(page, entry).toStdString();
+    return textFileIn(state.asciiArtFolder(), page, entry);
 }
 int partKey(int page, int entry) {
     return page * 100 + entry;
@@ -38,10 +41,9 @@ struct OptionKey {
 constexpr OptionKey kOptionKeys[3] = {
     {"Options", "FrontLine"}, {"Options", "BackLine"}, {"ToolTipOptions", "Display"}};
 // A folder without its owner-write bit counts as write-protected even for root, as it would
-// for any user: the program must not slip past a protection the user set.
+// for any user: the program must not slip past a protection the user set (see mayWriteIn).
 bool ownerMayWrite(const std::filesystem::path& folder) {
-    struct stat info {};
-    return ::stat(folder.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) != 0;
+    return platform::textfile::mayWriteIn(folder);
 }
 
 // Made by root in a user's folder, it is the user's (see file_owner.h).
@@ -115,7 +117,7 @@ storage::AATextsRead readTexts(const std::filesystem::path& folder) {
     storage::AATextsRead read;
     for (int page = storage::AATable::kFirstPage; page <= storage::AATable::kLastPage; ++page)
         for (int entry = 0; entry < storage::AATable::kEntries; ++entry) {
-            const auto file = folder / textFileName(page, entry).toStdString();
+            const auto file = textFileIn(folder, page, entry);
             if (platform::textfile::isFile(file)) {
                 TextRead text = readTextFile(file);
                 if (!text.ok()) {

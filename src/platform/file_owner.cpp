@@ -1,11 +1,41 @@
 #include "platform/file_owner.h"
+#include "platform/utf8_path.h"
 #include <cerrno>
 #include <cstring>
+#ifdef _WIN32
+#include "platform/win32_errno.h"
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <system_error>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace platform::file_owner {
+
+#ifdef _WIN32
+
+bool makeFolder(const std::filesystem::path& folder, mode_t, std::string& error) {
+    if (::CreateDirectoryW(folder.c_str(), nullptr))
+        return true;
+    const DWORD made = ::GetLastError();
+    // As mkdir's EEXIST: whatever stands there is left as it is (the caller tells a file from a
+    // folder). A drive's root (C:\) is refused as denied rather than as existing.
+    std::error_code ec;
+    if (made == ERROR_ALREADY_EXISTS || std::filesystem::exists(folder, ec))
+        return true;
+    error = utf8FromPath(folder) + ": " + std::strerror(errnoFromWin32(made));
+    return false;
+}
+
+#else
 
 namespace {
 bool runningAsRoot() {
@@ -44,7 +74,7 @@ bool makeFolder(const std::filesystem::path& folder, mode_t mode, std::string& e
     if (::mkdir(folder.c_str(), mode) != 0) {
         if (errno == EEXIST)
             return true;
-        error = folder.string() + ": " + std::strerror(errno);
+        error = utf8FromPath(folder) + ": " + std::strerror(errno);
         return false;
     }
     struct stat parent {};
@@ -52,10 +82,12 @@ bool makeFolder(const std::filesystem::path& folder, mode_t mode, std::string& e
         return true;
     // Not followed if something replaced the new folder with a link meanwhile.
     if (::lchown(folder.c_str(), parent.st_uid, parent.st_gid) != 0) {
-        error = folder.string() + ": " + std::strerror(errno);
+        error = utf8FromPath(folder) + ": " + std::strerror(errno);
         return false;
     }
     return true;
 }
+
+#endif
 
 } // namespace platform::file_owner

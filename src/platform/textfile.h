@@ -35,14 +35,23 @@ ReadResult readWhole(const std::filesystem::path& file, std::size_t maxBytes, st
 // True for an existing regular file, whatever its permission bits (read-only files count).
 bool isFile(const std::filesystem::path& file);
 
+// True for an existing folder that is not write-protected: on Linux one with its owner-write
+// bit (honoured even for root, who could write anyway); on Windows any folder, since Windows
+// ignores a folder's read-only attribute (Explorer sets it on every folder it customises). What
+// the system then allows is met by the write itself.
+bool mayWriteIn(const std::filesystem::path& folder);
+
 // Replaces the file's whole content: writes a temporary file beside it, flushes it to disk,
 // then renames it over the target, so a crash or a full disk leaves the old file or the new
 // one, never half of either. An existing target keeps its permission bits, and its owner and
 // group where the process may give them (see file_owner.h); a new file made by root in a user's
-// folder is that user's.
+// folder is that user's. On Windows the file is written in binary mode (CR LF and 0x1A are
+// bytes like any other), an existing target keeps its hidden and system attributes, and the
+// rename is MoveFileExW, which replaces the target (the C library's rename there does not).
 // Fails (returns false, sets *error to a short English reason) when the target exists without
-// its owner-write bit (a read-only file, honoured even for root), when the folder has no
-// owner-write bit, or when any step of the write fails; the target is then left untouched.
+// its owner-write bit (a read-only file, honoured even for root; on Windows the read-only
+// attribute), when the folder may not be written in (mayWriteIn), or when any step of the
+// write fails; the target is then left untouched.
 bool writeAtomically(const std::filesystem::path& target, std::string_view bytes,
                      std::string* error = nullptr);
 

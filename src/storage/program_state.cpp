@@ -1,11 +1,14 @@
 #include "storage/program_state.h"
+#include "platform/utf8_path.h"
 #include "storage/settings_keys.h"
 
 namespace storage {
 
 namespace {
+// Not std::filesystem::path(std::string): on Windows that reads the bytes in the C library's
+// narrow encoding, and 設定.ini became è¨­å®\x9a.ini.
 std::filesystem::path utf8Path(const QString& name) {
-    return std::filesystem::path(name.toStdString());
+    return platform::pathFromUtf8(name.toStdString());
 }
 } // namespace
 

@@ -1,6 +1,7 @@
 // The program answers --help and --version and refuses every other argument, Qt's own options
 // included, with one line on the standard error and status 2.
 #include "app/command_line.h"
+#include "platform/utf8_path.h"
 #include <QtTest>
 
 class CommandLineTest : public QObject {
@@ -9,6 +10,7 @@ private slots:
     void answers_data();
     void answers();
     void helpSaysWhereTheFilesLive();
+    void windowsFolderInTheHelp();
 };
 
 void CommandLineTest::answers_data() {
@@ -61,12 +63,30 @@ void CommandLineTest::helpSaysWhereTheFilesLive() {
     QVERIFY(installed);
     QVERIFY(installed->out.find("\n  /home/hana/.local/share/pikome\n") != std::string::npos);
     QVERIFY(installed->out.find("installed") != std::string::npos);
-    const auto portable = answerCommandLine({"--help"}, {"/home/hana/ぴこめ", false});
+    const auto portable = answerCommandLine({"--help"}, {platform::pathFromUtf8("/home/hana/ぴこめ"), false});
     QVERIFY(portable);
     QVERIFY(portable->out.find("\n  /home/hana/ぴこめ\nbeside the executable") != std::string::npos);
     // The rule that decides, so that a user who finds an empty palette knows where to put the files.
     QVERIFY(portable->out.find("A copy whose folder holds 設定.ini or 顔文字.ini is portable") !=
             std::string::npos);
+}
+
+// A Windows folder, Japanese user name and all, comes out whole in the help (in UTF-8, as the
+// rest of the text), not as '?' or a character per byte.
+void CommandLineTest::windowsFolderInTheHelp() {
+#ifndef _WIN32
+    QSKIP("a Windows path");
+#else
+    const std::string folder = "C:\\Users\\花子\\AppData\\Roaming\\pikome";
+    const auto installed = answerCommandLine({"--help"}, {platform::pathFromUtf8(folder), true});
+    QVERIFY(installed);
+    QVERIFY2(installed->out.find("\n  " + folder + "\n") != std::string::npos, installed->out.c_str());
+    const auto portable =
+        answerCommandLine({"--help"}, {std::filesystem::path(L"D:\\\u3074\u3053\u3081"), false});
+    QVERIFY(portable);
+    QVERIFY2(portable->out.find("\n  D:\\ぴこめ\nbeside the executable") != std::string::npos,
+             portable->out.c_str());
+#endif
 }
 
 QTEST_APPLESS_MAIN(CommandLineTest)

@@ -1,16 +1,19 @@
 // The kaomoji file: 3400 cp932 lines, one table cell each.
+#include "platform/utf8_path.h"
 #include "storage/kaomoji_table.h"
+#include "storage/program_state.h"
 #include "storage/text_codec.h"
 #include <QTemporaryDir>
 #include <QtTest>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
 #include <tuple>
 
 namespace {
+// Built from UTF-8 on purpose: on Windows a path from a plain string reads it in the C library's
+// narrow encoding, and the file would be named è¨­å®... instead of 顔文字.ini.
 std::filesystem::path tempFile(const QTemporaryDir& dir) {
-    return std::filesystem::path(dir.path().toStdString()) / "顔文字.ini";
+    return platform::pathFromUtf8(dir.path().toStdString()) / platform::pathFromUtf8("顔文字.ini");
 }
 
 void write(const std::filesystem::path& file, const std::string& bytes) {
@@ -54,6 +57,7 @@ private slots:
     void readOnlyFileStillLoadsButCannotBeSaved();
     void longEntriesComeBackWhole();
     void tooLargeFileIsNotLoaded();
+    void savedUnderItsJapaneseName();
 };
 
 void KaomojiFileTest::missingFileLeavesTheTableEmpty() {
@@ -154,7 +158,10 @@ void KaomojiFileTest::lineEndsAtCrOrCrLfButNotLoneLf() {
 void KaomojiFileTest::readOnlyFileStillLoadsButCannotBeSaved() {
     QTemporaryDir dir;
     write(tempFile(dir), numberedLines(3400));
-    ::chmod(tempFile(dir).c_str(), 0444);
+    // 0444; on Windows the read-only attribute.
+    std::filesystem::permissions(tempFile(dir), std::filesystem::perms::owner_read |
+                                                    std::filesystem::perms::group_read |
+                                                    std::filesystem::perms::others_read);
     storage::KaomojiTable table;
     storage::kaomoji_file::load(table, tempFile(dir));
     QCOMPARE(table.at(0, 0, 0), QStringLiteral("L1"));
@@ -208,6 +215,25 @@ void KaomojiFileTest::tooLargeFileIsNotLoaded() {
     QVERIFY(!storage::kaomoji_file::load(table, tempFile(dir)));
     QCOMPARE(table.at(0, 0, 0), QString());
     QCOMPARE(table.at(0, 0, 1), QString());
+}
+
+// The program folder's kaomoji file is 顔文字.ini to every other program (Explorer, the Windows
+// program that shares the collection), not its UTF-8 bytes read one character each.
+void KaomojiFileTest::savedUnderItsJapaneseName() {
+    QTemporaryDir dir;
+    const std::filesystem::path file =
+        storage::kaomojiFileIn(platform::pathFromUtf8(dir.path().toStdString()));
+    QCOMPARE(QString::fromStdString(platform::utf8FromPath(file.filename())), QStringLiteral("顔文字.ini"));
+    storage::KaomojiTable table;
+    table.at(0, 0, 0) = QStringLiteral("(^_^)");
+    QVERIFY(storage::kaomoji_file::save(table, file));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("顔文字.ini")});
+    QFile byQt(dir.filePath(QStringLiteral("顔文字.ini")));
+    QVERIFY(byQt.open(QIODevice::ReadOnly));
+    QVERIFY(byQt.readAll().startsWith("(^_^)\r\n\r\n"));
+    storage::KaomojiTable loaded;
+    QVERIFY(storage::kaomoji_file::load(loaded, file));
+    QCOMPARE(loaded.at(0, 0, 0), QStringLiteral("(^_^)"));
 }
 
 QTEST_GUILESS_MAIN(KaomojiFileTest)

@@ -4,11 +4,16 @@
 
 #include <QtTest>
 
+#include "file_helpers.h"
 #include <cstring>
 #include <optional>
 #include <random>
-#include <sys/stat.h>
 #include <vector>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
 
 using namespace platform;
 namespace fs = std::filesystem;
@@ -32,22 +37,41 @@ QByteArray fromStd(const std::string& s) {
     return QByteArray(s.data(), qsizetype(s.size()));
 }
 
+using test_files::nameOf;
+using test_files::pathOf;
+using test_files::setMode;
+
 void writeFile(const fs::path& file, const QByteArray& bytes) {
-    QFile f(QString::fromStdString(file.string()));
+    QFile f(nameOf(file));
     QVERIFY(f.open(QIODevice::WriteOnly));
     QCOMPARE(f.write(bytes), bytes.size());
 }
 
 QByteArray readFile(const fs::path& file) {
-    QFile f(QString::fromStdString(file.string()));
+    QFile f(nameOf(file));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
+// Which file the name stands for: a write that replaced it gives the name another one.
+#ifdef _WIN32
+std::uint64_t inodeOf(const fs::path& file) {
+    const HANDLE handle =
+        ::CreateFileW(file.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return 0;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = ::GetFileInformationByHandle(handle, &info);
+    ::CloseHandle(handle);
+    return known ? std::uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow : 0;
+}
+#else
 ino_t inodeOf(const fs::path& file) {
     struct stat st {};
     ::stat(file.c_str(), &st);
     return st.st_ino;
 }
+#endif
 
 } // namespace
 
@@ -90,11 +114,12 @@ private:
 void ProfileTest::init() {
     tmp_ = std::make_unique<QTemporaryDir>();
     QVERIFY(tmp_->isValid());
-    dir_ = fs::path(tmp_->path().toStdString());
+    dir_ = pathOf(tmp_->path());
 }
 
 void ProfileTest::cleanup() {
-    ::chmod(dir_.c_str(), 0700);
+    setMode(dir_, 0700);
+    setMode(file(), 0600); // on Windows a read-only file would stay behind
     tmp_.reset();
 }
 
@@ -307,7 +332,7 @@ void ProfileTest::missingOrUnreadableFile() {
     QCOMPARE(fromStd(profile::getString("a", "k", "d", 256, dir_)), QByteArray("d")); // a folder
     // A read-only file reads as any other.
     writeFile(file(), "[a]\r\nk=7\r\n");
-    QCOMPARE(::chmod(file().c_str(), 0444), 0);
+    QVERIFY(setMode(file(), 0444));
     QCOMPARE(profile::getInt("a", "k", -5, file()), 7);
     // A file far larger than any settings file is not read, nor written over (sparse: it costs
     // no disk).
@@ -439,7 +464,7 @@ void ProfileTest::writtenValuesReadBack() {
 void ProfileTest::sameValueIsNotRewritten() {
     const QByteArray content = "[s]\r\nk = v  \r\nq=\"x\"\r\n";
     writeFile(file(), content);
-    const ino_t inode = inodeOf(file());
+    const auto inode = inodeOf(file());
     QVERIFY(profile::writeString("s", "k", "v", file()));
     QVERIFY(profile::writeString("S", "K", "  v", file()));
     QVERIFY(profile::writeString("s", "q", "\"x\"", file()));
@@ -448,7 +473,7 @@ void ProfileTest::sameValueIsNotRewritten() {
     QCOMPARE(inodeOf(file()), inode);
     QCOMPARE(readFile(file()), content);
 
-    QCOMPARE(::chmod(file().c_str(), 0444), 0);
+    QVERIFY(setMode(file(), 0444));
     QVERIFY(profile::writeString("s", "k", "v", file()));
     QVERIFY(!profile::writeString("s", "k", "v ", file())); // trailing blank: a different value
     QVERIFY(!profile::writeString("s", "q", "x", file()));
@@ -478,19 +503,21 @@ void ProfileTest::writeFailures() {
 
     const QByteArray content = "[s]\r\nk=1\r\n";
     writeFile(file(), content);
-    QCOMPARE(::chmod(file().c_str(), 0444), 0);
+    QVERIFY(setMode(file(), 0444));
     QVERIFY(!profile::writeString("s", "k", "2", file()));
     QVERIFY(!profile::writeString("s", "k", std::nullopt, file()));
     QVERIFY(!profile::writeString("s", std::nullopt, std::nullopt, file()));
     QCOMPARE(readFile(file()), content);
-    QCOMPARE(::chmod(file().c_str(), 0644), 0);
+    QVERIFY(setMode(file(), 0644));
 
+#ifndef _WIN32 // Windows ignores a folder's read-only attribute (platform_textfile)
     QCOMPARE(::chmod(dir_.c_str(), 0555), 0);
     QVERIFY(!profile::writeString("s", "k", "2", file()));
     QVERIFY(!profile::writeString("s", "k", "v", dir_ / "other.ini"));
     QCOMPARE(::chmod(dir_.c_str(), 0700), 0);
     QCOMPARE(readFile(file()), content);
     QVERIFY(!fs::exists(dir_ / "other.ini"));
+#endif
 }
 
 // A batch keeps its parse of a file from one write to the next, editing only the lines a
@@ -555,7 +582,7 @@ void ProfileTest::batchWritesEachFileOnce() {
     const fs::path single = dir_ / "single.ini";
     writeFile(single, start);
     writeFile(file(), start);
-    const ino_t inode = inodeOf(file());
+    const auto inode = inodeOf(file());
     auto edits = [](const fs::path& f) {
         for (int i = 0; i < 10; ++i) {
             QVERIFY(profile::writeString("Options", "Check" + std::to_string(i), std::to_string(i % 2), f));
@@ -625,7 +652,7 @@ void ProfileTest::batchReadsEachFileOnce() {
 void ProfileTest::batchFailuresShowAtCommit() {
     const QByteArray content = "[s]\r\nk=1\r\n";
     writeFile(file(), content);
-    QCOMPARE(::chmod(file().c_str(), 0444), 0);
+    QVERIFY(setMode(file(), 0444));
     {
         profile::Batch batch;
         QVERIFY(profile::writeString("s", "k", "1", file())); // no change: nothing to write
