@@ -30,7 +30,10 @@ test_only=(clang libclang-rt-14-dev xvfb openbox x11-utils x11-xserver-utils xdo
            kwin-x11 kwin-style-breeze fluxbox i3-wm
            # Japanese input methods with mozc, a session bus of the test user's own for them,
            # and fcitx5's Qt front end (ibus's is in Qt itself)
-           ibus ibus-mozc fcitx5 fcitx5-mozc fcitx5-frontend-qt6 dbus-daemon dbus-bin)
+           ibus ibus-mozc fcitx5 fcitx5-mozc fcitx5-frontend-qt6 dbus-daemon dbus-bin
+           # the Windows program: the mingw-w64 cross compiler (posix threads), Qt's source
+           # package unpacked and patched, Wine to run the tests, unzip for the portable zip
+           g++-mingw-w64-x86-64-posix mingw-w64-tools xz-utils patch wine wine64 unzip)
 
 want=("${build[@]}")
 if [ "${1:-}" = "--with-tests" ]; then

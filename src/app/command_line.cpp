@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "platform/utf8_path.h"
 #include <cstdio>
 
 namespace {
@@ -11,7 +12,8 @@ std::string helpText(const platform::FilesFolder& files) {
                        "      --version  show the version and exit\n"
                        "\n"
                        "Your files (設定.ini, 顔文字.ini and the folder AA) live in\n  ";
-    text += files.folder.empty() ? std::string("(unknown: HOME is not set)") : files.folder.string();
+    text += files.folder.empty() ? std::string("(unknown: HOME is not set)")
+                                 : platform::utf8FromPath(files.folder);
     text += files.installed
                 ? "\nas this copy is installed: each user's files are in $XDG_DATA_HOME/pikome, by\n"
                   "default ~/.local/share/pikome.\n"

@@ -21,7 +21,9 @@ constexpr QLatin1StringView kConnectionBroke("The X11 connection broke");
 
 SessionEnd::SessionEnd(Program& program, std::function<void()> releaseDisplay, AfterEnd afterEnd)
     : program_(program), releaseDisplay_(std::move(releaseDisplay)), afterEnd_(afterEnd) {
+#ifndef _WIN32
     connect(&signals_, &EndSignals::received, this, [this](int) { endForTheDesktop(); });
+#endif
     // The session manager asks every client to save before the session ends (and at checkpoints,
     // when the session goes on): the automatic save runs, the palette stays. The order to end
     // comes afterwards as a Quit event.

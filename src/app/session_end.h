@@ -3,7 +3,9 @@
 // is lost: SIGTERM, SIGHUP and SIGINT; the X session manager's save request and its order to
 // end (a Quit event); and the display connection lost, which the platform plugin announces
 // before it ends the process with exit().
+#ifndef _WIN32
 #include "app/end_signals.h"
+#endif
 #include <QObject>
 #include <QtGlobal>
 #include <functional>
@@ -40,7 +42,11 @@ private:
     void endForTheDesktop();
 
     Program& program_;
+#ifndef _WIN32
+    // A Windows program without a console gets no such signals: its session's end comes as
+    // messages, which Qt turns into the save request and the Quit event.
     EndSignals signals_;
+#endif
     std::function<void()> releaseDisplay_;
     AfterEnd afterEnd_;
     bool ending_ = false;

@@ -13,17 +13,23 @@
 // Plain sockets and Qt's socket notifier: Qt's network module would cost every start-up a
 // dozen more libraries to load.
 //
-// POSIX only (local sockets, peer credentials); a Windows build claims in its own way.
+// On Windows the claim is a named mutex in the session's own namespace, and requests to come
+// forward go through two named semaphores beside it (single_instance_windows.cpp): the kernel
+// frees them with their holder however it ends, and another user's objects cannot be opened.
 #include <QObject>
-#include <QSocketNotifier>
 #include <QString>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#ifdef _WIN32
+class QWinEventNotifier;
+#else
+#include <QSocketNotifier>
 #include <sys/socket.h>
 #include <sys/un.h>
+#endif
 
 class SingleInstance : public QObject {
     Q_OBJECT
@@ -54,6 +60,17 @@ public:
     static std::filesystem::path userRuntimeFolder();
 
 private:
+#ifdef _WIN32
+    Claim askHolder();
+    void answerRequests();
+
+    std::wstring name_;
+    void* mutex_ = nullptr;    // held while this copy runs: the claim
+    void* requests_ = nullptr; // released once by each start that asks this copy to come forward
+    void* answers_ = nullptr;  // released once by this copy for each request it has carried out
+    bool takenByAnotherUser_ = false;
+    std::unique_ptr<QWinEventNotifier> requestNotifier_;
+#else
     enum class Ask { Answered, Silent, Refused };
     struct Address {
         sockaddr_un address{};
@@ -87,4 +104,5 @@ private:
         std::string received;
     };
     std::map<int, Caller> callers_;
+#endif
 };

@@ -12,6 +12,7 @@
 #include "palette/tip_window.h"
 #include "platform/profile.h"
 #include "platform/textfile.h"
+#include "platform/utf8_path.h"
 #include "settings/mouse_sensitivity_dialog.h"
 #include "settings/settings_dialog.h"
 #include "storage/profile_access.h"
@@ -83,8 +84,8 @@ private:
 
     // A save killed half-way leaves a temporary file beside its target; nothing else removes it.
     void removeLeftoversOfKilledSaves() {
-        const std::string settings = s_.settingsFile().filename().string();
-        const std::string kaomoji = s_.kaomojiFile().filename().string();
+        const std::string settings = platform::utf8FromPath(s_.settingsFile().filename());
+        const std::string kaomoji = platform::utf8FromPath(s_.kaomojiFile().filename());
         platform::textfile::removeLeftoverTemporaries(
             s_.folder, [&](std::string_view name) { return name == settings || name == kaomoji; });
         platform::textfile::removeLeftoverTemporaries(s_.asciiArtFolder(), asciiart::isStoreFileName);

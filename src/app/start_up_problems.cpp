@@ -1,4 +1,5 @@
 #include "app/start_up_problems.h"
+#include "platform/utf8_path.h"
 #include <QMessageBox>
 #include <cstdio>
 
@@ -28,7 +29,7 @@ std::optional<StartUpProblem> makeFilesFolderOrSay(const platform::FilesFolder& 
                   "ファイルを置くフォルダ\n%1\nを作れませんでした。\n\n%2\n\n"
                   "このまま起動しますが、顔文字や設定は読み込めず、保存もできません。"
                   "フォルダの場所（XDG_DATA_HOME）、書き込みの権限、ディスクの空きを確かめてください。")
-                  .arg(QString::fromStdString(files.folder.string()), reason);
+                  .arg(QString::fromStdString(platform::utf8FromPath(files.folder)), reason);
     sayOnStandardError(problem);
     return problem;
 }
@@ -40,7 +41,7 @@ std::optional<int> claimFilesOrEnd(SingleInstance& instance, const std::filesyst
             std::fprintf(stderr,
                          "pikome: another user holds the name that guards %s; this copy runs "
                          "without that guard (set XDG_RUNTIME_DIR to a folder of your own).\n",
-                         folder.c_str());
+                         platform::utf8FromPath(folder).c_str());
         return std::nullopt;
     case SingleInstance::Claim::OtherCameForward:
         return 0;
@@ -48,11 +49,12 @@ std::optional<int> claimFilesOrEnd(SingleInstance& instance, const std::filesyst
         break;
     }
     StartUpProblem problem;
-    problem.line = "pikome: another copy holds the files in " + folder.string() + " but does not answer.";
+    problem.line =
+        "pikome: another copy holds the files in " + platform::utf8FromPath(folder) + " but does not answer.";
     problem.message =
         QStringLiteral("同じファイルを使うぴこめがすでに動いていますが、応答しません。\n\n%1\n\n"
                        "動いているぴこめを終了させてから、もう一度起動してください。")
-            .arg(QString::fromStdString(folder.string()));
+            .arg(QString::fromStdString(platform::utf8FromPath(folder)));
     sayOnStandardError(problem);
     showInAMessageBox(problem);
     return 1;

@@ -1,6 +1,7 @@
 #include "asciiart/dropped_text.h"
 #include "asciiart/aa_store.h"
 #include "storage/unread_file.h"
+#include <QFileInfo>
 #include <filesystem>
 
 namespace asciiart {
@@ -14,7 +15,7 @@ DroppedText readDroppedText(const QStringList& paths) {
     const QString extension = path.mid(path.lastIndexOf(QLatin1Char('.')) + 1).toUpper();
     if (extension != QStringLiteral("TXT"))
         return dropped;
-    TextRead read = readTextFile(std::filesystem::path(path.toStdString()));
+    TextRead read = readTextFile(QFileInfo(path).filesystemFilePath());
     if (!read.ok()) {
         dropped.kind = DroppedText::Refused;
         dropped.message = QStringLiteral("次のファイルを読み込めませんでした。何も変更していません。\n\n") +

@@ -53,10 +53,13 @@ bool holdsPicture(const platform::ClipboardSnapshot& snapshot) {
 
 bool offersText(const platform::ClipboardSnapshot& snapshot, const QString& text) {
     const QByteArray utf8 = text.toUtf8();
-    return std::any_of(
-        snapshot.formats.begin(), snapshot.formats.end(), [&](const platform::ClipboardFormat& f) {
-            return (f.name == "UTF8_STRING" || f.name == "text/plain;charset=utf-8") && bytesOf(f) == utf8;
-        });
+    return std::any_of(snapshot.formats.begin(), snapshot.formats.end(),
+                       [&](const platform::ClipboardFormat& f) {
+                           // (Windows names its Unicode text "text/plain", in UTF-8 by the time it is here.)
+                           return (f.name == "UTF8_STRING" || f.name == "text/plain;charset=utf-8" ||
+                                   f.name == "text/plain") &&
+                                  bytesOf(f) == utf8;
+                       });
 }
 
 } // namespace palette
