@@ -33,7 +33,9 @@ test_only=(clang libclang-rt-14-dev xvfb openbox x11-utils x11-xserver-utils xdo
            ibus ibus-mozc fcitx5 fcitx5-mozc fcitx5-frontend-qt6 dbus-daemon dbus-bin
            # the Windows program: the mingw-w64 cross compiler (posix threads), Qt's source
            # package unpacked and patched, Wine to run the tests, unzip for the portable zip
-           g++-mingw-w64-x86-64-posix mingw-w64-tools xz-utils patch wine wine64 unzip)
+           g++-mingw-w64-x86-64-posix mingw-w64-tools xz-utils patch wine wine64 unzip
+           # a Japanese UTF-8 locale of the test's own (localedef), for Japanese names under Wine
+           locales)
 
 want=("${build[@]}")
 if [ "${1:-}" = "--with-tests" ]; then

@@ -9,6 +9,12 @@ file(COPY ${RUNTIME} DESTINATION ${OUT})
 # Qt looks for its plugins in folders beside the executable.
 file(COPY ${QT_PLUGINS}/platforms/qwindows.dll DESTINATION ${OUT}/platforms)
 file(COPY ${QT_PLUGINS}/styles/qwindowsvistastyle.dll DESTINATION ${OUT}/styles)
+# The compiler's runtime comes with its debugging symbols (libstdc++ alone is 23 MB of them).
+file(GLOB_RECURSE binaries ${OUT}/*.exe ${OUT}/*.dll)
+execute_process(COMMAND ${STRIP} --strip-unneeded ${binaries} RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "could not strip the program's files")
+endif()
 # What the program is and who may copy it: its own terms, and Qt's for the Qt libraries.
 file(COPY ${SOURCE}/packaging/copyright DESTINATION ${OUT})
 file(GLOB qt_licences ${QT_BIN}/../licenses/*.txt)

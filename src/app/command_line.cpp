@@ -12,6 +12,16 @@ std::string helpText(const platform::FilesFolder& files) {
                        "      --version  show the version and exit\n"
                        "\n"
                        "Your files (設定.ini, 顔文字.ini and the folder AA) live in\n  ";
+#ifdef _WIN32
+    text += files.folder.empty() ? std::string("(unknown: the application data folder is not known)")
+                                 : platform::utf8FromPath(files.folder);
+    text += files.installed ? "\nas this copy is installed: each user's files are in %APPDATA%\\pikome.\n"
+                            : "\nbeside the executable, as this copy is portable.\n";
+    text += "\n"
+            "A copy whose folder holds 設定.ini or 顔文字.ini is portable, whatever the folder's\n"
+            "name. Otherwise a copy in a folder named bin or under Program Files is installed;\n"
+            "anywhere else it is portable.\n";
+#else
     text += files.folder.empty() ? std::string("(unknown: HOME is not set)")
                                  : platform::utf8FromPath(files.folder);
     text += files.installed
@@ -22,6 +32,7 @@ std::string helpText(const platform::FilesFolder& files) {
             "A copy whose folder holds 設定.ini or 顔文字.ini is portable, whatever the folder's\n"
             "name. Otherwise a copy in a folder named bin is installed; anywhere else it is\n"
             "portable.\n";
+#endif
     return text;
 }
 } // namespace

@@ -79,8 +79,15 @@ void orderTabsByPlace(QWidget* window) {
 }
 
 void keepOutOfFocus(QWidget* window) {
-    if (window->isWindow())
+    if (window->isWindow()) {
         window->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+#ifdef _WIN32
+        // Windows activates a window as it is shown unless told not to: the palette would take
+        // the foreground from the user's window at start. (X11 window managers give no focus
+        // to a window that accepts none.)
+        window->setAttribute(Qt::WA_ShowWithoutActivating);
+#endif
+    }
     window->setFocusPolicy(Qt::NoFocus);
     for (QWidget* widget : window->findChildren<QWidget*>())
         widget->setFocusPolicy(Qt::NoFocus);
