@@ -130,7 +130,9 @@ void AsciiArtDialogTest::droppedTextFilesLoad_data() {
     // A ".txt" that cannot be read whole changes nothing, and the user is told.
     QTest::newRow("folder") << QStringList{"folder.txt"} << false << true;
     QTest::newRow("missing") << QStringList{"missing.txt"} << false << true;
+#ifndef _WIN32 // a Windows user without privileges makes no symbolic links
     QTest::newRow("broken link") << QStringList{"broken.txt"} << false << true;
+#endif
     QTest::newRow("too large") << QStringList{"huge.txt"} << false << true;
 }
 
@@ -145,7 +147,9 @@ void AsciiArtDialogTest::droppedTextFilesLoad() {
                   storage::toCp932(QStringLiteral("（＾ω＾）\nline2\nline3\n!\x80")));
     t->writeBytes(QStringLiteral("other.txt"), "other\r\n");
     std::filesystem::create_directory(t->path(QStringLiteral("folder.txt")));
+#ifndef _WIN32
     std::filesystem::create_symlink("nowhere.txt", t->path(QStringLiteral("broken.txt")));
+#endif
     {
         // Sparse: one byte past the bound costs no disk.
         std::ofstream huge(t->path(QStringLiteral("huge.txt")), std::ios::binary);
@@ -158,7 +162,7 @@ void AsciiArtDialogTest::droppedTextFilesLoad() {
     asciiArtDialog().pieceTextBox->setText(QStringLiteral("before"));
     QStringList paths;
     for (const QString& name : names)
-        paths << QString::fromStdString(t->path(name).string());
+        paths << QString::fromStdString(platform::utf8FromPath(t->path(name)));
     dropFiles(asciiArtDialog().pieceTextBox->editor()->viewport(), paths);
     const QString expected = names.first() == QStringLiteral("unix.txt")
                                  ? QStringLiteral("（＾ω＾）\r\nline2\r\nline3\r\n!") + QChar(0x80)
@@ -166,8 +170,10 @@ void AsciiArtDialogTest::droppedTextFilesLoad() {
     QCOMPARE(s().asciiArtTexts.at(1, 0), loads ? expected : QStringLiteral("before"));
     QCOMPARE(asciiArtDialog().pieceTextBox->text(), s().asciiArtTexts.at(1, 0));
     QCOMPARE(messages.size(), told ? 1 : 0);
+    // Named as the drop names it (on Windows with '/' between the folders, as Qt gives a file's
+    // address).
     if (told)
-        QVERIFY(messages[0].contains(paths.first()));
+        QVERIFY(messages[0].contains(QUrl::fromLocalFile(paths.first()).toLocalFile()));
 }
 
 void AsciiArtDialogTest::dropWhileEntrySevenIsSelected() {
@@ -176,10 +182,10 @@ void AsciiArtDialogTest::dropWhileEntrySevenIsSelected() {
     asciiArtDialog().pageList->setListIndex(3);
     asciiArtDialog().entryChoices[7]->setValue(true);
     QVERIFY(dropFiles(asciiArtDialog().pieceTextBox->editor()->viewport(),
-                      {QString::fromStdString(t->path(QStringLiteral("art.txt")).string())}));
+                      {QString::fromStdString(platform::utf8FromPath(t->path(QStringLiteral("art.txt"))))}));
     QCOMPARE(s().asciiArtTexts.at(4, 7), QStringLiteral("a\r\nb"));
     dropFiles(asciiArtDialog().pieceTextBox->editor()->viewport(),
-              {QString::fromStdString(t->path(QStringLiteral("empty.txt")).string())});
+              {QString::fromStdString(platform::utf8FromPath(t->path(QStringLiteral("empty.txt"))))});
     QCOMPARE(s().asciiArtTexts.at(4, 7), QString());
     QCOMPARE(s().asciiArtTexts.at(4, 0), QString());
 }

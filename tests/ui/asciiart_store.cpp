@@ -5,7 +5,6 @@
 #include "storage/text_codec.h"
 #include "test_program.h"
 #include <QtTest>
-#include <sys/stat.h>
 
 namespace {
 const QString kOptions = QStringLiteral("AA/AAOptions.ini");
@@ -149,7 +148,7 @@ void AsciiArtStoreTest::optionsLoadAndSave() {
 void AsciiArtStoreTest::unwritableTextFileIsReportedAndTheRestIsSaved() {
     TestProgram t;
     t.writeBytes(QStringLiteral("AA/AAText_1_00.txt"), "old\r\n");
-    ::chmod(t.path(QStringLiteral("AA/AAText_1_00.txt")).c_str(), 0444);
+    makeReadOnly(t.path(QStringLiteral("AA/AAText_1_00.txt"))); // on Windows the read-only attribute
     t.start();
     Quiet quiet(t);
     auto& s = t.state();
@@ -169,11 +168,7 @@ void AsciiArtStoreTest::unchangedTextsAreNotRewritten() {
     t.writeBytes(QStringLiteral("AA/AAText_1_01.txt"), "old\r\n");
     t.start();
     Quiet quiet(t);
-    auto inode = [&t](const char* name) {
-        struct stat info {};
-        ::stat(t.path(QString::fromLatin1(name)).c_str(), &info);
-        return info.st_ino;
-    };
+    auto inode = [&t](const char* name) { return fileIdentity(t.path(QString::fromLatin1(name))); };
     const auto same = inode("AA/AAText_1_00.txt");
     const auto old = inode("AA/AAText_1_01.txt");
     t.state().asciiArtTexts.at(1, 1) = QStringLiteral("new");

@@ -13,6 +13,15 @@
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitizer's run-time has it; GCC ships no header that declares it.
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#elif defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <vector>
+#include <windows.h>
 #else
 #include <malloc.h>
 #endif
@@ -26,6 +35,26 @@ constexpr std::uint32_t kYellow = 16777088;
 qint64 heapInUse() {
 #if defined(__SANITIZE_ADDRESS__)
     return qint64(__sanitizer_get_current_allocated_bytes());
+#elif defined(_WIN32)
+    // The C library's malloc takes its blocks from the process's heaps: the bytes of every block
+    // in use there.
+    std::vector<HANDLE> heaps(64);
+    DWORD count = ::GetProcessHeaps(DWORD(heaps.size()), heaps.data());
+    if (count > heaps.size()) {
+        heaps.resize(count);
+        count = ::GetProcessHeaps(DWORD(heaps.size()), heaps.data());
+    }
+    qint64 inUse = 0;
+    for (DWORD i = 0; i < count && i < heaps.size(); ++i) {
+        if (!::HeapLock(heaps[i]))
+            continue;
+        PROCESS_HEAP_ENTRY entry{};
+        while (::HeapWalk(heaps[i], &entry))
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+                inUse += qint64(entry.cbData);
+        ::HeapUnlock(heaps[i]);
+    }
+    return inUse;
 #else
     return qint64(mallinfo2().uordblks);
 #endif

@@ -3,6 +3,7 @@
 #include "links/window_links.h"
 #include "palette/palette_window.h"
 #include "platform/fake/fake_desktop.h"
+#include "platform/utf8_path.h"
 #include "storage/options.h"
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -62,7 +63,7 @@ private:
 struct Alone {
     QTemporaryDir dir;
     platform::FakeDesktop desktop;
-    storage::ProgramState state{dir.path().toStdString(), desktop};
+    storage::ProgramState state{platform::pathFromUtf8(dir.path().toStdString()), desktop};
     RecordingLinks links;
     std::unique_ptr<PaletteWindow> palette;
     Alone() {

@@ -48,7 +48,7 @@ std::map<QString, std::string> snapshot(const TestProgram& t) {
         for (const auto& e : fs::directory_iterator(folder)) {
             if (!e.is_regular_file())
                 continue;
-            QString name = QString::fromStdString(e.path().filename().string());
+            QString name = QString::fromStdString(platform::utf8FromPath(e.path().filename()));
             if (folder != t.folder())
                 name.prepend(QStringLiteral("AA/"));
             files[name] = t.readBytes(name);

@@ -5,7 +5,9 @@
 #include "storage/text_codec.h"
 #include "test_program.h"
 #include <QtTest>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 namespace {
 const QString kSettings = QStringLiteral("設定.ini");
@@ -214,7 +216,7 @@ void SavingTest::closeBoxIsExit() {
 void SavingTest::readOnlyKaomojiFileIsReported() {
     TestProgram t;
     t.writeBytes(kKaomoji, "old\r\n");
-    ::chmod(t.path(kKaomoji).c_str(), 0444);
+    makeReadOnly(t.path(kKaomoji)); // on Windows the read-only attribute
     t.start();
     UserAnswers answers(t);
     t.state().kaomoji.at(0, 0, 1) = QStringLiteral("new");
@@ -228,6 +230,11 @@ void SavingTest::readOnlyKaomojiFileIsReported() {
 }
 
 void SavingTest::unwritableFolderIsReportedAndExitCanBeRefused() {
+#ifdef _WIN32
+    QSKIP("a folder's read-only attribute means nothing on Windows, which keeps a folder from being "
+          "written by its access list; save_faults' faultAtExitKeepsProgramOpen refuses the exit "
+          "after a failed save there too");
+#else
     TestProgram t;
     t.start();
     UserAnswers answers(t);
@@ -251,6 +258,7 @@ void SavingTest::unwritableFolderIsReportedAndExitCanBeRefused() {
     t.program().paletteWindow().exitButton->press();
     QCOMPARE(answers.ended, 1);
     QVERIFY(t.readBytes(kKaomoji).find(storage::toCp932(QStringLiteral("(；´Д｀)"))) != std::string::npos);
+#endif
 }
 
 QTEST_MAIN(SavingTest)

@@ -237,8 +237,9 @@ make_notepad_target
 palette_log=$E2E_ARTIFACTS/pikome.log
 touch "$E2E_TMP/before-start"
 # Qt's messages go to the standard error, not the debugger, and the paste engine says what it does;
-# Wine's own errors and a crash's backtrace come with them.
-e2e_spawn "${wine_env[@]}" QT_FORCE_STDERR_LOGGING=1 QT_LOGGING_RULES="pikome.paste.debug=true" \
+# Wine's own errors and a crash's backtrace come with them. (Wine hands no QT_ variable to a
+# Windows program; WINEQT_… arrives without its WINE.)
+e2e_spawn "${wine_env[@]}" WINEQT_FORCE_STDERR_LOGGING=1 WINEQT_LOGGING_RULES="pikome.paste.debug=true" \
     WINEDEBUG=fixme-all wine "$folder/pikome.exe" </dev/null >"$palette_log" 2>&1
 palette_pid=$E2E_LAST_PID
 palette_gone() { ! kill -0 "$palette_pid" 2>/dev/null; }

@@ -1,8 +1,43 @@
 #include "test_program.h"
+#include "platform/utf8_path.h"
 #include "storage/text_codec.h"
 #include <QtTest>
 #include <fstream>
 #include <sstream>
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+std::uint64_t fileIdentity(const std::filesystem::path& file) {
+#ifdef _WIN32
+    const HANDLE handle =
+        ::CreateFileW(file.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return 0;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = ::GetFileInformationByHandle(handle, &info);
+    ::CloseHandle(handle);
+    return known ? std::uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow : 0;
+#else
+    struct stat info {};
+    return ::stat(file.c_str(), &info) == 0 ? std::uint64_t(info.st_ino) : 0;
+#endif
+}
+
+void makeReadOnly(const std::filesystem::path& file) {
+    // mingw's C library maps a mode without the owner's write bit to the read-only attribute.
+    using std::filesystem::perms;
+    std::filesystem::permissions(file, perms::owner_read | perms::group_read | perms::others_read);
+}
 
 QString cellName(int page, int row, int slot) {
     return QStringLiteral("p%1r%2s%3").arg(page).arg(row).arg(slot);
@@ -37,11 +72,12 @@ TestProgram::TestProgram() {
 TestProgram::~TestProgram() = default;
 
 std::filesystem::path TestProgram::folder() const {
-    return std::filesystem::path(dir_.path().toStdString());
+    // UTF-8 said explicitly: mingw would read a std::string one character per byte.
+    return platform::pathFromUtf8(dir_.path().toStdString());
 }
 
 std::filesystem::path TestProgram::path(const QString& name) const {
-    return folder() / name.toStdString();
+    return folder() / platform::pathFromUtf8(name.toStdString());
 }
 
 void TestProgram::writeText(const QString& name, const QString& text) const {

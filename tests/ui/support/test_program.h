@@ -2,14 +2,24 @@
 // A whole program in a temporary folder, on the fake desktop, for window tests.
 #include "app/program.h"
 #include "platform/fake/fake_desktop.h"
+#include "platform/utf8_path.h"
 #include <QString>
 #include <QTemporaryDir>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 
 // The text of every cell in a kaomoji file written by writeSelfNamingKaomojiFile().
 QString cellName(int page, int row, int slot);
+
+// Which file the name stands for (the inode; on Windows the file index): a write that replaced
+// the file gives the name another one. 0 when there is no such file.
+std::uint64_t fileIdentity(const std::filesystem::path& file);
+
+// Takes the owner's write permission away (mode 0444); on Windows gives the file the read-only
+// attribute, which the C library's mode bits stand for there.
+void makeReadOnly(const std::filesystem::path& file);
 
 class TestProgram;
 
