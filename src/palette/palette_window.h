@@ -112,6 +112,11 @@ public:
     // answers costs no more, and the user is told the clipboard could not be kept. A big
     // picture sent in parts may take up to ten times as long.
     static constexpr int kClipboardReadBoundMs = 300;
+    // The give-back asks another owner only whether it holds the paste's text (a clipboard
+    // manager's copy, a few bytes, answered at once). The palette waits for it, and an owner
+    // that sends its data slowly in parts may take ten times the bound: at the full bound that
+    // held the palette for 3 s after a paste.
+    static constexpr int kGiveBackReadBoundMs = 100;
     // How long the paste waits for the target to fetch the text after the paste keystroke,
     // at most; a target that ignores the keystroke costs no more than this.
     static constexpr int kFetchBoundMs = 500;

@@ -521,15 +521,15 @@ bool PaletteWindow::stillHoldsRunText(const KeptSelection& kept, QClipboard::Mod
     if (kept.windowClipboard) {
         if (kept.windowClipboard->stillOffered())
             return true;
-        now = kept.windowClipboard->read(kClipboardReadBoundMs);
+        now = kept.windowClipboard->read(kGiveBackReadBoundMs);
         if (!now)
             return true;
     } else {
         const QMimeData* current = QGuiApplication::clipboard()->mimeData(mode);
         if (!current || qobject_cast<const palette::PasteData*>(current))
             return true;
-        now = mode == QClipboard::Clipboard ? state_.desktop.readClipboard(kClipboardReadBoundMs)
-                                            : state_.desktop.readPrimarySelection(kClipboardReadBoundMs);
+        now = mode == QClipboard::Clipboard ? state_.desktop.readClipboard(kGiveBackReadBoundMs)
+                                            : state_.desktop.readPrimarySelection(kGiveBackReadBoundMs);
         if (!now)
             return current->formats().isEmpty() || current->text() == kept.offered;
     }
