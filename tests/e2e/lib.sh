@@ -219,14 +219,21 @@ e2e_pass_sanitizer_options() {
     return 0
 }
 
+# With a PID, only that process's window counts: one of the same name from a copy just ended
+# can stay visible a while after its process is gone.
 _e2e_find_window() {
-    _E2E_FOUND=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+    if [ -n "${2:-}" ]; then
+        _E2E_FOUND=$(xdotool search --all --onlyvisible --pid "$2" --name "$1" 2>/dev/null | head -n1)
+    else
+        _E2E_FOUND=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+    fi
     [ -n "$_E2E_FOUND" ]
 }
 
+# wait_for_window_by_name NAME [TIMEOUT] [PID]
 wait_for_window_by_name() {
-    local name=$1 timeout=${2:-10}
-    if wait_until "$timeout" _e2e_find_window "$name"; then
+    local name=$1 timeout=${2:-10} pid=${3:-}
+    if wait_until "$timeout" _e2e_find_window "$name" "$pid"; then
         echo "$_E2E_FOUND"
         return 0
     fi

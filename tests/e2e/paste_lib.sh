@@ -77,7 +77,7 @@ start_palette() {
     palette_log=$E2E_ARTIFACTS/pikome-$(basename "$folder").log
     e2e_spawn "$folder/pikome" >"$palette_log" 2>&1
     palette_pid=$E2E_LAST_PID
-    palette_id=$(wait_for_window_by_name '^ぴこめ$' 15) || return 1
+    palette_id=$(wait_for_window_by_name '^ぴこめ$' 15 "$palette_pid") || return 1
     # Placed at its stored position (left 1500, top 1200 twips = 100, 80 pixels, outer frame)
     # once the window manager has framed it; before that the origin still moves.
     _palette_placed() {
