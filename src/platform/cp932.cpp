@@ -6,13 +6,7 @@
 #include <unordered_map>
 #include <vector>
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "platform/windows_header.h"
 #else
 #include <iconv.h>
 #endif

@@ -4,14 +4,8 @@
 #include <cstring>
 #ifdef _WIN32
 #include "platform/win32_errno.h"
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
+#include "platform/windows_header.h"
 #include <system_error>
-#include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>

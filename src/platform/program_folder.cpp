@@ -6,13 +6,7 @@
 #include <cstring>
 #include <system_error>
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "platform/windows_header.h"
 // The known folders' identifiers defined here (selectany), so the platform layer needs no uuid
 // library.
 #include <initguid.h>

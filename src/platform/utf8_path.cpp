@@ -1,14 +1,8 @@
 #include "platform/utf8_path.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
+#include "platform/windows_header.h"
 #include <climits>
-#include <windows.h>
 #endif
 
 namespace platform {

@@ -1,14 +1,8 @@
 #include "platform/win32_errno.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
+#include "platform/windows_header.h"
 #include <cerrno>
-#include <windows.h>
 
 namespace platform {
 

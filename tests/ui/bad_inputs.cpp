@@ -16,13 +16,7 @@
 #include <fstream>
 #include <random>
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "platform/windows_header.h"
 // After windows.h, whose types it uses.
 #include <psapi.h>
 #else

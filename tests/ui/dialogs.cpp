@@ -14,14 +14,8 @@
 // The sanitizer's run-time has it; GCC ships no header that declares it.
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #elif defined(_WIN32)
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
+#include "platform/windows_header.h"
 #include <vector>
-#include <windows.h>
 #else
 #include <malloc.h>
 #endif

@@ -13,13 +13,7 @@
 #include <memory>
 #include <thread>
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "platform/windows_header.h"
 #endif
 
 namespace fs = std::filesystem;

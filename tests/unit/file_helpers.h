@@ -7,6 +7,11 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#ifdef _WIN32
+#include "platform/windows_header.h"
+#else
+#include <sys/stat.h>
+#endif
 
 namespace test_files {
 
@@ -54,6 +59,25 @@ inline bool setMode(const std::filesystem::path& file, unsigned mode) {
     std::error_code ec;
     std::filesystem::permissions(file, static_cast<std::filesystem::perms>(mode), ec);
     return !ec;
+}
+
+// Which file the name stands for (the inode; on Windows the file index): a write that replaced
+// the file gives the name another one. 0 when there is no such file.
+inline std::uint64_t fileIdentity(const std::filesystem::path& file) {
+#ifdef _WIN32
+    const HANDLE handle =
+        ::CreateFileW(file.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return 0;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = ::GetFileInformationByHandle(handle, &info);
+    ::CloseHandle(handle);
+    return known ? std::uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow : 0;
+#else
+    struct stat info {};
+    return ::stat(file.c_str(), &info) == 0 ? std::uint64_t(info.st_ino) : 0;
+#endif
 }
 
 } // namespace test_files

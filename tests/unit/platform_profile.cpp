@@ -9,11 +9,6 @@
 #include <optional>
 #include <random>
 #include <vector>
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#endif
 
 using namespace platform;
 namespace fs = std::filesystem;
@@ -51,27 +46,6 @@ QByteArray readFile(const fs::path& file) {
     QFile f(nameOf(file));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
-
-// Which file the name stands for: a write that replaced it gives the name another one.
-#ifdef _WIN32
-std::uint64_t inodeOf(const fs::path& file) {
-    const HANDLE handle =
-        ::CreateFileW(file.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return 0;
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool known = ::GetFileInformationByHandle(handle, &info);
-    ::CloseHandle(handle);
-    return known ? std::uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow : 0;
-}
-#else
-ino_t inodeOf(const fs::path& file) {
-    struct stat st {};
-    ::stat(file.c_str(), &st);
-    return st.st_ino;
-}
-#endif
 
 } // namespace
 
@@ -464,13 +438,13 @@ void ProfileTest::writtenValuesReadBack() {
 void ProfileTest::sameValueIsNotRewritten() {
     const QByteArray content = "[s]\r\nk = v  \r\nq=\"x\"\r\n";
     writeFile(file(), content);
-    const auto inode = inodeOf(file());
+    const auto inode = test_files::fileIdentity(file());
     QVERIFY(profile::writeString("s", "k", "v", file()));
     QVERIFY(profile::writeString("S", "K", "  v", file()));
     QVERIFY(profile::writeString("s", "q", "\"x\"", file()));
     QVERIFY(profile::writeString("s", "missing", std::nullopt, file()));
     QVERIFY(profile::writeString("missing", std::nullopt, std::nullopt, file()));
-    QCOMPARE(inodeOf(file()), inode);
+    QCOMPARE(test_files::fileIdentity(file()), inode);
     QCOMPARE(readFile(file()), content);
 
     QVERIFY(setMode(file(), 0444));
@@ -582,7 +556,7 @@ void ProfileTest::batchWritesEachFileOnce() {
     const fs::path single = dir_ / "single.ini";
     writeFile(single, start);
     writeFile(file(), start);
-    const auto inode = inodeOf(file());
+    const auto inode = test_files::fileIdentity(file());
     auto edits = [](const fs::path& f) {
         for (int i = 0; i < 10; ++i) {
             QVERIFY(profile::writeString("Options", "Check" + std::to_string(i), std::to_string(i % 2), f));
@@ -600,7 +574,7 @@ void ProfileTest::batchWritesEachFileOnce() {
         QVERIFY(profile::writeString("New", "k", "v", dir_ / "created.ini"));
         QVERIFY(profile::writeString("s", std::nullopt, std::nullopt, dir_ / "untouched.ini"));
         QCOMPARE(readFile(file()), start);
-        QCOMPARE(inodeOf(file()), inode);
+        QCOMPARE(test_files::fileIdentity(file()), inode);
         QCOMPARE(profile::getInt("options", "check3", -1, file()), 1);
         QCOMPARE(profile::getInt("options", "check9", -1, file()), -1);
         QCOMPARE(fromStd(profile::getString("New", "k", "-", 255, dir_ / "created.ini")), QByteArray("v"));

@@ -1,13 +1,7 @@
 #pragma once
 // <windows.h> as every file of this folder includes it, and the conversions between a desktop's
 // WindowHandle and an HWND. Only files inside src/platform/windows/ include this.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows_header.h"
 
 #include "platform/desktop.h"
 #include <cstdint>

@@ -4,34 +4,6 @@
 #include <QtTest>
 #include <fstream>
 #include <sstream>
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#endif
-
-std::uint64_t fileIdentity(const std::filesystem::path& file) {
-#ifdef _WIN32
-    const HANDLE handle =
-        ::CreateFileW(file.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return 0;
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool known = ::GetFileInformationByHandle(handle, &info);
-    ::CloseHandle(handle);
-    return known ? std::uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow : 0;
-#else
-    struct stat info {};
-    return ::stat(file.c_str(), &info) == 0 ? std::uint64_t(info.st_ino) : 0;
-#endif
-}
 
 void makeReadOnly(const std::filesystem::path& file) {
     // mingw's C library maps a mode without the owner's write bit to the read-only attribute.

@@ -1,6 +1,7 @@
 #pragma once
 // A whole program in a temporary folder, on the fake desktop, for window tests.
 #include "app/program.h"
+#include "file_helpers.h"
 #include "platform/fake/fake_desktop.h"
 #include "platform/utf8_path.h"
 #include <QString>
@@ -13,9 +14,7 @@
 // The text of every cell in a kaomoji file written by writeSelfNamingKaomojiFile().
 QString cellName(int page, int row, int slot);
 
-// Which file the name stands for (the inode; on Windows the file index): a write that replaced
-// the file gives the name another one. 0 when there is no such file.
-std::uint64_t fileIdentity(const std::filesystem::path& file);
+using test_files::fileIdentity;
 
 // Takes the owner's write permission away (mode 0444); on Windows gives the file the read-only
 // attribute, which the C library's mode bits stand for there.
