@@ -1,12 +1,7 @@
 // ぴこめ: a palette of kaomoji that types the one you click into the window you were using.
-#include "app/command_line.h"
+#include "app/launch.h"
 #include "app/program.h"
-#include "app/read_ahead.h"
-#include "app/session_end.h"
-#include "app/single_instance.h"
-#include "app/start_up_problems.h"
 #include "palette/palette_window.h"
-#include "platform/program_folder.h"
 #include "platform/wayland/wayland_desktop.h"
 #include "platform/x11/input_method_module.h"
 #include "platform/x11/wayland_session.h"
@@ -17,19 +12,12 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <cstdio>
-#include <filesystem>
 #include <thread>
 
 int main(int argc, char* argv[]) {
-    // The files live beside the executable, or in the user's data folder for an installed copy.
-    const platform::FilesFolder files = platform::filesFolder();
-    if (const auto exitStatus = answerCommandLine(argc, argv, files))
+    Launch start;
+    if (const auto exitStatus = beginStart(argc, argv, start))
         return *exitStatus;
-    // Said on the standard error now, in a message box once Qt is there.
-    const std::optional<StartUpProblem> folderProblem = makeFilesFolderOrSay(files);
-    // The big reads of start-up begin at once, on other cores, while Qt starts.
-    std::filesystem::path folder = files.folder;
-    ReadAhead readAhead = folder.empty() ? ReadAhead{} : startReadingAhead(folder);
 
     // The desktop layer speaks X11: through XWayland on a Wayland session.
     platform::chooseX11Platform();
@@ -46,11 +34,8 @@ int main(int argc, char* argv[]) {
     // Pixels sent through the socket need no answer. A user's own choice stands.
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
         qputenv("QT_XCB_NO_MITSHM", "1");
-    // Qt sees the program's name only: its own options (-platform, -display …) are not taken.
-    int qtArgc = 1;
-    char fallbackName[] = "pikome";
-    char* qtArgv[] = {argc > 0 ? argv[0] : fallbackName, nullptr};
-    QApplication app(qtArgc, qtArgv);
+    QtArguments qtArguments(argc, argv);
+    QApplication app(qtArguments.count(), qtArguments.values());
     // Closing a dialog never ends the program: only the palette's exit does.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -64,10 +49,8 @@ int main(int argc, char* argv[]) {
     // made while the windows are built (the bridge then finds it ready).
     std::jthread sessionBus([] { QDBusConnection::sessionBus(); });
 
-    if (folderProblem && folderProblem->endsTheStart) {
-        showInAMessageBox(*folderProblem);
-        return 1;
-    }
+    if (const auto exitStatus = endForWantOfAFolder(start))
+        return *exitStatus;
     platform::X11Desktop x11Desktop(x11->display());
     // On a Wayland session the native windows are reached through the compositor, by whatever
     // routes it offers; the palette's own windows stay on X11.
@@ -81,25 +64,14 @@ int main(int argc, char* argv[]) {
     platform::Desktop& desktop =
         waylandDesktop ? static_cast<platform::Desktop&>(*waylandDesktop) : x11Desktop;
 
-    if (folder.empty() && !files.installed)
-        folder = QCoreApplication::applicationDirPath().toStdString();
-    SingleInstance instance(folder);
-    if (const auto exitStatus = claimFilesOrEnd(instance, folder))
-        return *exitStatus;
-    if (folderProblem)
-        showInAMessageBox(*folderProblem);
-    Program program(folder, desktop, std::move(readAhead));
-    instance.onAnotherStart = [&program] { program.bringForward(); };
     // At the desktop's end the process ends at once: the clipboard the palette holds (the
     // user's, given back after a paste) goes to a clipboard manager first, as Qt's teardown
     // would hand it after "終了".
-    auto releaseDisplay = [&x11Desktop, &program] {
+    auto releaseDisplay = [&x11Desktop](Program& program) {
         x11Desktop.handClipboardToManager(program.paletteWindow().handle(), [] {
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         });
         x11Desktop.abandonConnection();
     };
-    SessionEnd sessionEnd(program, releaseDisplay, SessionEnd::AfterEnd::EndProcess);
-    program.start();
-    return app.exec();
+    return runPalette(start, desktop, releaseDisplay);
 }
