@@ -17,12 +17,14 @@ options=(
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
     -DFEATURE_sql=OFF -DFEATURE_xml=OFF -DFEATURE_printsupport=OFF -DFEATURE_dbus=OFF
     -DFEATURE_opengl=OFF -DFEATURE_dynamicgl=OFF -DFEATURE_vulkan=OFF -DFEATURE_icu=OFF -DFEATURE_concurrent=OFF
-    -DFEATURE_openssl=OFF -DFEATURE_sql=OFF -DFEATURE_testlib_selfcover=OFF
+    -DFEATURE_openssl=OFF -DFEATURE_testlib_selfcover=OFF
+    # the palette opens no connection and reads no image file: no Network, no JPEG or GIF plugin
+    -DFEATURE_network=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF
     # Debian's source leaves out the tablet SDK header the windows platform plugin includes
     -DFEATURE_tabletevent=OFF
     # the third-party libraries come from Qt's own copies: mingw has none of them
     -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_freetype=OFF
-    -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF
+    -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_png=OFF
     -DFEATURE_system_doubleconversion=OFF
 )
 want="$(printf '%s\n' "${options[@]}" | sha256sum | cut -c1-16)"
