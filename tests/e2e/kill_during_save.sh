@@ -58,7 +58,7 @@ restore_old() {
 start_program() {
     e2e_spawn "$folder/pikome" >>"$E2E_ARTIFACTS/pikome.log" 2>&1
     program_pid=$E2E_LAST_PID
-    palette=$(wait_for_window_by_name '^ぴこめ$' 15) || fail "the palette did not appear"
+    palette=$(wait_for_window_by_name '^ぴこめ$' 15 "$program_pid") || fail "the palette did not appear"
     framed() { xprop -id "$palette" -notype _NET_FRAME_EXTENTS 2>/dev/null | grep -q '='; }
     wait_until 5 framed || fail "the palette was not framed"
 }

@@ -46,7 +46,7 @@ start_program() {
     local folder=$1
     e2e_spawn "$folder/pikome" >"$E2E_ARTIFACTS/pikome-$(basename "$folder").log" 2>&1
     program_pid=$E2E_LAST_PID
-    id=$(wait_for_window_by_name '^ぴこめ$' 15) || return 1
+    id=$(wait_for_window_by_name '^ぴこめ$' 15 "$program_pid") || return 1
     framed() { xprop -id "$id" -notype _NET_FRAME_EXTENTS 2>/dev/null | grep -q '='; }
     wait_until 5 framed
 }

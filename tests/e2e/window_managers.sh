@@ -32,7 +32,7 @@ start_palette_under() { # folder
     palette_log=$E2E_ARTIFACTS/pikome-$wm.log
     e2e_spawn "$1/pikome" >"$palette_log" 2>&1
     palette_pid=$E2E_LAST_PID
-    palette_id=$(wait_for_window_by_name '^ぴこめ$' 15) || fail "$wm: the palette did not appear"
+    palette_id=$(wait_for_window_by_name '^ぴこめ$' 15 "$palette_pid") || fail "$wm: the palette did not appear"
 }
 
 client_origin() {
